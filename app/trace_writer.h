@@ -1,0 +1,39 @@
+#pragma once
+
+#include "stage/clock.h"
+#include "stage/stage.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace q3 {
+
+// Writes every stage event as one JSON line with its time since the window loaded: whole
+// milliseconds on virtual time, fractions of a millisecond on the wall clock.
+class TraceWriter final : public StageListener
+{
+public:
+    // "-" is standard output. Returns null with the reason in `error` if the file cannot be opened.
+    static std::unique_ptr<TraceWriter> open(const std::string& path, const Clock& clock,
+                                             std::string& error);
+    ~TraceWriter() override;
+
+    void start(std::uint32_t seed, std::string_view mode);
+    void onEvent(const Event& event) override;
+    // Flushes and closes; false if anything could not be written.
+    bool finish();
+
+private:
+    TraceWriter(std::FILE* file, bool owned, const Clock& clock);
+    void writeLine(const std::string& body);
+
+    std::FILE* file_;
+    bool owned_;
+    const Clock& clock_;
+    std::string line_;
+};
+
+} // namespace q3

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "stage/int16.h"
+#include "stage/stage.h"
+
+#include <array>
+
+namespace q3 {
+
+// The window's state for the light effects: where the bulbs and lamp rows are, and the pass
+// counter that the marquee-bulb and light-column ticks share.
+struct EffectState
+{
+    std::array<Int16, 37> BulbX{};
+    std::array<Int16, 9> LightRowY{};
+    Int16 EffectLoop = 0;
+};
+
+// Fills BulbX and LightRowY; the window does it once, when it loads.
+void fillPositionTables(EffectState& effects);
+
+// The tick handlers of the three effect timers.
+void rainTick(Stage& stage);                         // tmrTime2
+void bulbTick(Stage& stage, EffectState& effects);   // tmrSL
+void lampTick(Stage& stage, EffectState& effects);   // tmrBL
+
+} // namespace q3

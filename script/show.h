@@ -1,0 +1,47 @@
+#pragma once
+
+#include "effects/effects.h"
+#include "stage/int16.h"
+#include "stage/scheduler.h"
+#include "stage/stage.h"
+
+#include <cstdint>
+#include <iosfwd>
+#include <string_view>
+
+namespace q3 {
+
+// The stage window's handlers: the load, the click and the ticks of the four timers, with the
+// state the window holds for them. Each handler runs to completion; an error ends it at the
+// step that raised it and is reported on the error stream and to the stage's listeners, and
+// the show goes on.
+class Show
+{
+public:
+    Show(Scheduler& scheduler, std::uint32_t seed, std::ostream& errors);
+
+    void load();
+    void click();
+    void tick(Timer timer);
+
+    [[nodiscard]] Stage& stage() { return stage_; }
+    [[nodiscard]] const Stage& stage() const { return stage_; }
+    [[nodiscard]] Int16 cueCount() const { return CueCount_; }
+    [[nodiscard]] const EffectState& effects() const { return effects_; }
+    [[nodiscard]] std::uint32_t seed() const { return seed_; }
+
+    // For tests of the counter limit: the counter as it would be after a long run.
+    void setCueCountForTest(Int16 value) { CueCount_ = value; }
+
+private:
+    void cueTick();
+    template <typename Body> void runHandler(std::string_view handler, Body&& body);
+
+    Stage stage_;
+    std::uint32_t seed_;
+    std::ostream& errors_;
+    Int16 CueCount_ = 0;
+    EffectState effects_;
+};
+
+} // namespace q3

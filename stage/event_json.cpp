@@ -1,0 +1,197 @@
+#include "stage/event.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string_view>
+
+namespace q3 {
+namespace {
+
+void appendInt(std::string& out, int value) { out += std::to_string(value); }
+
+void appendRgb(std::string& out, std::string_view key, Rgb c)
+{
+    out += ",\"";
+    out += key;
+    out += "\":[";
+    appendInt(out, c.r);
+    out += ',';
+    appendInt(out, c.g);
+    out += ',';
+    appendInt(out, c.b);
+    out += ']';
+}
+
+void appendPoint(std::string& out, std::string_view key, int x, int y)
+{
+    out += ",\"";
+    out += key;
+    out += "\":[";
+    appendInt(out, x);
+    out += ',';
+    appendInt(out, y);
+    out += ']';
+}
+
+void appendString(std::string& out, std::string_view text)
+{
+    out += '"';
+    for (const char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        default:
+            if (c < 0x20) {
+                std::array<char, 8> escaped{};
+                std::snprintf(escaped.data(), escaped.size(), "\\u%04x", c);
+                out += escaped.data();
+            } else {
+                out += ch;
+            }
+        }
+    }
+    out += '"';
+}
+
+void appendField(std::string& out, std::string_view key, std::string_view text)
+{
+    out += ",\"";
+    out += key;
+    out += "\":";
+    appendString(out, text);
+}
+
+// Shortest decimal that reads back as the same double: font sizes such as 20.25 or 160.
+std::string formatNumber(double value)
+{
+    std::array<char, 32> buffer{};
+    for (int precision = 1; precision <= 17; ++precision) {
+        std::snprintf(buffer.data(), buffer.size(), "%.*g", precision, value);
+        if (std::strtod(buffer.data(), nullptr) == value)
+            break;
+    }
+    return buffer.data();
+}
+
+void appendKind(std::string& out, std::string_view kind)
+{
+    out += "{\"ev\":\"";
+    out += kind;
+    out += '"';
+}
+
+} // namespace
+
+std::string toJson(const Event& e)
+{
+    std::string out;
+    out.reserve(96);
+    switch (e.kind) {
+    case EventKind::Load:
+        appendKind(out, "load");
+        break;
+    case EventKind::Click:
+        appendKind(out, "click");
+        break;
+    case EventKind::Tick:
+        appendKind(out, "tick");
+        appendField(out, "timer", name(e.timer));
+        if (e.timer == Timer::tmrTime) {
+            out += ",\"cue\":";
+            appendInt(out, e.v[0]);
+        }
+        break;
+    case EventKind::Clear:
+        appendKind(out, "clear");
+        break;
+    case EventKind::Background:
+        appendKind(out, "background");
+        appendRgb(out, "rgb", e.rgb);
+        break;
+    case EventKind::Fill:
+        appendKind(out, "fill");
+        appendRgb(out, "rgb", e.rgb);
+        break;
+    case EventKind::Line:
+        appendKind(out, "line");
+        appendPoint(out, "p1", e.v[0], e.v[1]);
+        appendPoint(out, "p2", e.v[2], e.v[3]);
+        appendRgb(out, "rgb", e.rgb);
+        if (e.fore)
+            out += ",\"fore\":true";
+        break;
+    case EventKind::Box:
+        appendKind(out, "box");
+        appendPoint(out, "p1", e.v[0], e.v[1]);
+        appendPoint(out, "p2", e.v[2], e.v[3]);
+        appendRgb(out, "rgb", e.rgb);
+        appendRgb(out, "fill", e.fill);
+        break;
+    case EventKind::Circle:
+        appendKind(out, "circle");
+        appendPoint(out, "c", e.v[0], e.v[1]);
+        out += ",\"r\":";
+        appendInt(out, e.v[2]);
+        appendRgb(out, "rgb", e.rgb);
+        appendRgb(out, "fill", e.fill);
+        if (e.fore)
+            out += ",\"fore\":true";
+        break;
+    case EventKind::Show:
+    case EventKind::Hide:
+        appendKind(out, e.kind == EventKind::Show ? "show" : "hide");
+        appendField(out, "control", name(e.control));
+        break;
+    case EventKind::Caption:
+        appendKind(out, "caption");
+        appendField(out, "control", name(e.control));
+        appendField(out, "text", e.text);
+        break;
+    case EventKind::BackColor:
+        appendKind(out, "backcolor");
+        appendField(out, "control", name(e.control));
+        appendRgb(out, "rgb", e.rgb);
+        break;
+    case EventKind::FontSize:
+        appendKind(out, "fontsize");
+        appendField(out, "control", name(e.control));
+        out += ",\"pt\":";
+        out += formatNumber(e.pointSize);
+        break;
+    case EventKind::Period:
+        appendKind(out, "period");
+        appendField(out, "timer", name(e.timer));
+        out += ",\"ms\":";
+        appendInt(out, e.v[0]);
+        break;
+    case EventKind::Maximise:
+        appendKind(out, "maximise");
+        break;
+    case EventKind::Pause:
+        appendKind(out, "pause");
+        break;
+    case EventKind::Error:
+        appendKind(out, "error");
+        appendField(out, "handler", e.handler);
+        appendField(out, "error", e.text);
+        break;
+    }
+    out += '}';
+    return out;
+}
+
+} // namespace q3

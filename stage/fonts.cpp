@@ -1,0 +1,76 @@
+#include "stage/fonts.h"
+
+#include <QFile>
+#include <QFontDatabase>
+#include <QString>
+
+#include <array>
+
+namespace q3 {
+namespace {
+
+struct FaceMapping
+{
+    std::string_view face;
+    const char* family;
+    std::array<const char*, 3> files;
+};
+
+// Debian's free fonts standing in for the faces of the design.
+const std::array<FaceMapping, 6> kFaces{{
+    {"Impact",
+     "Roboto Condensed",
+     {"/usr/share/fonts/truetype/roboto/unhinted/RobotoCondensed-Bold.ttf", nullptr, nullptr}},
+    {"Comic Sans MS", "Comic Neue", {"/usr/share/fonts/opentype/comic-neue/ComicNeue-Bold.otf", nullptr, nullptr}},
+    {"Arial",
+     "Liberation Sans",
+     {"/usr/share/fonts/truetype/liberation2/LiberationSans-Bold.ttf", nullptr, nullptr}},
+    {"Lucida Console",
+     "DejaVu Sans Mono",
+     {"/usr/share/fonts/truetype/dejavu/DejaVuSansMono-Bold.ttf", nullptr, nullptr}},
+    {"Verdana",
+     "DejaVu Sans",
+     {"/usr/share/fonts/truetype/dejavu/DejaVuSans-Oblique.ttf",
+      "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", nullptr}},
+    {"Garamond",
+     "EB Garamond",
+     {"/usr/share/fonts/opentype/ebgaramond/EBGaramond12-Bold.otf", nullptr, nullptr}},
+}};
+
+const FaceMapping* mappingFor(std::string_view face)
+{
+    for (const FaceMapping& mapping : kFaces)
+        if (mapping.face == face)
+            return &mapping;
+    return nullptr;
+}
+
+} // namespace
+
+void loadStageFonts()
+{
+    static bool loaded = false;
+    if (loaded)
+        return;
+    loaded = true;
+    for (const FaceMapping& mapping : kFaces)
+        for (const char* file : mapping.files)
+            if (file != nullptr && QFile::exists(QString::fromUtf8(file)))
+                QFontDatabase::addApplicationFont(QString::fromUtf8(file));
+}
+
+QFont stageFont(const FontSpec& spec, int pixelSizeUnits)
+{
+    QFont font;
+    if (const FaceMapping* mapping = mappingFor(spec.face))
+        font.setFamilies({QString::fromUtf8(mapping->family)});
+    font.setPixelSize(std::max(1, pixelSizeUnits));
+    font.setWeight(spec.bold ? QFont::Bold : QFont::Normal);
+    font.setItalic(spec.italic);
+    // Metrics at the design size must not depend on the output's resolution.
+    font.setHintingPreference(QFont::PreferNoHinting);
+    font.setKerning(true);
+    return font;
+}
+
+} // namespace q3

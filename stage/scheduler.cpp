@@ -1,0 +1,56 @@
+#include "stage/scheduler.h"
+
+#include <cmath>
+
+namespace q3 {
+
+void Scheduler::setPeriod(Timer timer, int ms)
+{
+    State& state = timers_.at(index(timer));
+    if (ms <= 0) {
+        state.period = 0;
+        return;
+    }
+    if (ms == state.period)
+        return;
+    state.period = ms;
+    state.due = clock_.now() + ms;
+}
+
+std::optional<double> Scheduler::dueTime(Timer timer) const
+{
+    const State& state = timers_.at(index(timer));
+    if (state.period == 0)
+        return std::nullopt;
+    return state.due;
+}
+
+std::optional<double> Scheduler::nextDue() const
+{
+    std::optional<double> next;
+    for (const State& state : timers_)
+        if (state.period > 0 && (!next || state.due < *next))
+            next = state.due;
+    return next;
+}
+
+std::optional<Timer> Scheduler::takeDue()
+{
+    const double now = clock_.now();
+    std::optional<Timer> chosen;
+    for (const Timer timer : kTimers) {
+        const State& state = timers_.at(index(timer));
+        if (state.period == 0 || state.due > now)
+            continue;
+        if (!chosen || state.due < timers_.at(index(*chosen)).due)
+            chosen = timer;
+    }
+    if (chosen) {
+        State& state = timers_.at(index(*chosen));
+        const double periods = std::floor((now - state.due) / state.period) + 1;
+        state.due += periods * state.period;
+    }
+    return chosen;
+}
+
+} // namespace q3

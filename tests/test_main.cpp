@@ -1,0 +1,14 @@
+#include <QGuiApplication>
+
+#include <gtest/gtest.h>
+
+#include "stage/fonts.h"
+
+int main(int argc, char* argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    q3::loadStageFonts();
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -6,7 +6,6 @@
 #include "stage/fonts.h"
 
 #include <QSaveFile>
-
 #include <iostream>
 
 namespace q3 {

@@ -5,7 +5,6 @@
 
 #include <QApplication>
 #include <QGuiApplication>
-
 #include <chrono>
 #include <cstdlib>
 #include <iostream>
@@ -15,7 +14,8 @@ namespace {
 std::uint32_t seedFromClock()
 {
     const auto now = std::chrono::system_clock::now().time_since_epoch();
-    const auto ns = static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count());
+    const auto ns = static_cast<std::uint64_t>(
+        std::chrono::duration_cast<std::chrono::nanoseconds>(now).count());
     return static_cast<std::uint32_t>(ns ^ (ns >> 32));
 }
 

@@ -3,7 +3,6 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
-
 #include <charconv>
 #include <limits>
 #include <set>
@@ -13,7 +12,10 @@ namespace {
 
 constexpr const char* kVersion = "3.0.0";
 
-std::string quoted(const QString& text) { return "'" + text.toStdString() + "'"; }
+std::string quoted(const QString& text)
+{
+    return "'" + text.toStdString() + "'";
+}
 
 // A whole number from 0 to `max`, digits only.
 std::optional<std::uint64_t> parseWhole(const QString& text, std::uint64_t max)
@@ -37,7 +39,8 @@ int parseMs(const QString& option, const QString& text)
 {
     const auto value = parseWhole(text, std::numeric_limits<int>::max());
     if (!value)
-        throw Failure{"--" + option.toStdString() + " takes a whole number of milliseconds from 0 to " +
+        throw Failure{"--" + option.toStdString() +
+                      " takes a whole number of milliseconds from 0 to " +
                       std::to_string(std::numeric_limits<int>::max()) + ", not " + quoted(text)};
     return static_cast<int>(*value);
 }
@@ -65,7 +68,8 @@ ScreenshotRequest parseScreenshot(const QString& text)
     ScreenshotRequest shot{parseMs(QStringLiteral("screenshot"), text.left(colon)),
                            text.mid(colon + 1)};
     if (!shot.path.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive))
-        throw Failure{"--screenshot writes PNG files: " + quoted(shot.path) + " does not end in .png"};
+        throw Failure{"--screenshot writes PNG files: " + quoted(shot.path) +
+                      " does not end in .png"};
     return shot;
 }
 
@@ -108,7 +112,8 @@ std::optional<std::string> whyNotWritable(const QString& path)
 ParsedCommandLine parseCommandLine(const QStringList& arguments)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Quillet 3: the cartoon show, in its window or headless."));
+    parser.setApplicationDescription(
+        QStringLiteral("Quillet 3: the cartoon show, in its window or headless."));
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help and exit."));
@@ -171,7 +176,8 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
             if (values.isEmpty())
                 return std::nullopt;
             if (values.size() > 1)
-                throw Failure{"--" + option.names().last().toStdString() + " is given more than once"};
+                throw Failure{"--" + option.names().last().toStdString() +
+                              " is given more than once"};
             return values.first();
         };
         if (auto v = single(duration))
@@ -181,7 +187,8 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
         if (auto v = single(seed)) {
             const auto value = parseWhole(*v, std::numeric_limits<std::uint32_t>::max());
             if (!value)
-                throw Failure{"--seed takes a whole number from 0 to 4294967295, not " + quoted(*v)};
+                throw Failure{"--seed takes a whole number from 0 to 4294967295, not " +
+                              quoted(*v)};
             o.seed = static_cast<std::uint32_t>(*value);
         }
         if (auto v = single(size))

@@ -27,7 +27,10 @@ TraceWriter::TraceWriter(std::FILE* file, bool owned, const Clock& clock)
     std::setvbuf(file_, nullptr, _IOFBF, 1 << 16);
 }
 
-TraceWriter::~TraceWriter() { finish(); }
+TraceWriter::~TraceWriter()
+{
+    finish();
+}
 
 void TraceWriter::writeLine(const std::string& body)
 {
@@ -52,7 +55,10 @@ void TraceWriter::start(std::uint32_t seed, std::string_view mode)
               std::string(mode) + "\"}");
 }
 
-void TraceWriter::onEvent(const Event& event) { writeLine(toJson(event)); }
+void TraceWriter::onEvent(const Event& event)
+{
+    writeLine(toJson(event));
+}
 
 bool TraceWriter::finish()
 {

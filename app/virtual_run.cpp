@@ -11,7 +11,10 @@ VirtualRun::VirtualRun(std::uint32_t seed, std::ostream& errors) : show_(schedul
     clock_.beforeAdvance = [this](double, double to) { takeSamples(to, false); };
 }
 
-void VirtualRun::addClick(double at) { clicks_.emplace(at, 0); }
+void VirtualRun::addClick(double at)
+{
+    clicks_.emplace(at, 0);
+}
 
 void VirtualRun::addSample(double at, std::function<void(double)> sample)
 {

@@ -9,7 +9,6 @@
 
 #include <QApplication>
 #include <QTimer>
-
 #include <algorithm>
 #include <cmath>
 #include <iostream>

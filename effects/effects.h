@@ -20,8 +20,8 @@ struct EffectState
 void fillPositionTables(EffectState& effects);
 
 // The tick handlers of the three effect timers.
-void rainTick(Stage& stage);                         // tmrTime2
-void bulbTick(Stage& stage, EffectState& effects);   // tmrSL
-void lampTick(Stage& stage, EffectState& effects);   // tmrBL
+void rainTick(Stage& stage);                       // tmrTime2
+void bulbTick(Stage& stage, EffectState& effects); // tmrSL
+void lampTick(Stage& stage, EffectState& effects); // tmrBL
 
 } // namespace q3

@@ -8,8 +8,7 @@ namespace q3 {
 
 Show::Show(Scheduler& scheduler, std::uint32_t seed, std::ostream& errors)
     : stage_(scheduler), seed_(seed), errors_(errors)
-{
-}
+{}
 
 template <typename Body> void Show::runHandler(std::string_view handler, Body&& body)
 {

@@ -23,6 +23,9 @@ void cue2(Stage& stage)
     stage.show(Control::lblStarring);
 }
 
-void cue3(Stage& stage) { stage.show(Control::lblZ); }
+void cue3(Stage& stage)
+{
+    stage.show(Control::lblZ);
+}
 
 } // namespace q3

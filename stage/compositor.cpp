@@ -3,7 +3,6 @@
 #include <QColor>
 #include <QPainter>
 #include <QPen>
-
 #include <algorithm>
 #include <cmath>
 
@@ -15,9 +14,15 @@ constexpr double kPenUnits = kUnitsPerPixel;
 // Unit u lies in design pixel u / 15; shapes are drawn through the centres of those pixels.
 constexpr double kPixelCentre = kUnitsPerPixel / 2.0;
 
-QColor toQColor(Rgb c) { return {c.r, c.g, c.b}; }
+QColor toQColor(Rgb c)
+{
+    return {c.r, c.g, c.b};
+}
 
-QRectF toQRect(const UnitRect& r) { return {double(r.left), double(r.top), double(r.width), double(r.height)}; }
+QRectF toQRect(const UnitRect& r)
+{
+    return {double(r.left), double(r.top), double(r.width), double(r.height)};
+}
 
 void paintShape(QPainter& painter, const Shape& shape)
 {
@@ -51,8 +56,10 @@ StageView StageView::fit(int surfaceWidth, int surfaceHeight, QSize output)
     const int w = std::max(1, surfaceWidth);
     const int h = std::max(1, surfaceHeight);
     view.scale = std::min(output.width() / double(w), output.height() / double(h));
-    const int pw = std::clamp(static_cast<int>(std::lround(w * view.scale)), 1, std::max(1, output.width()));
-    const int ph = std::clamp(static_cast<int>(std::lround(h * view.scale)), 1, std::max(1, output.height()));
+    const int pw =
+        std::clamp(static_cast<int>(std::lround(w * view.scale)), 1, std::max(1, output.width()));
+    const int ph =
+        std::clamp(static_cast<int>(std::lround(h * view.scale)), 1, std::max(1, output.height()));
     view.surfacePixels = {pw, ph};
     view.origin = QPointF((output.width() - pw) / 2, (output.height() - ph) / 2);
     return view;
@@ -137,7 +144,8 @@ void Compositor::paintControls(const Stage& stage, QPainter& painter)
 
 void Compositor::render(const Stage& stage, QImage& target)
 {
-    const StageView view = StageView::fit(stage.surfaceWidth(), stage.surfaceHeight(), target.size());
+    const StageView view =
+        StageView::fit(stage.surfaceWidth(), stage.surfaceHeight(), target.size());
     updateSurface(stage, view);
     target.fill(Qt::black);
     QPainter painter(&target);

@@ -8,7 +8,6 @@
 #include <QPointF>
 #include <QRectF>
 #include <QSize>
-
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -19,8 +18,8 @@ namespace q3 {
 // bars on the sides that do not fill.
 struct StageView
 {
-    double scale = 1;   // output pixels per unit
-    QPointF origin;     // output position of the surface's top-left corner
+    double scale = 1;    // output pixels per unit
+    QPointF origin;      // output position of the surface's top-left corner
     QSize surfacePixels; // the surface, in output pixels
 
     [[nodiscard]] static StageView fit(int surfaceWidth, int surfaceHeight, QSize output);

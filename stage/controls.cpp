@@ -42,8 +42,13 @@ const std::array<ControlSpec, kControlCount> kTable{{
      {"Comic Sans MS", 120, true, false},
      kButtonText,
      kHighlightText},
-    {"lblZ", ControlKind::Label, {6240, 4200, 1695, 1575}, "Z", {"Impact", 72, true, false},
-     kButtonText, kYellow},
+    {"lblZ",
+     ControlKind::Label,
+     {6240, 4200, 1695, 1575},
+     "Z",
+     {"Impact", 72, true, false},
+     kButtonText,
+     kYellow},
     {"lblStarring",
      ControlKind::Label,
      {2280, 1920, 7455, 4815},
@@ -115,11 +120,20 @@ constexpr std::array<std::string_view, kTimerCount> kTimerNames{"tmrTime", "tmrT
 
 } // namespace
 
-const ControlSpec& spec(Control control) { return kTable.at(index(control)); }
+const ControlSpec& spec(Control control)
+{
+    return kTable.at(index(control));
+}
 
-std::string_view name(Control control) { return spec(control).name; }
+std::string_view name(Control control)
+{
+    return spec(control).name;
+}
 
-std::string_view name(Timer timer) { return kTimerNames.at(index(timer)); }
+std::string_view name(Timer timer)
+{
+    return kTimerNames.at(index(timer));
+}
 
 std::array<ControlState, kControlCount> designControls()
 {

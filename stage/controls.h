@@ -106,9 +106,18 @@ struct ControlState
 [[nodiscard]] const ControlSpec& spec(Control control);
 [[nodiscard]] std::string_view name(Control control);
 [[nodiscard]] std::string_view name(Timer timer);
-[[nodiscard]] constexpr std::size_t index(Control control) { return static_cast<std::size_t>(control); }
-[[nodiscard]] constexpr std::size_t index(Timer timer) { return static_cast<std::size_t>(timer); }
-[[nodiscard]] constexpr Control controlAt(std::size_t i) { return static_cast<Control>(i); }
+[[nodiscard]] constexpr std::size_t index(Control control)
+{
+    return static_cast<std::size_t>(control);
+}
+[[nodiscard]] constexpr std::size_t index(Timer timer)
+{
+    return static_cast<std::size_t>(timer);
+}
+[[nodiscard]] constexpr Control controlAt(std::size_t i)
+{
+    return static_cast<Control>(i);
+}
 
 // The controls as the window holds them at design time, before the load runs.
 [[nodiscard]] std::array<ControlState, kControlCount> designControls();

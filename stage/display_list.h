@@ -33,8 +33,8 @@ struct Shape
     // hides the earlier completely.
     [[nodiscard]] bool sameFootprint(const Shape& other) const
     {
-        return kind == other.kind && a == other.a && b == other.b && c == other.c &&
-               d == other.d && outline == other.outline;
+        return kind == other.kind && a == other.a && b == other.b && c == other.c && d == other.d &&
+               outline == other.outline;
     }
 };
 

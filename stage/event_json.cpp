@@ -7,7 +7,10 @@
 namespace q3 {
 namespace {
 
-void appendInt(std::string& out, int value) { out += std::to_string(value); }
+void appendInt(std::string& out, int value)
+{
+    out += std::to_string(value);
+}
 
 void appendRgb(std::string& out, std::string_view key, Rgb c)
 {

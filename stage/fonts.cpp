@@ -3,7 +3,6 @@
 #include <QFile>
 #include <QFontDatabase>
 #include <QString>
-
 #include <array>
 
 namespace q3 {
@@ -21,7 +20,9 @@ const std::array<FaceMapping, 6> kFaces{{
     {"Impact",
      "Roboto Condensed",
      {"/usr/share/fonts/truetype/roboto/unhinted/RobotoCondensed-Bold.ttf", nullptr, nullptr}},
-    {"Comic Sans MS", "Comic Neue", {"/usr/share/fonts/opentype/comic-neue/ComicNeue-Bold.otf", nullptr, nullptr}},
+    {"Comic Sans MS",
+     "Comic Neue",
+     {"/usr/share/fonts/opentype/comic-neue/ComicNeue-Bold.otf", nullptr, nullptr}},
     {"Arial",
      "Liberation Sans",
      {"/usr/share/fonts/truetype/liberation2/LiberationSans-Bold.ttf", nullptr, nullptr}},

@@ -29,12 +29,14 @@ void Stage::publish(const Event& event)
         listener->onEvent(event);
 }
 
-void Stage::addListener(StageListener* listener) { listeners_.push_back(listener); }
+void Stage::addListener(StageListener* listener)
+{
+    listeners_.push_back(listener);
+}
 
 void Stage::removeListener(StageListener* listener)
 {
-    listeners_.erase(std::remove(listeners_.begin(), listeners_.end(), listener),
-                     listeners_.end());
+    listeners_.erase(std::remove(listeners_.begin(), listeners_.end(), listener), listeners_.end());
 }
 
 void Stage::erase(Rgb background)
@@ -70,10 +72,10 @@ void Stage::draw(const Shape& shape, EventKind kind, bool fore)
     if (listeners_.empty())
         return;
     publish({.kind = kind,
-          .v = {shape.a, shape.b, shape.c, shape.d},
-          .rgb = shape.outline,
-          .fill = shape.fill,
-          .fore = fore});
+             .v = {shape.a, shape.b, shape.c, shape.d},
+             .rgb = shape.outline,
+             .fill = shape.fill,
+             .fore = fore});
 }
 
 void Stage::line(Point p1, Point p2, Rgb colour)
@@ -99,8 +101,7 @@ void Stage::circle(Point centre, Int16 radius, Rgb outline)
 
 void Stage::circle(Point centre, Int16 radius)
 {
-    draw(shapeOf(Shape::Kind::Circle, centre, {radius, 0}, kBlack, fill_), EventKind::Circle,
-         true);
+    draw(shapeOf(Shape::Kind::Circle, centre, {radius, 0}, kBlack, fill_), EventKind::Circle, true);
 }
 
 void Stage::show(Control control)
@@ -187,9 +188,15 @@ void Stage::busyPause()
     scheduler_.clock().waitUntil(start + kPauseMs);
 }
 
-int Stage::surfaceWidth() const { return maximised_ ? kStageWidth : clientWidth_; }
+int Stage::surfaceWidth() const
+{
+    return maximised_ ? kStageWidth : clientWidth_;
+}
 
-int Stage::surfaceHeight() const { return maximised_ ? kStageHeight : clientHeight_; }
+int Stage::surfaceHeight() const
+{
+    return maximised_ ? kStageHeight : clientHeight_;
+}
 
 void Stage::setClientSize(int widthUnits, int heightUnits)
 {

@@ -4,7 +4,6 @@
 
 #include <QMouseEvent>
 #include <QPainter>
-
 #include <cmath>
 
 namespace q3 {
@@ -16,10 +15,14 @@ StageWindow::StageWindow(Stage& stage, std::function<void()> onClick)
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
     setGeometry(kDesignClientArea.left / kUnitsPerPixel, kDesignClientArea.top / kUnitsPerPixel,
-                kDesignClientArea.width / kUnitsPerPixel, kDesignClientArea.height / kUnitsPerPixel);
+                kDesignClientArea.width / kUnitsPerPixel,
+                kDesignClientArea.height / kUnitsPerPixel);
 }
 
-void StageWindow::presentNow() { repaint(); }
+void StageWindow::presentNow()
+{
+    repaint();
+}
 
 void StageWindow::paintEvent(QPaintEvent* /*event*/)
 {

@@ -73,8 +73,8 @@ TextLayout layoutCaption(const ControlSpec& spec, const QString& caption, double
             font.setPixelSize(--pixelSize);
     }
     const QFontMetricsF metrics(font);
-    TextLayout layout{font, wrapCaption(caption, metrics, width), {}, metrics.ascent(),
-                      metrics.height()};
+    TextLayout layout{
+        font, wrapCaption(caption, metrics, width), {}, metrics.ascent(), metrics.height()};
     layout.widths.reserve(layout.lines.size());
     for (const QString& line : layout.lines)
         layout.widths.push_back(metrics.horizontalAdvance(line));

@@ -6,7 +6,6 @@
 #include <QFontMetricsF>
 #include <QString>
 #include <QStringList>
-
 #include <vector>
 
 namespace q3 {

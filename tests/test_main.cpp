@@ -1,8 +1,7 @@
-#include <QGuiApplication>
-
-#include <gtest/gtest.h>
-
 #include "stage/fonts.h"
+
+#include <QGuiApplication>
+#include <gtest/gtest.h>
 
 int main(int argc, char* argv[])
 {

@@ -1,0 +1,146 @@
+// The load, the click and the cue clock with cues 0 to 3.
+#include "script/cues.h"
+#include "support.h"
+
+namespace q3::test {
+namespace {
+
+TEST(Load, HidesEveryLabelButTheOpeningNoteInOrder)
+{
+    RecordedRun r;
+    r.run.runUntil(0);
+    EXPECT_TRUE(sameEvents(r.recorder.lines, {
+                                                 R"({"ev":"load"})",
+                                                 R"({"ev":"hide","control":"lblShirt"})",
+                                                 R"({"ev":"hide","control":"lblTalk"})",
+                                                 R"({"ev":"hide","control":"lblContinue"})",
+                                                 R"({"ev":"hide","control":"lblBanner"})",
+                                                 R"({"ev":"hide","control":"lblScreen"})",
+                                                 R"({"ev":"show","control":"lblOpening"})",
+                                                 R"({"ev":"hide","control":"lblTitle"})",
+                                                 R"({"ev":"hide","control":"lblZ"})",
+                                                 R"({"ev":"hide","control":"lblStarring"})",
+                                                 R"({"ev":"hide","control":"lblCountDown"})",
+                                                 R"({"ev":"hide","control":"lblCountDown2"})",
+                                                 R"({"ev":"hide","control":"lblTheEnd"})",
+                                                 R"({"ev":"hide","control":"imgDuck"})",
+                                                 R"({"ev":"hide","control":"imgDuck2"})",
+                                                 R"({"ev":"click"})",
+                                                 R"({"ev":"period","timer":"tmrTime","ms":3000})",
+                                             }));
+    const Stage& stage = r.stage();
+    for (std::size_t i = 0; i < kControlCount; ++i) {
+        const Control c = controlAt(i);
+        const bool shouldShow = c == Control::lblOpening || c == Control::lblWasteTime;
+        EXPECT_EQ(stage.control(c).visible, shouldShow) << name(c);
+    }
+    EXPECT_EQ(r.run.show().cueCount(), 0);
+    EXPECT_EQ(r.run.show().effects().BulbX[18], 6010);
+    EXPECT_EQ(r.run.show().effects().LightRowY[8], 5150);
+}
+
+TEST(Load, NothingTicksBeforeTheClick)
+{
+    std::ostringstream errors;
+    VirtualRun run(1, errors);
+    run.runUntil(600000);
+    EXPECT_EQ(run.show().cueCount(), 0);
+    EXPECT_FALSE(run.scheduler().nextDue().has_value());
+    EXPECT_TRUE(run.show().stage().control(Control::lblOpening).visible);
+}
+
+TEST(TitleCards, CuesZeroToThreeInTheirOrder)
+{
+    RecordedRun r;
+    r.run.runUntil(slowCueTime(3));
+    const auto& lines = r.recorder.lines;
+    EXPECT_TRUE(sameEvents(eventsOfCue(lines, 0), {
+                                                      R"({"ev":"hide","control":"lblOpening"})",
+                                                      R"({"ev":"maximise"})",
+                                                      R"({"ev":"background","rgb":[0,0,0]})",
+                                                  }));
+    EXPECT_TRUE(sameEvents(eventsOfCue(lines, 1),
+                           {
+                               R"({"ev":"show","control":"lblTitle"})",
+                               R"({"ev":"caption","control":"lblTitle","text":"ZEVRANOVA"})",
+                           }));
+    EXPECT_TRUE(sameEvents(eventsOfCue(lines, 2), {
+                                                      R"({"ev":"hide","control":"lblTitle"})",
+                                                      R"({"ev":"show","control":"lblStarring"})",
+                                                  }));
+    EXPECT_TRUE(sameEvents(eventsOfCue(lines, 3), {R"({"ev":"show","control":"lblZ"})"}));
+    EXPECT_EQ(r.run.show().cueCount(), 4);
+    EXPECT_TRUE(r.stage().maximised());
+    EXPECT_EQ(r.stage().surfaceWidth(), 12000);
+    EXPECT_EQ(r.stage().surfaceHeight(), 9000);
+}
+
+TEST(CueClock, FirstTickRunsCueZeroOnePeriodAfterTheClick)
+{
+    RecordedRun r;
+    r.run.runUntil(2999);
+    EXPECT_EQ(r.run.show().cueCount(), 0);
+    r.run.runUntil(3000);
+    EXPECT_EQ(r.run.show().cueCount(), 1);
+    EXPECT_FALSE(r.stage().control(Control::lblOpening).visible);
+}
+
+TEST(CueClock, ClicksBeforeCueZeroDoNotDelayOrRepeatIt)
+{
+    RecordedRun r;
+    for (double t : {500.0, 1000.0, 2000.0, 2999.0})
+        r.run.addClick(t);
+    r.run.runUntil(3000);
+    EXPECT_EQ(r.run.show().cueCount(), 1);
+    r.run.runUntil(5999);
+    EXPECT_EQ(r.run.show().cueCount(), 1);
+    int cueZeroRuns = 0;
+    for (const std::string& line : r.recorder.lines)
+        cueZeroRuns += line == R"({"ev":"tick","timer":"tmrTime","cue":0})";
+    EXPECT_EQ(cueZeroRuns, 1);
+}
+
+TEST(CueClock, TicksAfterTheLastCueOnlyCount)
+{
+    RecordedRun r;
+    r.run.runUntil(3000.0 * kCueTotal + 1000);
+    ASSERT_EQ(r.run.show().cueCount(), kCueTotal);
+    r.recorder.clear();
+    r.run.runUntil(3000.0 * (kCueTotal + 10) + 1000);
+    EXPECT_EQ(r.run.show().cueCount(), kCueTotal + 10);
+    for (const std::string& line : r.recorder.lines)
+        if (!line.starts_with(R"({"ev":"tick")"))
+            ADD_FAILURE() << "after the last cue a tick did " << line;
+}
+
+TEST(CueClock, TickAtTheCounterLimitRunsNothingAndReportsOverflow)
+{
+    RecordedRun r;
+    r.run.runUntil(0);
+    r.run.show().setCueCountForTest(32767);
+    r.recorder.clear();
+    r.run.runUntil(3000);
+    EXPECT_EQ(r.run.show().cueCount(), 32767);
+    EXPECT_TRUE(
+        sameEvents(r.recorder.lines, {
+                                         R"({"ev":"tick","timer":"tmrTime","cue":32767})",
+                                         R"({"ev":"error","handler":"tmrTime","error":"overflow"})",
+                                     }));
+    EXPECT_EQ(r.errors.str(), "quillet3: tmrTime: overflow\n");
+    // The show goes on: the next tick reports again.
+    r.run.runUntil(6000);
+    EXPECT_EQ(r.errors.str(), "quillet3: tmrTime: overflow\nquillet3: tmrTime: overflow\n");
+}
+
+TEST(CueClock, CounterBelowTheLimitStillCounts)
+{
+    RecordedRun r;
+    r.run.runUntil(0);
+    r.run.show().setCueCountForTest(32766);
+    r.run.runUntil(3000);
+    EXPECT_EQ(r.run.show().cueCount(), 32767);
+    EXPECT_EQ(r.errors.str(), "");
+}
+
+} // namespace
+} // namespace q3::test

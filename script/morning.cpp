@@ -1,14 +1,58 @@
-// Cues 8 to 11.
+// Cues 8 to 11: the sun climbs, the hero wakes and speaks.
 #include "script/cues.h"
+#include "script/hero.h"
 
 namespace q3 {
+void cue8(Stage& stage)
+{
+    stage.hide(Control::lblContinue);
+    stage.setBackground(kMorningSky);
+    Int16 frame = 0;
+    Int16 sunX = 10000;
+    Int16 sunY = 10000;
+    while (frame < 10) {
+        frame += 1;
+        stage.clear();
+        sunX -= 750;
+        sunY -= 850;
+        // Unlike the night frames, the body goes on before the head.
+        drawSun(stage, sunX, sunY);
+        drawBodyBoxes(stage);
+        drawHeroHead(stage);
+        drawMouthDot(stage);
+        drawEyeLines(stage);
+        stage.busyPause();
+    }
+}
 
-void cue8(Stage& /*stage*/) {}
+void cue9(Stage& stage)
+{
+    // Setting the background repaints the whole surface, so no clear is needed.
+    stage.setBackground(kMorningSky);
+    drawSun(stage, 2500, 1500);
+    drawBodyBoxes(stage);
+    drawHeroHead(stage);
+    drawMouthDot(stage);
+    drawEyeDots(stage);
+    drawEyeLines(stage);
+}
 
-void cue9(Stage& /*stage*/) {}
+void cue10(Stage& stage)
+{
+    stage.setBackground(kMorningSky);
+    drawSun(stage, 2500, 1500);
+    drawBodyBoxes(stage);
+    drawHeroHead(stage);
+    drawEyeDots(stage);
+    drawEyeLines(stage);
+    drawOpenMouth(stage);
+    stage.show(Control::lblTalk);
+    stage.setCaption(Control::lblTalk, "Man, I can't wait till the concert starts!");
+}
 
-void cue10(Stage& /*stage*/) {}
-
-void cue11(Stage& /*stage*/) {}
+void cue11(Stage& stage)
+{
+    stage.setCaption(Control::lblTalk, "I better get ready.");
+}
 
 } // namespace q3

@@ -1,14 +1,66 @@
-// Cues 4 to 7.
+// Cues 4 to 7: the hero under the climbing moon, and the date card.
 #include "script/cues.h"
+#include "script/hero.h"
 
 namespace q3 {
+namespace {
 
-void cue4(Stage& /*stage*/) {}
+constexpr Rgb kNightSky{0, 0, 80};
+constexpr Rgb kLateNightSky{0, 0, 240};
 
-void cue5(Stage& /*stage*/) {}
+void drawSleepingHero(Stage& stage)
+{
+    drawHeroHead(stage);
+    drawMouthDot(stage);
+    drawBodyBoxes(stage);
+    drawEyeLines(stage);
+}
 
-void cue6(Stage& /*stage*/) {}
+} // namespace
 
-void cue7(Stage& /*stage*/) {}
+void cue4(Stage& stage)
+{
+    // The credits go before the picture is drawn.
+    stage.hide(Control::lblZ);
+    stage.hide(Control::lblStarring);
+    stage.clear();
+    stage.setBackground(kNightSky);
+    drawSleepingHero(stage);
+}
+
+void cue5(Stage& stage)
+{
+    // No clear here: every frame starts with one.
+    stage.setBackground(kNightSky);
+    Int16 moonX = 10000;
+    Int16 moonY = 10000;
+    Int16 frame = 0;
+    while (frame < 10) {
+        frame += 1;
+        stage.clear();
+        moonX -= 750;
+        moonY -= 850;
+        // The moon goes first so the hero stands in front of it.
+        drawMoon(stage, moonX, moonY);
+        drawSleepingHero(stage);
+        stage.busyPause();
+    }
+}
+
+void cue6(Stage& stage)
+{
+    stage.clear();
+    stage.setBackground(kLateNightSky);
+    drawMoon(stage, 2500, 1500);
+    drawSleepingHero(stage);
+}
+
+void cue7(Stage& stage)
+{
+    stage.clear();
+    stage.setBackground(kBlack);
+    stage.show(Control::lblContinue);
+    stage.setCaption(Control::lblContinue, "October 11, 2001");
+}
 
 } // namespace q3

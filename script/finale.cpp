@@ -1,8 +1,122 @@
-// Cues 19 to 45: the countdown, the introductions and the ending.
+// Cues 19 to 45: the countdown, the introductions and the ending. They draw nothing: the
+// concert picture stays, and everything happens on the labels of the screen and the timers.
 #include "script/cues.h"
 
-namespace q3 {
+#include <array>
+#include <string_view>
 
-void finaleCue(Stage& /*stage*/, int /*cue*/) {}
+namespace q3 {
+namespace {
+
+constexpr int kFirstCountdownCue = 19;
+constexpr int kFirstIntroductionCue = 39;
+
+// The two countdown labels differ in colour; swapping them every tick makes the digit flash.
+struct CountdownStep
+{
+    Control hide;
+    Control show;
+    std::string_view digit;
+};
+
+// Cues 19 to 37. With the "5" that cue 18 puts up, each digit stays for four ticks.
+constexpr std::array<CountdownStep, 19> kCountdown{{
+    {Control::lblCountDown, Control::lblCountDown2, "5"}, // 19
+    {Control::lblCountDown2, Control::lblCountDown, "5"}, // 20
+    {Control::lblCountDown, Control::lblCountDown2, "5"}, // 21
+    {Control::lblCountDown2, Control::lblCountDown, "4"}, // 22
+    {Control::lblCountDown, Control::lblCountDown2, "4"}, // 23
+    {Control::lblCountDown2, Control::lblCountDown, "4"}, // 24
+    {Control::lblCountDown, Control::lblCountDown2, "4"}, // 25
+    {Control::lblCountDown2, Control::lblCountDown, "3"}, // 26
+    {Control::lblCountDown, Control::lblCountDown2, "3"}, // 27
+    {Control::lblCountDown2, Control::lblCountDown, "3"}, // 28
+    {Control::lblCountDown, Control::lblCountDown2, "3"}, // 29
+    {Control::lblCountDown2, Control::lblCountDown, "2"}, // 30
+    {Control::lblCountDown, Control::lblCountDown2, "2"}, // 31
+    {Control::lblCountDown2, Control::lblCountDown, "2"}, // 32
+    {Control::lblCountDown, Control::lblCountDown2, "2"}, // 33
+    {Control::lblCountDown2, Control::lblCountDown, "1"}, // 34
+    {Control::lblCountDown, Control::lblCountDown2, "1"}, // 35
+    {Control::lblCountDown2, Control::lblCountDown, "1"}, // 36
+    {Control::lblCountDown, Control::lblCountDown2, "1"}, // 37
+}};
+
+struct Introduction
+{
+    std::string_view caption;
+    Rgb screen;
+};
+
+// Cues 39 to 43. The runs of spaces set the name apart from the role on the screen.
+constexpr std::array<Introduction, 5> kIntroductions{{
+    {"Guitar:              ZENIPPA", {0, 0, 255}},   // 39
+    {"Guitar:              BOLVEK", {255, 0, 0}},    // 40
+    {"Bass:                 QUMO", {255, 255, 120}}, // 41
+    {"Vocal:               DAXI", {0, 255, 0}},      // 42
+    {"They are...", {255, 150, 0}},                  // 43
+}};
+
+void countdownCue(Stage& stage, const CountdownStep& step)
+{
+    stage.hide(step.hide);
+    stage.show(step.show);
+    stage.setCaption(step.show, step.digit);
+}
+
+void cue38(Stage& stage)
+{
+    // First, so that the question stays up for a full slow tick.
+    stage.setPeriod(Timer::tmrTime, 3000);
+    stage.hide(Control::lblCountDown2);
+    stage.show(Control::lblScreen);
+    stage.setCaption(Control::lblScreen, "Are you ready?");
+}
+
+void introductionCue(Stage& stage, const Introduction& row)
+{
+    stage.setCaption(Control::lblScreen, row.caption);
+    stage.setBackColor(Control::lblScreen, row.screen);
+}
+
+void cue44(Stage& stage)
+{
+    // The band name on the orange screen of the cue before.
+    stage.setFontSize(Control::lblScreen, 160);
+    stage.setCaption(Control::lblScreen, "VREL");
+}
+
+void cue45(Stage& stage)
+{
+    stage.setBackColor(Control::lblScreen, {255, 255, 0});
+    stage.setFontSize(Control::lblScreen, 72);
+    stage.setCaption(Control::lblScreen, "        THE         END");
+}
+
+} // namespace
+
+void finaleCue(Stage& stage, int cue)
+{
+    if (cue >= kFirstCountdownCue && cue < kFirstCountdownCue + int(kCountdown.size())) {
+        countdownCue(stage, kCountdown.at(static_cast<std::size_t>(cue - kFirstCountdownCue)));
+        return;
+    }
+    if (cue == 38) {
+        cue38(stage);
+        return;
+    }
+    if (cue >= kFirstIntroductionCue && cue < kFirstIntroductionCue + int(kIntroductions.size())) {
+        // The light columns start with the first introduction.
+        if (cue == kFirstIntroductionCue)
+            stage.setPeriod(Timer::tmrBL, 250);
+        introductionCue(stage,
+                        kIntroductions.at(static_cast<std::size_t>(cue - kFirstIntroductionCue)));
+        return;
+    }
+    if (cue == 44)
+        cue44(stage);
+    else if (cue == 45)
+        cue45(stage);
+}
 
 } // namespace q3

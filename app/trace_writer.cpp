@@ -47,6 +47,12 @@ void TraceWriter::writeLine(const std::string& body)
     line_.append(body, 1); // the body's own "{" is replaced by the time
     line_ += '\n';
     std::fwrite(line_.data(), 1, line_.size(), file_);
+    // On the wall clock someone may be reading the trace while the show plays.
+    constexpr double kFlushEveryMs = 200;
+    if (!clock_.isVirtual() && t - lastFlush_ >= kFlushEveryMs) {
+        std::fflush(file_);
+        lastFlush_ = t;
+    }
 }
 
 void TraceWriter::start(std::uint32_t seed, std::string_view mode)

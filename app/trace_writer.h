@@ -34,6 +34,7 @@ private:
     bool owned_;
     const Clock& clock_;
     std::string line_;
+    double lastFlush_ = 0;
 };
 
 } // namespace q3

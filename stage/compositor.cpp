@@ -136,7 +136,8 @@ void Compositor::paintControls(const Stage& stage, QPainter& painter)
             const double y = rect.top() + layout.lineHeight * double(line) + layout.ascent;
             if (y - layout.ascent > rect.bottom())
                 break;
-            painter.drawText(QPointF(x, y), layout.lines[line]);
+            for (const TextRun& run : layout.runs[line])
+                painter.drawText(QPointF(x + run.x, y), run.text);
         }
         painter.restore();
     }

@@ -11,6 +11,13 @@
 #include <string>
 #include <vector>
 
+namespace q3 {
+inline void PrintTo(Int16 value, std::ostream* os)
+{
+    *os << value.value();
+}
+} // namespace q3
+
 namespace q3::test {
 
 // Records every event as its JSON line (without the time).

@@ -1,12 +1,12 @@
 #include "stage/fonts.h"
 
-#include <QGuiApplication>
+#include <QApplication>
 #include <gtest/gtest.h>
 
 int main(int argc, char* argv[])
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
+    QApplication app(argc, argv);
     q3::loadStageFonts();
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -1,0 +1,164 @@
+// The timer rules, the order of events on virtual time and the busy pause.
+#include "support.h"
+
+namespace q3::test {
+namespace {
+
+struct SchedulerTest : testing::Test
+{
+    // Fires every due timer up to `until` and returns "t:name" for each tick.
+    std::vector<std::string> fire(double until, const std::function<void(Timer)>& handler = {})
+    {
+        std::vector<std::string> ticks;
+        for (auto due = scheduler.nextDue(); due && *due <= until; due = scheduler.nextDue()) {
+            clock.advanceTo(*due);
+            const auto timer = scheduler.takeDue();
+            ticks.push_back(std::to_string(static_cast<int>(clock.now())) + ":" +
+                            std::string(name(*timer)));
+            if (handler)
+                handler(*timer);
+        }
+        return ticks;
+    }
+
+    VirtualClock clock;
+    Scheduler scheduler{clock};
+};
+
+TEST_F(SchedulerTest, NewPeriodStartsTheTimerAnew)
+{
+    scheduler.setPeriod(Timer::tmrTime, 3000);
+    clock.advanceTo(2000);
+    scheduler.setPeriod(Timer::tmrTime, 300);
+    EXPECT_EQ(scheduler.dueTime(Timer::tmrTime), 2300);
+}
+
+TEST_F(SchedulerTest, SamePeriodAgainChangesNothing)
+{
+    scheduler.setPeriod(Timer::tmrTime, 3000);
+    for (double t = 500; t < 3000; t += 500) {
+        clock.advanceTo(t);
+        scheduler.setPeriod(Timer::tmrTime, 3000);
+    }
+    EXPECT_EQ(scheduler.dueTime(Timer::tmrTime), 3000);
+}
+
+TEST_F(SchedulerTest, ZeroStopsTheTimer)
+{
+    scheduler.setPeriod(Timer::tmrTime2, 1);
+    scheduler.setPeriod(Timer::tmrTime2, 0);
+    EXPECT_FALSE(scheduler.nextDue());
+    EXPECT_TRUE(fire(1000).empty());
+    scheduler.setPeriod(Timer::tmrTime2, 1);
+    EXPECT_EQ(scheduler.dueTime(Timer::tmrTime2), 1);
+}
+
+TEST_F(SchedulerTest, LateTickIsNotMadeUp)
+{
+    scheduler.setPeriod(Timer::tmrSL, 500);
+    clock.advanceTo(1740); // a long handler held the thread past three due times
+    ASSERT_EQ(scheduler.takeDue(), Timer::tmrSL);
+    EXPECT_FALSE(scheduler.takeDue()) << "at most one tick waits";
+    EXPECT_EQ(scheduler.dueTime(Timer::tmrSL), 2000);
+}
+
+TEST_F(SchedulerTest, TickOnTimeKeepsItsGrid)
+{
+    scheduler.setPeriod(Timer::tmrBL, 250);
+    EXPECT_EQ(fire(1000),
+              (std::vector<std::string>{"250:tmrBL", "500:tmrBL", "750:tmrBL", "1000:tmrBL"}));
+}
+
+TEST_F(SchedulerTest, SimultaneousTicksInTimerOrderAndEarliestFirst)
+{
+    scheduler.setPeriod(Timer::tmrBL, 1000);
+    scheduler.setPeriod(Timer::tmrSL, 500);
+    scheduler.setPeriod(Timer::tmrTime, 1000);
+    EXPECT_EQ(fire(1000),
+              (std::vector<std::string>{"500:tmrSL", "1000:tmrTime", "1000:tmrSL", "1000:tmrBL"}));
+}
+
+TEST_F(SchedulerTest, WaitingTicksRunAfterALongHandlerEarliestDueFirst)
+{
+    scheduler.setPeriod(Timer::tmrTime, 100);
+    scheduler.setPeriod(Timer::tmrSL, 50);
+    clock.advanceTo(1000);
+    EXPECT_EQ(scheduler.takeDue(), Timer::tmrSL);
+    EXPECT_EQ(scheduler.takeDue(), Timer::tmrTime);
+    EXPECT_FALSE(scheduler.takeDue());
+}
+
+TEST(VirtualTime, ClickComesBeforeATickDueAtTheSameTime)
+{
+    RecordedRun r;
+    r.run.addClick(3000);
+    r.run.runUntil(3000);
+    const auto& lines = r.recorder.lines;
+    const auto click = std::find(lines.begin() + 1, lines.end(), R"({"ev":"click"})");
+    const auto tick =
+        std::find(lines.begin(), lines.end(), R"({"ev":"tick","timer":"tmrTime","cue":0})");
+    ASSERT_NE(click, lines.end());
+    EXPECT_TRUE(tick == lines.end() || click < tick);
+}
+
+TEST(VirtualTime, ClickDuringTheCountdownPaceSlowsTheNextCue)
+{
+    // The clock runs at 300 ms; a click sets 3000 ms anew.
+    RecordedRun r;
+    r.run.runUntil(0);
+    r.stage().setPeriod(Timer::tmrTime, 300);
+    r.run.addClick(100);
+    r.run.runUntil(3099);
+    EXPECT_EQ(r.run.show().cueCount(), 0);
+    r.run.runUntil(3100);
+    EXPECT_EQ(r.run.show().cueCount(), 1);
+}
+
+TEST(VirtualTime, SamplesSeeEveryHandlerAtOrBeforeTheirTime)
+{
+    RecordedRun r;
+    std::vector<int> cueCounts;
+    for (double t : {2999.0, 3000.0, 3001.0})
+        r.run.addSample(t, [&](double) { cueCounts.push_back(r.run.show().cueCount().value()); });
+    r.run.runUntil(4000);
+    EXPECT_EQ(cueCounts, (std::vector<int>{0, 1, 1}));
+}
+
+struct PauseTest : testing::Test
+{
+    PauseTest() { stage.addListener(&recorder); }
+    VirtualClock clock;
+    Scheduler scheduler{clock};
+    Stage stage{scheduler};
+    Recorder recorder;
+};
+
+TEST_F(PauseTest, HidesTheWasteLabelPresentsThenWaitsTheRestOfOneHundredMs)
+{
+    std::vector<std::string> order;
+    stage.setPresenter([&] {
+        order.push_back("present at " + std::to_string(static_cast<int>(clock.now())) +
+                        (stage.control(Control::lblWasteTime).visible ? " visible" : " hidden"));
+    });
+    clock.beforeAdvance = [&](double from, double to) {
+        order.push_back("wait " + std::to_string(static_cast<int>(from)) + ".." +
+                        std::to_string(static_cast<int>(to)));
+    };
+    clock.advanceTo(18000);
+    order.clear();
+    stage.busyPause();
+    EXPECT_EQ(order, (std::vector<std::string>{"present at 18000 hidden", "wait 18000..18100"}));
+    EXPECT_EQ(clock.now(), 18100);
+    EXPECT_TRUE(sameEvents(recorder.lines, {R"({"ev":"pause"})"}));
+}
+
+TEST_F(PauseTest, TicksFallingDueDuringThePauseWaitForTheHandler)
+{
+    stage.setPeriod(Timer::tmrSL, 10);
+    stage.busyPause();
+    EXPECT_EQ(scheduler.takeDue(), Timer::tmrSL);
+    EXPECT_FALSE(scheduler.takeDue());
+}
+
+} // namespace
+} // namespace q3::test

@@ -31,11 +31,24 @@ void chooseWindowPlatform()
         qputenv("QT_QPA_PLATFORM", "xcb;offscreen");
 }
 
-void quietPlatformProbe(QtMsgType type, const QMessageLogContext& context, const QString& message)
+// Qt's note about a missing runtime folder (it makes one itself) is only noise to a viewer.
+bool isNoise(const QString& message)
 {
-    if (context.category != nullptr && std::string_view(context.category).starts_with("qt.qpa"))
-        return;
-    std::cerr << qFormatLogMessage(type, context, message).toStdString() << '\n';
+    return message.startsWith(QStringLiteral("QStandardPaths: XDG_RUNTIME_DIR not set"));
+}
+
+void printQtMessage(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (!isNoise(message))
+        std::cerr << qFormatLogMessage(type, context, message).toStdString() << '\n';
+}
+
+// While the platform is probed, its failures are expected: we explain them ourselves.
+void printQtMessageWhileProbing(QtMsgType type, const QMessageLogContext& context,
+                                const QString& message)
+{
+    if (context.category == nullptr || !std::string_view(context.category).starts_with("qt.qpa"))
+        printQtMessage(type, context, message);
 }
 
 } // namespace
@@ -63,6 +76,7 @@ int main(int argc, char* argv[])
     const std::uint32_t seed = options.seed.value_or(seedFromClock());
     QCoreApplication::setApplicationName(QStringLiteral("quillet3"));
 
+    qInstallMessageHandler(printQtMessage);
     if (options.headless) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         QGuiApplication app(argc, argv);
@@ -70,9 +84,9 @@ int main(int argc, char* argv[])
     }
 
     chooseWindowPlatform();
-    qInstallMessageHandler(quietPlatformProbe);
+    qInstallMessageHandler(printQtMessageWhileProbing);
     QApplication app(argc, argv);
-    qInstallMessageHandler(nullptr);
+    qInstallMessageHandler(printQtMessage);
     if (QGuiApplication::platformName() == QStringLiteral("offscreen") &&
         qgetenv("QT_QPA_PLATFORM") != "offscreen") {
         std::cerr << "quillet3: error: no display to open the window on; use --headless or "

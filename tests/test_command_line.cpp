@@ -1,0 +1,177 @@
+// The program's command line, run as a user runs it.
+#include <QDir>
+#include <QImage>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Outcome
+{
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+Outcome runProgram(const QStringList& arguments,
+                   QProcessEnvironment env = QProcessEnvironment::systemEnvironment())
+{
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(QUILLET3_BINARY), arguments);
+    process.waitForFinished(60000);
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+struct BadInput
+{
+    const char* why;
+    QStringList arguments;
+};
+
+class RefusedCommandLine : public testing::TestWithParam<BadInput>
+{
+protected:
+    QTemporaryDir dir;
+};
+
+// Paths inside the test's own folder are written as "@/name".
+QStringList resolve(const QStringList& arguments, const QString& folder)
+{
+    QStringList out;
+    for (QString a : arguments)
+        out << a.replace(QStringLiteral("@/"), folder + QStringLiteral("/"));
+    return out;
+}
+
+TEST_P(RefusedCommandLine, WithOneLineExitTwoAndNothingWritten)
+{
+    ASSERT_TRUE(dir.isValid());
+    QDir(dir.path()).mkdir(QStringLiteral("folder.png"));
+    const Outcome outcome = runProgram(resolve(GetParam().arguments, dir.path()));
+    EXPECT_EQ(outcome.status, 2) << outcome.err.toStdString();
+    EXPECT_TRUE(outcome.err.startsWith(QStringLiteral("quillet3: error: ")))
+        << outcome.err.toStdString();
+    EXPECT_TRUE(outcome.err.contains(QStringLiteral("--help"))) << outcome.err.toStdString();
+    EXPECT_EQ(outcome.err.count(u'\n'), 1) << outcome.err.toStdString();
+    EXPECT_TRUE(outcome.out.isEmpty());
+    const QStringList left =
+        QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    EXPECT_EQ(left, QStringList{QStringLiteral("folder.png")});
+}
+
+const BadInput kBadInputs[] = {
+    {"unknown option", {"--frobnicate"}},
+    {"misspelt option", {"--headles"}},
+    {"missing seed", {"--headless", "--seed"}},
+    {"seed not a number", {"--headless", "--seed", "abc"}},
+    {"negative seed", {"--headless", "--seed", "-1"}},
+    {"seed past 32 bits", {"--headless", "--seed", "4294967296"}},
+    {"huge seed", {"--headless", "--seed", "99999999999999999999"}},
+    {"seed given twice", {"--headless", "--seed", "1", "--seed", "2"}},
+    {"negative duration", {"--headless", "--duration", "-1"}},
+    {"fractional duration", {"--headless", "--duration", "1.5"}},
+    {"empty duration", {"--headless", "--duration", ""}},
+    {"overflowing duration", {"--headless", "--duration", "2147483648"}},
+    {"negative click", {"--headless", "--click", "-5"}},
+    {"click with sign", {"--headless", "--click", "+5"}},
+    {"zero size", {"--headless", "--size", "0x0", "--screenshot", "0:@/a.png"}},
+    {"absurd size", {"--headless", "--size", "100000x2", "--screenshot", "0:@/a.png"}},
+    {"size just too large", {"--headless", "--size", "16385x16"}},
+    {"size without height", {"--headless", "--size", "640"}},
+    {"size with letters", {"--headless", "--size", "axb"}},
+    {"screenshot without time", {"--screenshot", "@/a.png"}},
+    {"screenshot time not a number", {"--screenshot", "x:@/a.png"}},
+    {"screenshot not png", {"--screenshot", "1000:@/a.jpg"}},
+    {"screenshot into missing folder", {"--screenshot", "1000:@/missing/a.png"}},
+    {"screenshot onto a folder", {"--screenshot", "1000:@/folder.png"}},
+    {"screenshot past the duration", {"--duration", "100", "--screenshot", "200:@/a.png"}},
+    {"same file twice", {"--screenshot", "1:@/a.png", "--screenshot", "2:@/a.png"}},
+    {"trace into missing folder", {"--headless", "--trace", "@/missing/t.jsonl"}},
+    {"trace onto a folder", {"--headless", "--trace", "@/folder.png"}},
+    {"duration without headless", {"--duration", "100"}},
+    {"click without headless", {"--click", "100"}},
+    {"stray argument", {"--headless", "show"}},
+};
+
+INSTANTIATE_TEST_SUITE_P(BadInput, RefusedCommandLine, testing::ValuesIn(kBadInputs),
+                         [](const testing::TestParamInfo<BadInput>& param) {
+                             std::string name = param.param.why;
+                             for (char& c : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(c)))
+                                     c = '_';
+                             return name;
+                         });
+
+TEST(CommandLine, HelpNamesEveryOption)
+{
+    const Outcome outcome = runProgram({QStringLiteral("--help")});
+    EXPECT_EQ(outcome.status, 0);
+    for (const char* option : {"--headless", "--duration", "--click", "--seed", "--trace",
+                               "--screenshot", "--size", "--version"})
+        EXPECT_TRUE(outcome.out.contains(QLatin1String(option))) << option;
+}
+
+TEST(CommandLine, VersionIsOneLine)
+{
+    const Outcome outcome = runProgram({QStringLiteral("--version")});
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_TRUE(outcome.out.startsWith(QStringLiteral("quillet3 ")));
+}
+
+TEST(CommandLine, ScreenshotIsThePictureAtItsTime)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("title.png"));
+    const Outcome outcome = runProgram(
+        {QStringLiteral("--screenshot"), QStringLiteral("6000:") + path, QStringLiteral("--size"),
+         QStringLiteral("800x600"), QStringLiteral("--seed"), QStringLiteral("3")});
+    ASSERT_EQ(outcome.status, 0) << outcome.err.toStdString();
+    const QImage image(path);
+    ASSERT_EQ(image.size(), QSize(800, 600));
+    EXPECT_EQ(image.pixel(400, 420), qRgb(255, 255, 0)) << "the yellow title card";
+    EXPECT_EQ(image.pixel(50, 50), qRgb(0, 0, 0));
+}
+
+TEST(CommandLine, TraceStartsWithTheSeedAndMode)
+{
+    const Outcome outcome =
+        runProgram({QStringLiteral("--headless"), QStringLiteral("--duration"),
+                    QStringLiteral("3000"), QStringLiteral("--seed"), QStringLiteral("42"),
+                    QStringLiteral("--trace"), QStringLiteral("-")});
+    ASSERT_EQ(outcome.status, 0) << outcome.err.toStdString();
+    const QStringList lines = outcome.out.split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_GE(lines.size(), 3);
+    EXPECT_EQ(lines[0], QStringLiteral(R"({"t":0,"ev":"start","seed":42,"mode":"headless"})"));
+    EXPECT_EQ(lines[1], QStringLiteral(R"({"t":0,"ev":"load"})"));
+    EXPECT_EQ(lines.last(), QStringLiteral(R"({"t":3000,"ev":"background","rgb":[0,0,0]})"));
+}
+
+TEST(CommandLine, SameSeedGivesTheSameTrace)
+{
+    const QStringList args{QStringLiteral("--headless"), QStringLiteral("--duration"),
+                           QStringLiteral("70000"),      QStringLiteral("--seed"),
+                           QStringLiteral("7"),          QStringLiteral("--trace"),
+                           QStringLiteral("-")};
+    const Outcome first = runProgram(args);
+    const Outcome second = runProgram(args);
+    ASSERT_EQ(first.status, 0);
+    EXPECT_GT(first.out.size(), 1000);
+    EXPECT_TRUE(first.out == second.out);
+}
+
+TEST(CommandLine, WindowWithoutADisplayExplainsAndExitsOne)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QLatin1String(name));
+    const Outcome outcome = runProgram({}, env);
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_TRUE(outcome.err.contains(QStringLiteral("--headless"))) << outcome.err.toStdString();
+    EXPECT_EQ(outcome.err.count(u'\n'), 1) << outcome.err.toStdString();
+}
+
+} // namespace

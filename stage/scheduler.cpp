@@ -25,8 +25,26 @@ std::optional<double> Scheduler::dueTime(Timer timer) const
     return state.due;
 }
 
+void Scheduler::pause()
+{
+    if (!pausedAt_)
+        pausedAt_ = clock_.now();
+}
+
+void Scheduler::resume()
+{
+    if (!pausedAt_)
+        return;
+    const double pausedFor = clock_.now() - *pausedAt_;
+    pausedAt_.reset();
+    for (State& state : timers_)
+        state.due += pausedFor;
+}
+
 std::optional<double> Scheduler::nextDue() const
 {
+    if (pausedAt_)
+        return std::nullopt;
     std::optional<double> next;
     for (const State& state : timers_)
         if (state.period > 0 && (!next || state.due < *next))
@@ -36,6 +54,8 @@ std::optional<double> Scheduler::nextDue() const
 
 std::optional<Timer> Scheduler::takeDue()
 {
+    if (pausedAt_)
+        return std::nullopt;
     const double now = clock_.now();
     std::optional<Timer> chosen;
     for (const Timer timer : kTimers) {

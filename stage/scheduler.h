@@ -16,6 +16,7 @@ namespace q3 {
 //    d + k * period for the smallest k >= 1 that lies after the time it fired: ticks missed
 //    meanwhile are not made up, so at most one tick of a timer ever waits.
 //  - Timers due at the same time fire in the order tmrTime, tmrTime2, tmrSL, tmrBL.
+//  - While paused nothing falls due; on resume every timer has the time it had left.
 class Scheduler
 {
 public:
@@ -31,6 +32,10 @@ public:
     // time before it is returned, so its handler may set its period again.
     [[nodiscard]] std::optional<Timer> takeDue();
 
+    void pause();
+    void resume();
+    [[nodiscard]] bool paused() const { return pausedAt_.has_value(); }
+
     [[nodiscard]] Clock& clock() { return clock_; }
     [[nodiscard]] double now() const { return clock_.now(); }
 
@@ -43,6 +48,7 @@ private:
 
     Clock& clock_;
     std::array<State, kTimerCount> timers_{};
+    std::optional<double> pausedAt_;
 };
 
 } // namespace q3

@@ -2,39 +2,92 @@
 
 #include "stage/stage.h"
 
+#include <QIcon>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScreen>
+#include <algorithm>
 #include <cmath>
 
 namespace q3 {
+namespace {
 
-StageWindow::StageWindow(Stage& stage, std::function<void()> onClick)
-    : stage_(stage), onClick_(std::move(onClick))
+QString captionText(bool paused)
 {
-    setWindowTitle(QString::fromUtf8(kWindowCaption.data(), qsizetype(kWindowCaption.size())));
+    QString caption = QString::fromUtf8(kWindowCaption.data(), qsizetype(kWindowCaption.size()));
+    if (paused)
+        caption += QStringLiteral(" (paused)");
+    return caption;
+}
+
+} // namespace
+
+StageWindow::StageWindow(Stage& stage, WindowActions actions)
+    : stage_(stage), actions_(std::move(actions))
+{
+    setWindowTitle(captionText(false));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/quillet3.xpm")));
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
+    setFocusPolicy(Qt::StrongFocus);
     setGeometry(kDesignClientArea.left / kUnitsPerPixel, kDesignClientArea.top / kUnitsPerPixel,
                 kDesignClientArea.width / kUnitsPerPixel,
                 kDesignClientArea.height / kUnitsPerPixel);
+    frameTimer_.setSingleShot(true);
+    frameTimer_.setTimerType(Qt::PreciseTimer);
+    connect(&frameTimer_, &QTimer::timeout, this, [this] {
+        framePending_ = true;
+        update();
+    });
+    sinceLastPaint_.start();
+}
+
+double StageWindow::refreshIntervalMs() const
+{
+    const QScreen* display = screen();
+    const double hz = display != nullptr ? display->refreshRate() : 60.0;
+    return 1000.0 / std::clamp(hz, 24.0, 500.0);
+}
+
+void StageWindow::requestFrame()
+{
+    if (frameTimer_.isActive() || framePending_)
+        return;
+    const double wait = refreshIntervalMs() - double(sinceLastPaint_.elapsed());
+    frameTimer_.start(std::max(0, static_cast<int>(std::ceil(wait))));
 }
 
 void StageWindow::presentNow()
 {
+    frameTimer_.stop();
     repaint();
+}
+
+void StageWindow::setPausedCaption(bool paused)
+{
+    setWindowTitle(captionText(paused));
+}
+
+QSize StageWindow::deviceSize() const
+{
+    const qreal dpr = devicePixelRatioF();
+    return {static_cast<int>(std::lround(width() * dpr)),
+            static_cast<int>(std::lround(height() * dpr))};
 }
 
 void StageWindow::paintEvent(QPaintEvent* /*event*/)
 {
-    const qreal dpr = devicePixelRatioF();
-    const QSize device(static_cast<int>(std::lround(width() * dpr)),
-                       static_cast<int>(std::lround(height() * dpr)));
+    const QSize device = deviceSize();
     if (frame_.size() != device)
         frame_ = QImage(device, QImage::Format_RGB32);
     compositor_.render(stage_, frame_);
-    frame_.setDevicePixelRatio(dpr);
+    frame_.setDevicePixelRatio(devicePixelRatioF());
     QPainter painter(this);
     painter.drawImage(QPointF(0, 0), frame_);
+    sinceLastPaint_.restart();
+    framePending_ = false;
+    ++framesPainted_;
 }
 
 void StageWindow::resizeEvent(QResizeEvent* event)
@@ -48,15 +101,32 @@ void StageWindow::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton)
         return;
-    const qreal dpr = devicePixelRatioF();
-    const StageView view = StageView::fit(stage_.surfaceWidth(), stage_.surfaceHeight(),
-                                          QSize(static_cast<int>(std::lround(width() * dpr)),
-                                                static_cast<int>(std::lround(height() * dpr))));
-    const QPointF units = view.toUnits(event->position() * dpr);
+    const StageView view =
+        StageView::fit(stage_.surfaceWidth(), stage_.surfaceHeight(), deviceSize());
+    const QPointF units = view.toUnits(event->position() * devicePixelRatioF());
     if (stage_.controlAt(units.x(), units.y()))
         return;
-    onClick_();
-    update();
+    if (actions_.click)
+        actions_.click();
+    requestFrame();
+}
+
+void StageWindow::keyPressEvent(QKeyEvent* event)
+{
+    if (event->matches(QKeySequence::Quit) ||
+        (event->key() == Qt::Key_Q && event->modifiers() == Qt::ControlModifier)) {
+        close();
+    } else if (event->key() == Qt::Key_F11) {
+        setWindowState(windowState() ^ Qt::WindowFullScreen);
+    } else if (event->key() == Qt::Key_Escape) {
+        if (windowState() & Qt::WindowFullScreen)
+            setWindowState(windowState() & ~Qt::WindowFullScreen);
+    } else if (event->key() == Qt::Key_Space && !event->isAutoRepeat()) {
+        if (actions_.togglePause)
+            actions_.togglePause();
+    } else {
+        QWidget::keyPressEvent(event);
+    }
 }
 
 } // namespace q3

@@ -2,7 +2,9 @@
 
 #include "stage/compositor.h"
 
+#include <QElapsedTimer>
 #include <QImage>
+#include <QTimer>
 #include <QWidget>
 #include <functional>
 
@@ -10,27 +12,51 @@ namespace q3 {
 
 class Stage;
 
+// What the window asks of the program around it.
+struct WindowActions
+{
+    std::function<void()> click;       // a click on the window's own surface
+    std::function<void()> togglePause; // Space
+};
+
 // The window frmQuillet3: shows what the compositor paints and passes on the viewer's clicks
 // on its own surface. A click on a visible label or picture is not a click on the window.
+//
+// Keys as in desktop players: F11 toggles fullscreen, Escape leaves it, Space pauses and
+// resumes, Ctrl+Q closes the window.
 class StageWindow final : public QWidget
 {
 public:
-    StageWindow(Stage& stage, std::function<void()> onClick);
+    StageWindow(Stage& stage, WindowActions actions);
 
+    // Something on the stage changed: the window repaints at the next display refresh, once
+    // however many handlers changed it meanwhile.
+    void requestFrame();
     // Paints the stage now, without waiting for the event loop: a frame of an animation must
     // reach the screen while its handler still runs.
     void presentNow();
+    void setPausedCaption(bool paused);
+
+    [[nodiscard]] int framesPainted() const { return framesPainted_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    [[nodiscard]] QSize deviceSize() const;
+    [[nodiscard]] double refreshIntervalMs() const;
+
     Stage& stage_;
-    std::function<void()> onClick_;
+    WindowActions actions_;
     Compositor compositor_;
     QImage frame_;
+    QTimer frameTimer_;
+    QElapsedTimer sinceLastPaint_;
+    bool framePending_ = false;
+    int framesPainted_ = 0;
 };
 
 } // namespace q3

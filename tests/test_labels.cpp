@@ -164,7 +164,7 @@ TEST(TitleCardFrames, ZStandsInFrontOfTheStarringCard)
 
 struct WindowClick : testing::Test
 {
-    WindowClick() : window(run.show().stage(), [this] { run.show().click(); })
+    WindowClick() : window(run.show().stage(), {[this] { run.show().click(); }, {}})
     {
         run.runUntil(0);
         window.setGeometry(0, 0, 493, 449);

@@ -1,0 +1,171 @@
+// The real window on an X server: clicks, keys, pause, resizing and repainting.
+#include "app/window_show.h"
+#include "stage/compositor.h"
+#include "stage/fonts.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+#include <sstream>
+
+namespace q3 {
+namespace {
+
+struct TickCounter final : StageListener
+{
+    void onEvent(const Event& event) override
+    {
+        if (event.kind == EventKind::Tick)
+            ++ticks;
+    }
+    int ticks = 0;
+};
+
+// Runs the event loop for a while as the program does (QTest::qWait sleeps between passes,
+// which would throttle the 1 ms rain).
+void runEventLoop(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+class RealWindow : public testing::Test
+{
+protected:
+    RealWindow()
+    {
+        show.show().stage().addListener(&counter);
+        show.start();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&show.window()));
+        QTest::qWait(50);
+    }
+    ~RealWindow() override { show.show().stage().removeListener(&counter); }
+
+    StageWindow& window() { return show.window(); }
+    QImage grab() { return window().grab().toImage().convertToFormat(QImage::Format_RGB32); }
+    QPoint pixelOf(int xUnits, int yUnits) { return {xUnits / 15, yUnits / 15}; }
+    // Runs the cue clock fast: the show's own pace is not what these tests are about.
+    void runCuesQuickly() { show.show().stage().setPeriod(Timer::tmrTime, 20); }
+
+    std::ostringstream errors;
+    WindowShow show{1, errors};
+    TickCounter counter;
+};
+
+TEST_F(RealWindow, OpensWhiteWithTheOpeningNoteAndIcon)
+{
+    EXPECT_EQ(window().windowTitle(), QStringLiteral("Quillet 3"));
+    EXPECT_EQ(window().size(), QSize(493, 449));
+    const QImage image = grab();
+    EXPECT_EQ(image.pixel(pixelOf(6500, 5000)), qRgb(255, 255, 255));
+    EXPECT_EQ(image.pixel(pixelOf(1230, 1100)), qRgb(192, 192, 192));
+    const QIcon icon = window().windowIcon();
+    ASSERT_FALSE(icon.isNull());
+    EXPECT_EQ(icon.pixmap(32, 32).size(), QSize(32, 32));
+}
+
+TEST_F(RealWindow, ClickOnTheNoteDoesNothingAndOnTheWhiteAreaStartsTheShow)
+{
+    QTest::mouseClick(&window(), Qt::LeftButton, {}, pixelOf(2000, 1500));
+    EXPECT_EQ(show.scheduler().period(Timer::tmrTime), 0);
+    QTest::mouseClick(&window(), Qt::LeftButton, {}, pixelOf(6500, 5000));
+    EXPECT_EQ(show.scheduler().period(Timer::tmrTime), 3000);
+}
+
+TEST_F(RealWindow, AfterCueZeroTheBlackStageIsFittedWithBars)
+{
+    runCuesQuickly();
+    QTest::qWait(35);
+    show.show().stage().setPeriod(Timer::tmrTime, 0);
+    ASSERT_GE(show.show().cueCount().value(), 1);
+    QTest::qWait(100);
+    const QImage image = grab();
+    // The stage is 4:3; the window is taller than that, so the bars are above and below.
+    int nonBlack = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            nonBlack += image.pixel(x, y) != qRgb(0, 0, 0) ? 1 : 0;
+    EXPECT_LE(nonBlack, 1) << "only the one-pixel waste label";
+}
+
+TEST_F(RealWindow, ResizedWindowShowsTheWholePictureAtItsNewSize)
+{
+    runCuesQuickly();
+    QTest::qWait(80);
+    show.show().stage().setPeriod(Timer::tmrTime, 0);
+    window().resize(900, 500);
+    QTest::qWait(200);
+    const QImage shown = grab();
+    ASSERT_EQ(shown.size(), QSize(900, 500));
+    const QImage expected = Compositor().render(show.show().stage(), shown.size());
+    int differing = 0;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x)
+            differing += shown.pixel(x, y) != expected.pixel(x, y) ? 1 : 0;
+    EXPECT_LT(differing, shown.width() * shown.height() / 200);
+}
+
+TEST_F(RealWindow, SpacePausesWithTheTimeLeftKept)
+{
+    QTest::mouseClick(&window(), Qt::LeftButton, {}, pixelOf(6500, 5000));
+    QTest::qWait(100);
+    const double leftBefore = *show.scheduler().dueTime(Timer::tmrTime) - show.clock().now();
+    QTest::keyClick(&window(), Qt::Key_Space);
+    EXPECT_TRUE(show.scheduler().paused());
+    EXPECT_EQ(window().windowTitle(), QStringLiteral("Quillet 3 (paused)"));
+    QTest::mouseClick(&window(), Qt::LeftButton, {}, pixelOf(6500, 5000));
+    const int ticks = counter.ticks;
+    QTest::qWait(400);
+    EXPECT_EQ(counter.ticks, ticks) << "nothing runs while paused";
+    QTest::keyClick(&window(), Qt::Key_Space);
+    EXPECT_EQ(window().windowTitle(), QStringLiteral("Quillet 3"));
+    const double leftAfter = *show.scheduler().dueTime(Timer::tmrTime) - show.clock().now();
+    EXPECT_NEAR(leftAfter, leftBefore, 60);
+}
+
+TEST_F(RealWindow, F11TogglesFullscreenAndEscapeLeavesIt)
+{
+    QTest::keyClick(&window(), Qt::Key_F11);
+    EXPECT_TRUE(window().windowState() & Qt::WindowFullScreen);
+    QTest::keyClick(&window(), Qt::Key_Escape);
+    EXPECT_FALSE(window().windowState() & Qt::WindowFullScreen);
+    QTest::keyClick(&window(), Qt::Key_F11);
+    QTest::keyClick(&window(), Qt::Key_F11);
+    EXPECT_FALSE(window().windowState() & Qt::WindowFullScreen);
+}
+
+TEST_F(RealWindow, CtrlQClosesTheWindow)
+{
+    QTest::keyClick(&window(), Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_FALSE(window().isVisible());
+}
+
+TEST_F(RealWindow, RainDoesNotRepaintTheWindowOncePerTick)
+{
+    show.show().stage().setPeriod(Timer::tmrTime2, 1);
+    const int before = window().framesPainted();
+    const int ticksBefore = counter.ticks;
+    runEventLoop(500);
+    show.show().stage().setPeriod(Timer::tmrTime2, 0);
+    const int frames = window().framesPainted() - before;
+    EXPECT_GT(counter.ticks - ticksBefore, 250);
+    const double refreshRate = window().screen()->refreshRate();
+    EXPECT_LE(frames, 0.5 * refreshRate + 3) << "at most one frame per display refresh";
+    EXPECT_GT(frames, 5);
+}
+
+} // namespace
+} // namespace q3
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    q3::loadStageFonts();
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -8,14 +8,6 @@ namespace {
 constexpr Rgb kNightSky{0, 0, 80};
 constexpr Rgb kLateNightSky{0, 0, 240};
 
-void drawSleepingHero(Stage& stage)
-{
-    drawHeroHead(stage);
-    drawMouthDot(stage);
-    drawBodyBoxes(stage);
-    drawEyeLines(stage);
-}
-
 } // namespace
 
 void cue4(Stage& stage)
@@ -25,7 +17,10 @@ void cue4(Stage& stage)
     stage.hide(Control::lblStarring);
     stage.clear();
     stage.setBackground(kNightSky);
-    drawSleepingHero(stage);
+    drawHeroHead(stage);
+    drawMouthDot(stage);
+    drawBodyBoxes(stage);
+    drawEyeLines(stage);
 }
 
 void cue5(Stage& stage)
@@ -42,7 +37,10 @@ void cue5(Stage& stage)
         moonY -= 850;
         // The moon goes first so the hero stands in front of it.
         drawMoon(stage, moonX, moonY);
-        drawSleepingHero(stage);
+        drawHeroHead(stage);
+        drawMouthDot(stage);
+        drawBodyBoxes(stage);
+        drawEyeLines(stage);
         stage.busyPause();
     }
 }
@@ -52,7 +50,10 @@ void cue6(Stage& stage)
     stage.clear();
     stage.setBackground(kLateNightSky);
     drawMoon(stage, 2500, 1500);
-    drawSleepingHero(stage);
+    drawHeroHead(stage);
+    drawMouthDot(stage);
+    drawBodyBoxes(stage);
+    drawEyeLines(stage);
 }
 
 void cue7(Stage& stage)

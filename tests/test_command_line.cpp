@@ -32,6 +32,8 @@ struct BadInput
     QStringList arguments;
 };
 
+void PrintTo(const BadInput& input, std::ostream* os) { *os << input.why; }
+
 class RefusedCommandLine : public testing::TestWithParam<BadInput>
 {
 protected:

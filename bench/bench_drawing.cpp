@@ -1,0 +1,86 @@
+// The pictures as the window paints them: the concert stage of cue 18, a frame with nothing new
+// on the surface, and a frame after the window changed size.
+#include "app/virtual_run.h"
+#include "bench_support.h"
+#include "script/cues.h"
+#include "stage/fonts.h"
+
+#include <sstream>
+
+namespace q3::bench {
+namespace {
+
+// The stage's drawing alone, without pixels: what cue 18 costs the show itself.
+void BM_Cue18Drawing(benchmark::State& state)
+{
+    BenchStage s;
+    for (auto _ : state) {
+        cue18(s.stage);
+        benchmark::DoNotOptimize(s.stage.displayList().lastSeq());
+    }
+}
+BENCHMARK(BM_Cue18Drawing)->Unit(benchmark::kMicrosecond);
+
+// Cue 18 and the frame that shows it: the cue erases the surface, so the compositor paints the
+// whole concert set, the band and the labels again.
+void BM_Cue18Picture(benchmark::State& state)
+{
+    loadStageFonts();
+    BenchStage s;
+    WarmOutput out(s.stage, outputSize(state));
+    for (auto _ : state) {
+        cue18(s.stage);
+        out.compositor.render(s.stage, out.target);
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_Cue18Picture)->Apply(outputSizes)->Unit(benchmark::kMillisecond);
+
+// The end card as it stands after the whole show, bulbs and lamps included.
+Stage& endCard(VirtualRun& run)
+{
+    run.addClick(0);
+    run.runToEnd(5000, 48.0 * 3600 * 1000);
+    return run.show().stage();
+}
+
+// A frame when nothing was drawn since the last one: the kept surface and the labels only.
+void BM_CompositedFrame(benchmark::State& state)
+{
+    loadStageFonts();
+    std::ostringstream errors;
+    VirtualRun run(1, errors);
+    const Stage& stage = endCard(run);
+    WarmOutput out(stage, outputSize(state));
+    for (auto _ : state) {
+        out.compositor.render(stage, out.target);
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_CompositedFrame)->Apply(outputSizes)->Unit(benchmark::kMillisecond);
+
+// The first frame at a new size: the surface is rasterised again from the display list. Each
+// iteration first renders at a slightly different size (not timed), as a window being dragged
+// larger does.
+void BM_RenderAfterResize(benchmark::State& state)
+{
+    loadStageFonts();
+    std::ostringstream errors;
+    VirtualRun run(1, errors);
+    const Stage& stage = endCard(run);
+    const QSize size = outputSize(state);
+    WarmOutput out(stage, size);
+    QImage other(size - QSize(16, 12), QImage::Format_RGB32);
+    for (auto _ : state) {
+        state.PauseTiming();
+        out.compositor.render(stage, other);
+        state.ResumeTiming();
+        out.compositor.render(stage, out.target);
+        benchmark::ClobberMemory();
+    }
+    state.counters["shapes"] = static_cast<double>(stage.displayList().liveCount());
+}
+BENCHMARK(BM_RenderAfterResize)->Apply(outputSizes)->Unit(benchmark::kMillisecond);
+
+} // namespace
+} // namespace q3::bench

@@ -1,0 +1,59 @@
+// What the drawing and effect benchmarks share: the output sizes and a stage of their own.
+#pragma once
+
+#include "effects/effects.h"
+#include "stage/clock.h"
+#include "stage/compositor.h"
+#include "stage/scheduler.h"
+#include "stage/stage.h"
+
+#include <QImage>
+#include <QSize>
+#include <benchmark/benchmark.h>
+
+namespace q3::bench {
+
+// The design window, a common desktop and a 4K screen.
+inline void outputSizes(benchmark::internal::Benchmark* b)
+{
+    b->ArgNames({"w", "h"});
+    b->Args({800, 600});
+    b->Args({1920, 1080});
+    b->Args({3840, 2160});
+}
+
+inline QSize outputSize(const benchmark::State& state)
+{
+    return {static_cast<int>(state.range(0)), static_cast<int>(state.range(1))};
+}
+
+// A maximised stage on virtual time, so that busy pauses cost no wall time, with the window's
+// effect state filled as the load fills it.
+struct BenchStage
+{
+    BenchStage()
+    {
+        stage.maximise();
+        fillPositionTables(effects);
+    }
+
+    VirtualClock clock;
+    Scheduler scheduler{clock};
+    Stage stage{scheduler};
+    EffectState effects;
+};
+
+// A compositor that has already painted everything on the stage at this size, as the window's
+// has between two frames.
+struct WarmOutput
+{
+    WarmOutput(const Stage& stage, QSize size) : target(size, QImage::Format_RGB32)
+    {
+        compositor.render(stage, target);
+    }
+
+    Compositor compositor;
+    QImage target;
+};
+
+} // namespace q3::bench

@@ -1,0 +1,94 @@
+// The show left running for a day and more: the cue counter reaches its 16-bit limit about
+// 27 hours after the last cue, and from then on every cue tick fails and is reported while the
+// end card and the lights stay as they are.
+#include "script/cues.h"
+#include "support.h"
+
+#include <algorithm>
+#include <array>
+
+namespace q3::test {
+namespace {
+
+constexpr int kCounterLimit = 32767;
+
+std::array<ControlState, kControlCount> controlsOf(const Stage& stage)
+{
+    std::array<ControlState, kControlCount> states;
+    for (std::size_t i = 0; i < kControlCount; ++i)
+        states.at(i) = stage.control(controlAt(i));
+    return states;
+}
+
+int count(const std::vector<std::string>& lines, const std::string& line)
+{
+    return static_cast<int>(std::count(lines.begin(), lines.end(), line));
+}
+
+int linesOf(const std::string& text)
+{
+    return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+}
+
+TEST(LongRun, CounterLimitReportsEveryTickAndTheShowStaysOnScreen)
+{
+    // The whole run on virtual time, without a recorder until the limit: a day of lights is
+    // tens of millions of discs, and only their kept drawing is wanted until then.
+    std::ostringstream errors;
+    VirtualRun run(5, errors);
+    run.addClick(0);
+    const double lastCue = run.runToEnd(0, 1e7);
+    ASSERT_EQ(run.show().cueCount(), kCueTotal);
+    Stage& stage = run.show().stage();
+    const auto endCard = controlsOf(stage);
+
+    // The counter goes on by one every 3000 ms after the last cue.
+    const double limitTick = lastCue + 3000.0 * (kCounterLimit - kCueTotal);
+    std::size_t mostStored = 0;
+    constexpr double kHour = 3600.0 * 1000;
+    for (double t = lastCue + kHour; t < limitTick - 1000; t += kHour) {
+        run.runUntil(t);
+        mostStored = std::max(mostStored, stage.displayList().storedCount());
+    }
+    run.runUntil(limitTick - 1000);
+    ASSERT_EQ(run.show().cueCount(), kCounterLimit - 1);
+    EXPECT_GT(limitTick - lastCue, 27 * kHour);
+    EXPECT_EQ(errors.str(), "") << "an error before the counter limit";
+
+    Recorder recorder;
+    stage.addListener(&recorder);
+    constexpr int kTicksPastTheLimit = 10;
+    run.runUntil(limitTick + 3000.0 * kTicksPastTheLimit);
+    stage.removeListener(&recorder);
+
+    // The tick that reaches the limit still counts; every one after it fails, once each.
+    EXPECT_EQ(run.show().cueCount(), kCounterLimit);
+    EXPECT_EQ(linesOf(errors.str()), kTicksPastTheLimit);
+    std::string expectedErrors;
+    for (int i = 0; i < kTicksPastTheLimit; ++i)
+        expectedErrors += "quillet3: tmrTime: overflow\n";
+    EXPECT_EQ(errors.str(), expectedErrors);
+    const std::string overflow = R"({"ev":"error","handler":"tmrTime","error":"overflow"})";
+    EXPECT_EQ(count(recorder.lines, overflow), kTicksPastTheLimit);
+    EXPECT_EQ(count(recorder.lines, R"({"ev":"tick","timer":"tmrTime","cue":32767})"),
+              kTicksPastTheLimit);
+    for (std::size_t i = 0; i + 1 < recorder.lines.size(); ++i) {
+        if (recorder.lines[i] == R"({"ev":"tick","timer":"tmrTime","cue":32767})") {
+            EXPECT_EQ(recorder.lines[i + 1], overflow) << "a failing tick did more than fail";
+        }
+    }
+
+    // The end card stays and the lights go on at their pace.
+    EXPECT_EQ(controlsOf(stage), endCard);
+    EXPECT_EQ(stage.period(Timer::tmrTime), 3000);
+    const double recorded = 1000 + 3000.0 * kTicksPastTheLimit;
+    EXPECT_NEAR(count(recorder.lines, R"({"ev":"tick","timer":"tmrSL"})"), recorded / 500, 1);
+    EXPECT_NEAR(count(recorder.lines, R"({"ev":"tick","timer":"tmrBL"})"), recorded / 250, 1);
+    // What is painted over is dropped once it outnumbers what shows, so the kept drawing never
+    // grows past about twice the shapes on the stage, however long the lights run.
+    mostStored = std::max(mostStored, stage.displayList().storedCount());
+    EXPECT_LE(mostStored, 2 * stage.displayList().liveCount() + 64);
+}
+
+} // namespace
+} // namespace q3::test

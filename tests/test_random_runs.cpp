@@ -1,0 +1,248 @@
+// The whole show under random viewers: clicks in bursts, in the frame loops and in the
+// countdown, pauses and resumes, and resizes of the window before it is maximised. After every
+// stage event and between handlers the show must still hold together. A failure names its seed;
+// QUILLET3_REPLAY_SEED=<seed> replays that seed alone.
+#include "script/cues.h"
+#include "support.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <map>
+#include <random>
+#include <set>
+#include <utility>
+
+namespace q3::test {
+namespace {
+
+struct Action
+{
+    enum class Kind
+    {
+        Click,
+        Pause,
+        Resume,
+        Resize,
+    };
+    double at = 0;
+    Kind kind = Kind::Click;
+    int width = 0;
+    int height = 0;
+};
+
+// A viewer drawn from the seed. Times are those of the show without pauses, so clicks meant for
+// the frame loops (cues 5 and 8) and the countdown land there unless a pause came before them.
+std::vector<Action> randomViewer(std::uint32_t seed)
+{
+    std::mt19937 random(seed);
+    const auto uniform = [&](double from, double to) {
+        return std::uniform_real_distribution<double>(from, to)(random);
+    };
+    const auto count = [&](int from, int to) {
+        return std::uniform_int_distribution<int>(from, to)(random);
+    };
+    // Whole milliseconds half the time, so that clicks also meet ticks at the same time.
+    const auto at = [&](double from, double to) {
+        const double t = uniform(from, to);
+        return count(0, 1) == 0 ? std::floor(t) : t;
+    };
+    std::vector<Action> actions;
+    const auto clicks = [&](int n, double from, double to) {
+        for (int i = 0; i < n; ++i)
+            actions.push_back({.at = at(from, to)});
+    };
+    clicks(1, 0, 2000);
+    for (int burst = count(0, 4); burst > 0; --burst) {
+        double t = at(0, 95000);
+        for (int i = count(2, 8); i > 0; --i) {
+            actions.push_back({.at = t});
+            t += count(0, 1) == 0 ? 0.0 : uniform(0, 50);
+        }
+    }
+    clicks(count(0, 6), 18000, 19000);
+    clicks(count(0, 6), 27000, 28000);
+    clicks(count(0, 8), 57000, 63000);
+    clicks(count(0, 10), 0, 100000);
+    for (int pause = count(0, 3); pause > 0; --pause) {
+        const double from = at(0, 90000);
+        actions.push_back({.at = from, .kind = Action::Kind::Pause});
+        actions.push_back({.at = from + at(1, 5000), .kind = Action::Kind::Resume});
+    }
+    for (int resize = count(0, 3); resize > 0; --resize)
+        actions.push_back({.at = at(0, 4000),
+                           .kind = Action::Kind::Resize,
+                           .width = count(1000, 30000),
+                           .height = count(1000, 30000)});
+    std::stable_sort(actions.begin(), actions.end(),
+                     [](const Action& a, const Action& b) { return a.at < b.at; });
+    return actions;
+}
+
+// Checks the show on every stage event and at the boundaries between handlers.
+class Invariants final : public StageListener
+{
+public:
+    explicit Invariants(VirtualRun& run) : run_(run), count_(run.show().cueCount().value()) {}
+
+    void onEvent(const Event& event) override
+    {
+        // The window opens with every label shown; the load hides them.
+        if (loaded_) {
+            EXPECT_FALSE(run_.show().stage().control(Control::lblTheEnd).visible)
+                << "lblTheEnd shown";
+        }
+        const bool marker = event.kind == EventKind::Load || event.kind == EventKind::Click ||
+                            event.kind == EventKind::Tick;
+        checkCount();
+        if (marker) {
+            if (event.kind != EventKind::Load)
+                betweenHandlers();
+            handler_ = event;
+        }
+        if (event.kind == EventKind::Tick)
+            onTick(event);
+        if (event.kind == EventKind::Fill)
+            fill_ = event.rgb;
+        if (event.kind == EventKind::Line || event.kind == EventKind::Box ||
+            event.kind == EventKind::Circle) {
+            EXPECT_EQ(event.fill, fill_) << "a shape drawn with a fill not in force";
+        }
+    }
+
+    // Called when no handler runs: everything the last one did is on the stage.
+    void betweenHandlers()
+    {
+        checkCount();
+        loaded_ = true;
+        const Stage& stage = run_.show().stage();
+        EXPECT_FALSE(stage.control(Control::lblTheEnd).visible) << "lblTheEnd shown";
+        // The fill colour is carried from one handler to the next: nothing in between resets it.
+        EXPECT_EQ(stage.fill(), fill_) << "the fill changed between handlers";
+        if (count_ >= 19) {
+            const int visible = int{stage.control(Control::lblCountDown).visible} +
+                                int{stage.control(Control::lblCountDown2).visible} +
+                                int{stage.control(Control::lblScreen).visible};
+            EXPECT_EQ(visible, 1) << "countdown labels and screen visible after cue " << count_ - 1;
+        }
+    }
+
+    [[nodiscard]] const std::map<int, int>& cuesRun() const { return cuesRun_; }
+
+private:
+    void checkCount()
+    {
+        const int now = run_.show().cueCount().value();
+        if (now == count_)
+            return;
+        EXPECT_TRUE(handler_.kind == EventKind::Tick && handler_.timer == Timer::tmrTime)
+            << "CueCount changed from " << count_ << " to " << now << " outside a cue tick";
+        EXPECT_EQ(now, count_ + 1) << "CueCount moved by other than one";
+        EXPECT_FALSE(countedInThisHandler_) << "CueCount changed twice in one tick";
+        countedInThisHandler_ = true;
+        count_ = now;
+    }
+
+    void onTick(const Event& event)
+    {
+        countedInThisHandler_ = false;
+        const double now = run_.scheduler().now();
+        EXPECT_TRUE(ticks_.insert({index(event.timer), now}).second)
+            << name(event.timer) << " ticked twice at " << now << " ms";
+        if (event.timer != Timer::tmrTime)
+            return;
+        EXPECT_EQ(event.v[0], count_) << "the tick names another cue than CueCount";
+        if (event.v[0] < kCueTotal) {
+            EXPECT_EQ(++cuesRun_[event.v[0]], 1) << "cue " << event.v[0] << " ran again";
+        }
+    }
+
+    VirtualRun& run_;
+    int count_;
+    bool loaded_ = false;
+    bool countedInThisHandler_ = false;
+    Event handler_{.kind = EventKind::Load};
+    Rgb fill_ = kBlack;
+    std::set<std::pair<std::size_t, double>> ticks_;
+    std::map<int, int> cuesRun_;
+};
+
+// Handles every handler due up to `until`, one due time at a time, checking in between.
+void runCheckedUntil(VirtualRun& run, Invariants& invariants, double until)
+{
+    for (auto due = run.scheduler().nextDue(); due && *due < until;
+         due = run.scheduler().nextDue()) {
+        run.runUntil(*due);
+        invariants.betweenHandlers();
+    }
+}
+
+void playViewer(std::uint32_t seed)
+{
+    std::ostringstream errors;
+    VirtualRun run(seed, errors);
+    Invariants invariants(run);
+    run.show().stage().addListener(&invariants);
+    run.runUntil(0);
+    invariants.betweenHandlers();
+
+    double paused = 0;
+    double pausedAt = 0;
+    for (const Action& action : randomViewer(seed)) {
+        runCheckedUntil(run, invariants, action.at);
+        switch (action.kind) {
+        case Action::Kind::Click:
+            run.addClick(action.at);
+            break;
+        case Action::Kind::Pause:
+            run.runUntil(action.at);
+            if (!run.scheduler().paused())
+                pausedAt = run.scheduler().now();
+            run.scheduler().pause();
+            break;
+        case Action::Kind::Resume:
+            run.runUntil(action.at);
+            if (run.scheduler().paused())
+                paused += run.scheduler().now() - pausedAt;
+            run.scheduler().resume();
+            break;
+        case Action::Kind::Resize:
+            run.runUntil(action.at);
+            if (!run.show().stage().maximised())
+                run.show().stage().setClientSize(action.width, action.height);
+            break;
+        }
+        run.runUntil(action.at);
+        invariants.betweenHandlers();
+    }
+    run.scheduler().resume();
+    // Cues never come slower than one every 3000 ms, so the show ends within 46 of those after
+    // the first click; pauses push its end back.
+    const double limit = 2000 + 3000.0 * (kCueTotal + 1) + paused;
+    runCheckedUntil(run, invariants, limit);
+    run.runUntil(limit);
+    invariants.betweenHandlers();
+
+    EXPECT_EQ(invariants.cuesRun().size(), static_cast<std::size_t>(kCueTotal))
+        << "not every cue ran by " << limit << " ms";
+    EXPECT_TRUE(errors.str().empty()) << errors.str();
+}
+
+TEST(RandomViewers, ShowHoldsTogetherWhateverTheViewerDoes)
+{
+    std::uint32_t first = 1;
+    std::uint32_t last = 100;
+    if (const char* replay = std::getenv("QUILLET3_REPLAY_SEED")) {
+        first = static_cast<std::uint32_t>(std::strtoul(replay, nullptr, 10));
+        last = first;
+    }
+    for (std::uint32_t seed = first; seed <= last; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        playViewer(seed);
+        if (HasFailure())
+            break;
+    }
+}
+
+} // namespace
+} // namespace q3::test

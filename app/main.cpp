@@ -1,7 +1,7 @@
 // quillet3: plays the show in its window, or headless on virtual time.
 #include "app/headless.h"
 #include "app/options.h"
-#include "app/window_run.h"
+#include "app/window_show.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -93,5 +93,5 @@ int main(int argc, char* argv[])
                      "--screenshot MS:FILE.png to play the show without one\n";
         return 1;
     }
-    return q3::runWindow(options, seed);
+    return q3::runWindow(options.tracePath, seed);
 }

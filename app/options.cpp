@@ -84,7 +84,12 @@ QString helpText(const QCommandLineParser& parser)
     QString text = parser.helpText();
     text += QStringLiteral(
         "\nWithout options the show opens in its window: click the white area once to begin.\n"
-        "--headless runs the show without a window on virtual time, with a click at 0 ms.\n");
+        "--headless runs the show without a window on virtual time, with a click at 0 ms.\n"
+        "\nKeys in the window:\n"
+        "  F11      toggle fullscreen\n"
+        "  Escape   leave fullscreen\n"
+        "  Space    pause and resume the show\n"
+        "  Ctrl+Q   close the window\n");
     return text;
 }
 

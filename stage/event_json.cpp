@@ -1,5 +1,6 @@
 #include "stage/event.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
@@ -81,6 +82,8 @@ void appendField(std::string& out, std::string_view key, std::string_view text)
 // Shortest decimal that reads back as the same double: font sizes such as 20.25 or 160.
 std::string formatNumber(double value)
 {
+    if (value == std::floor(value) && std::abs(value) < 1e15)
+        return std::to_string(static_cast<long long>(value));
     std::array<char, 32> buffer{};
     for (int precision = 1; precision <= 17; ++precision) {
         std::snprintf(buffer.data(), buffer.size(), "%.*g", precision, value);

@@ -69,7 +69,8 @@ int runHeadless(const Options& options, std::uint32_t seed)
     }
 
     if (trace && !trace->finish()) {
-        std::cerr << "quillet3: error: cannot write the trace\n";
+        std::cerr << "quillet3: error: cannot write the trace to "
+                  << options.tracePath->toStdString() << ": " << trace->error() << '\n';
         ok = false;
     }
     return ok ? 0 : 1;

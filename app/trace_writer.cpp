@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <sys/stat.h>
+#include <utility>
 
 namespace q3 {
 
@@ -11,17 +13,17 @@ std::unique_ptr<TraceWriter> TraceWriter::open(const std::string& path, const Cl
                                                std::string& error)
 {
     if (path == "-")
-        return std::unique_ptr<TraceWriter>(new TraceWriter(stdout, false, clock));
+        return std::unique_ptr<TraceWriter>(new TraceWriter(stdout, {}, clock));
     std::FILE* file = std::fopen(path.c_str(), "w");
     if (file == nullptr) {
         error = std::strerror(errno);
         return nullptr;
     }
-    return std::unique_ptr<TraceWriter>(new TraceWriter(file, true, clock));
+    return std::unique_ptr<TraceWriter>(new TraceWriter(file, path, clock));
 }
 
-TraceWriter::TraceWriter(std::FILE* file, bool owned, const Clock& clock)
-    : file_(file), owned_(owned), clock_(clock)
+TraceWriter::TraceWriter(std::FILE* file, std::string path, const Clock& clock)
+    : file_(file), path_(std::move(path)), clock_(clock)
 {
     // The trace must not slow the show: write in large blocks.
     std::setvbuf(file_, nullptr, _IOFBF, 1 << 16);
@@ -32,8 +34,17 @@ TraceWriter::~TraceWriter()
     finish();
 }
 
+void TraceWriter::noteFailure()
+{
+    if (error_.empty())
+        error_ = errno != 0 ? std::strerror(errno) : "write error";
+}
+
 void TraceWriter::writeLine(const std::string& body)
 {
+    // After the first failure nothing more is written: the trace is lost either way.
+    if (file_ == nullptr || !error_.empty())
+        return;
     line_.clear();
     line_ += "{\"t\":";
     const double t = clock_.now();
@@ -46,11 +57,14 @@ void TraceWriter::writeLine(const std::string& body)
     line_ += ',';
     line_.append(body, 1); // the body's own "{" is replaced by the time
     line_ += '\n';
-    std::fwrite(line_.data(), 1, line_.size(), file_);
+    errno = 0;
+    if (std::fwrite(line_.data(), 1, line_.size(), file_) != line_.size())
+        noteFailure();
     // On the wall clock someone may be reading the trace while the show plays.
     constexpr double kFlushEveryMs = 200;
     if (!clock_.isVirtual() && t - lastFlush_ >= kFlushEveryMs) {
-        std::fflush(file_);
+        if (std::fflush(file_) != 0)
+            noteFailure();
         lastFlush_ = t;
     }
 }
@@ -69,12 +83,22 @@ void TraceWriter::onEvent(const Event& event)
 bool TraceWriter::finish()
 {
     if (file_ == nullptr)
-        return true;
-    bool ok = std::fflush(file_) == 0 && std::ferror(file_) == 0;
-    if (owned_)
-        ok = std::fclose(file_) == 0 && ok;
+        return error_.empty();
+    errno = 0;
+    if (std::fflush(file_) != 0 || std::ferror(file_) != 0)
+        noteFailure();
+    if (!path_.empty()) {
+        errno = 0;
+        if (std::fclose(file_) != 0)
+            noteFailure();
+        struct stat info
+        {
+        };
+        if (!error_.empty() && ::stat(path_.c_str(), &info) == 0 && S_ISREG(info.st_mode))
+            std::remove(path_.c_str());
+    }
     file_ = nullptr;
-    return ok;
+    return error_.empty();
 }
 
 } // namespace q3

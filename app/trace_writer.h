@@ -23,15 +23,19 @@ public:
 
     void start(std::uint32_t seed, std::string_view mode);
     void onEvent(const Event& event) override;
-    // Flushes and closes; false if anything could not be written.
+    // Flushes and closes; false if anything could not be written, with the reason in error().
+    // A file the trace created is removed then, so that no half trace is left behind.
     bool finish();
+    [[nodiscard]] const std::string& error() const { return error_; }
 
 private:
-    TraceWriter(std::FILE* file, bool owned, const Clock& clock);
+    TraceWriter(std::FILE* file, std::string path, const Clock& clock);
     void writeLine(const std::string& body);
+    void noteFailure();
 
     std::FILE* file_;
-    bool owned_;
+    std::string path_; // empty for standard output
+    std::string error_;
     const Clock& clock_;
     std::string line_;
     double lastFlush_ = 0;

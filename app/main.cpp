@@ -1,6 +1,7 @@
 // quillet3: plays the show in its window, or headless on virtual time.
 #include "app/headless.h"
 #include "app/options.h"
+#include "app/recording.h"
 #include "app/window_show.h"
 
 #include <QApplication>
@@ -80,6 +81,12 @@ int main(int argc, char* argv[])
     if (options.headless) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         QGuiApplication app(argc, argv);
+        if (options.recordPath || options.subtitlesPath) {
+            // So that a recording made without a seed can be made again.
+            if (!options.seed)
+                std::cerr << "quillet3: seed " << seed << '\n';
+            return q3::runRecording(options, seed);
+        }
         return q3::runHeadless(options, seed);
     }
 

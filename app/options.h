@@ -25,6 +25,12 @@ struct Options
     std::optional<QString> tracePath; // "-" is standard output
     std::vector<ScreenshotRequest> screenshots;
     QSize size{1280, 960};
+    // Recording: a video (.mp4 or .webm) and/or WebVTT subtitles of the headless show.
+    std::optional<QString> recordPath;
+    std::optional<QString> subtitlesPath;
+    int fps = 30;
+    bool quiet = false;     // no progress while recording
+    bool overwrite = false; // replace an existing recording or subtitles file
 };
 
 struct ParsedCommandLine
@@ -50,5 +56,11 @@ struct ParsedCommandLine
 [[nodiscard]] std::optional<std::string> whyNotWritable(const QString& path);
 
 inline constexpr int kMaxOutputSide = 16384;
+// Videos are at least a few blocks of the encoder and at most 8K: larger ones are beyond what
+// players and encoders handle.
+inline constexpr int kMinVideoSide = 16;
+inline constexpr int kMaxVideoWidth = 7680;
+inline constexpr int kMaxVideoHeight = 4320;
+inline constexpr int kMaxFps = 120;
 
 } // namespace q3

@@ -1,0 +1,162 @@
+#include "app/subtitles.h"
+
+#include <QSaveFile>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <set>
+
+namespace q3 {
+namespace {
+
+// Collapses every run of whitespace to one space and trims the ends.
+std::string readable(std::string_view caption)
+{
+    std::string out;
+    bool space = false;
+    for (const char c : caption) {
+        if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
+            space = !out.empty();
+            continue;
+        }
+        if (space)
+            out += ' ';
+        space = false;
+        out += c;
+    }
+    return out;
+}
+
+bool onSurface(const UnitRect& r, const Stage& stage)
+{
+    return r.left < stage.surfaceWidth() && r.top < stage.surfaceHeight() && r.left + r.width > 0 &&
+           r.top + r.height > 0;
+}
+
+std::string timestamp(double ms)
+{
+    const auto total = static_cast<long long>(std::llround(ms));
+    std::array<char, 32> text{};
+    std::snprintf(text.data(), text.size(), "%02lld:%02lld:%02lld.%03lld", total / 3600000,
+                  total / 60000 % 60, total / 1000 % 60, total % 1000);
+    return text.data();
+}
+
+// Cue text may not hold '<' or '&' unescaped, nor "-->"; escaping '>' rules that out too.
+std::string escaped(const std::string& text)
+{
+    std::string out;
+    for (const char c : text) {
+        switch (c) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+CaptionFollower::CaptionFollower(const Stage& stage, const Clock& clock)
+    : stage_(stage), clock_(clock)
+{}
+
+void CaptionFollower::onEvent(const Event& event)
+{
+    switch (event.kind) {
+    case EventKind::Load:
+    case EventKind::Show:
+    case EventKind::Hide:
+    case EventKind::Caption:
+    case EventKind::Maximise:
+        update();
+        break;
+    default:
+        break;
+    }
+}
+
+void CaptionFollower::update()
+{
+    std::set<std::string> now;
+    for (std::size_t i = 0; i < kControlCount; ++i) {
+        const Control control = controlAt(i);
+        const ControlSpec& row = spec(control);
+        const ControlState& state = stage_.control(control);
+        if (row.kind != ControlKind::Label || !state.visible || !onSurface(row.rect, stage_))
+            continue;
+        if (std::string text = readable(state.caption); !text.empty())
+            now.insert(std::move(text));
+    }
+    const double at = clock_.now();
+    for (auto it = onScreen_.begin(); it != onScreen_.end();) {
+        if (now.contains(it->first)) {
+            ++it;
+            continue;
+        }
+        done_.push_back({it->second, at, it->first});
+        it = onScreen_.erase(it);
+    }
+    for (const std::string& text : now) {
+        if (onScreen_.contains(text))
+            continue;
+        // Taken down and put up again in the same instant: it never left the screen.
+        const auto same = std::find_if(done_.rbegin(), done_.rend(), [&](const SubtitleCue& cue) {
+            return cue.text == text && cue.endMs == at;
+        });
+        if (same != done_.rend()) {
+            onScreen_.emplace(text, same->startMs);
+            done_.erase(std::next(same).base());
+        } else {
+            onScreen_.emplace(text, at);
+        }
+    }
+}
+
+std::vector<SubtitleCue> CaptionFollower::finish(double endMs)
+{
+    std::vector<SubtitleCue> cues = done_;
+    for (const auto& [text, since] : onScreen_)
+        cues.push_back({since, std::max(since, endMs), text});
+    // What was gone in the same instant it came was never on a frame.
+    std::erase_if(cues, [](const SubtitleCue& cue) { return cue.endMs <= cue.startMs; });
+    std::stable_sort(cues.begin(), cues.end(), [](const SubtitleCue& a, const SubtitleCue& b) {
+        return a.startMs != b.startMs ? a.startMs < b.startMs : a.endMs < b.endMs;
+    });
+    return cues;
+}
+
+std::string toWebVtt(const std::vector<SubtitleCue>& cues)
+{
+    std::string out = "WEBVTT\n";
+    int number = 0;
+    for (const SubtitleCue& cue : cues) {
+        out += '\n' + std::to_string(++number) + '\n';
+        out += timestamp(cue.startMs) + " --> " + timestamp(cue.endMs) + '\n';
+        out += escaped(cue.text) + '\n';
+    }
+    return out;
+}
+
+std::optional<std::string> writeWebVtt(const QString& path, const std::vector<SubtitleCue>& cues)
+{
+    const std::string text = toWebVtt(cues);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(text.data(), static_cast<qint64>(text.size())) !=
+            static_cast<qint64>(text.size()) ||
+        !file.commit())
+        return file.errorString().toStdString();
+    return std::nullopt;
+}
+
+} // namespace q3

@@ -1,0 +1,397 @@
+#include "app/video_encoder.h"
+
+#include <QSaveFile>
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <map>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/error.h>
+#include <libavutil/mem.h>
+#include <libavutil/opt.h>
+#include <libswscale/swscale.h>
+}
+
+namespace q3 {
+namespace {
+
+constexpr int kIoBufferBytes = 1 << 16;
+// A fixed count, so that the encoders split their work, and so their output, in the same way on
+// every machine.
+constexpr int kEncoderThreads = 2;
+// A key frame every few seconds lets players seek without making the file much larger.
+constexpr int kSecondsPerKeyFrame = 5;
+
+std::string describe(int averror)
+{
+    std::array<char, AV_ERROR_MAX_STRING_SIZE> text{};
+    av_strerror(averror, text.data(), text.size());
+    return text.data();
+}
+
+struct FormatDeleter
+{
+    void operator()(AVFormatContext* context) const { avformat_free_context(context); }
+};
+struct CodecDeleter
+{
+    void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
+};
+struct IoDeleter
+{
+    void operator()(AVIOContext* io) const
+    {
+        if (io != nullptr)
+            av_freep(static_cast<void*>(&io->buffer));
+        avio_context_free(&io);
+    }
+};
+struct FrameDeleter
+{
+    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
+};
+struct PacketDeleter
+{
+    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
+};
+struct ScalerDeleter
+{
+    void operator()(SwsContext* scaler) const { sws_freeContext(scaler); }
+};
+
+// libavformat writes through these into the QSaveFile, which holds the temporary file and
+// renames it into place on commit.
+#if LIBAVFORMAT_VERSION_MAJOR >= 61
+using IoBytes = const std::uint8_t*;
+#else
+using IoBytes = std::uint8_t*;
+#endif
+
+int writeToFile(void* opaque, IoBytes bytes, int count)
+{
+    auto* file = static_cast<QSaveFile*>(opaque);
+    const qint64 written = file->write(reinterpret_cast<const char*>(bytes), count);
+    return written == count ? count : AVERROR(EIO);
+}
+
+std::int64_t seekInFile(void* opaque, std::int64_t offset, int whence)
+{
+    auto* file = static_cast<QSaveFile*>(opaque);
+    if ((whence & AVSEEK_SIZE) != 0)
+        return file->size();
+    qint64 target = offset;
+    switch (whence & ~AVSEEK_FORCE) {
+    case SEEK_SET:
+        break;
+    case SEEK_CUR:
+        target += file->pos();
+        break;
+    case SEEK_END:
+        target += file->size();
+        break;
+    default:
+        return AVERROR(EINVAL);
+    }
+    return file->seek(target) ? target : AVERROR(EIO);
+}
+
+struct Codec
+{
+    const char* encoder;
+    const char* muxer;
+};
+
+Codec codecFor(VideoFormat format)
+{
+    switch (format) {
+    case VideoFormat::Mp4H264:
+        return {"libx264", "mp4"};
+    case VideoFormat::WebmVp9:
+        return {"libvpx-vp9", "webm"};
+    }
+    return {"libx264", "mp4"};
+}
+
+// Settings for drawings of flat colours with sharp edges: the "animation" tuning keeps the edges
+// clean; a fast preset, since the frames that change mostly change in small places.
+AVDictionary* encoderOptions(VideoFormat format)
+{
+    AVDictionary* options = nullptr;
+    switch (format) {
+    case VideoFormat::Mp4H264:
+        av_dict_set(&options, "preset", "superfast", 0);
+        av_dict_set(&options, "tune", "animation", 0);
+        av_dict_set(&options, "crf", "20", 0);
+        break;
+    case VideoFormat::WebmVp9:
+        // The fastest fixed speed: the others take many times as long for a smaller file.
+        av_dict_set(&options, "deadline", "realtime", 0);
+        av_dict_set(&options, "cpu-used", "8", 0);
+        av_dict_set(&options, "crf", "32", 0);
+        av_dict_set(&options, "b", "0", 0);
+        av_dict_set(&options, "row-mt", "1", 0);
+        break;
+    }
+    return options;
+}
+
+} // namespace
+
+std::optional<VideoFormat> videoFormatFor(const QString& path)
+{
+    if (path.endsWith(QStringLiteral(".mp4"), Qt::CaseInsensitive))
+        return VideoFormat::Mp4H264;
+    if (path.endsWith(QStringLiteral(".webm"), Qt::CaseInsensitive))
+        return VideoFormat::WebmVp9;
+    return std::nullopt;
+}
+
+struct VideoEncoder::Parts
+{
+    QSaveFile file;
+    std::unique_ptr<AVFormatContext, FormatDeleter> format;
+    std::unique_ptr<AVIOContext, IoDeleter> io;
+    std::unique_ptr<AVCodecContext, CodecDeleter> codec;
+    std::unique_ptr<SwsContext, ScalerDeleter> scaler;
+    std::unique_ptr<AVFrame, FrameDeleter> frame;
+    std::unique_ptr<AVPacket, PacketDeleter> packet;
+    AVStream* stream = nullptr;
+    std::int64_t lastPts = -1;
+    long long encoded = 0;
+    // A frame lasts until the next one; its packet waits here until that is known.
+    std::map<std::int64_t, std::int64_t> durations;
+    std::deque<std::unique_ptr<AVPacket, PacketDeleter>> waiting;
+    bool failed = false;
+    std::string error;
+
+    bool fail(const std::string& what)
+    {
+        failed = true;
+        if (error.empty())
+            error = what;
+        return false;
+    }
+
+    bool check(int result, const char* what)
+    {
+        return result >= 0 || fail(std::string(what) + ": " + describe(result));
+    }
+
+    // Hands the encoder the frame (or the end of the frames) and writes what comes out.
+    bool encode(const AVFrame* input)
+    {
+        if (failed)
+            return false;
+        if (!check(avcodec_send_frame(codec.get(), input), "cannot encode a frame"))
+            return false;
+        for (;;) {
+            const int result = avcodec_receive_packet(codec.get(), packet.get());
+            if (result == AVERROR(EAGAIN) || result == AVERROR_EOF)
+                return true;
+            if (!check(result, "cannot encode a frame"))
+                return false;
+            std::unique_ptr<AVPacket, PacketDeleter> out(av_packet_alloc());
+            if (!out)
+                return fail("out of memory");
+            av_packet_move_ref(out.get(), packet.get());
+            waiting.push_back(std::move(out));
+            if (!writeWaiting())
+                return false;
+        }
+    }
+
+    // Writes the packets, in the order they came, whose frames' durations are known.
+    bool writeWaiting()
+    {
+        while (!waiting.empty()) {
+            AVPacket& next = *waiting.front();
+            const auto duration = durations.find(next.pts);
+            if (duration == durations.end())
+                return true;
+            next.duration = duration->second;
+            durations.erase(duration);
+            av_packet_rescale_ts(&next, codec->time_base, stream->time_base);
+            next.stream_index = stream->index;
+            if (!check(av_interleaved_write_frame(format.get(), &next), "cannot write"))
+                return false;
+            waiting.pop_front();
+        }
+        return true;
+    }
+
+    // The frame before lasts until `pts`.
+    bool endPrevious(std::int64_t pts)
+    {
+        if (lastPts < 0)
+            return true;
+        durations[lastPts] = pts - lastPts;
+        return writeWaiting();
+    }
+};
+
+VideoEncoder::VideoEncoder(std::unique_ptr<Parts> parts) : parts_(std::move(parts)) {}
+
+VideoEncoder::~VideoEncoder() = default;
+
+std::unique_ptr<VideoEncoder> VideoEncoder::open(const QString& path, const VideoSettings& settings,
+                                                 std::string& error)
+{
+    // The libraries' own notes would only interleave with the progress; failures are reported
+    // by us, in one line.
+    av_log_set_level(AV_LOG_QUIET);
+
+    auto p = std::make_unique<Parts>();
+    const auto failWith = [&](const std::string& why) -> std::unique_ptr<VideoEncoder> {
+        error = why;
+        return nullptr;
+    };
+    const auto failAv = [&](const char* what, int result) {
+        return failWith(std::string(what) + ": " + describe(result));
+    };
+
+    const Codec names = codecFor(settings.format);
+    const AVCodec* encoder = avcodec_find_encoder_by_name(names.encoder);
+    if (encoder == nullptr)
+        return failWith(std::string("this FFmpeg has no ") + names.encoder + " encoder");
+
+    AVFormatContext* format = nullptr;
+    if (const int r = avformat_alloc_output_context2(&format, nullptr, names.muxer, nullptr); r < 0)
+        return failAv("cannot start the file", r);
+    p->format.reset(format);
+    // No library versions or creation dates in the file: the same frames give the same bytes.
+    p->format->flags |= AVFMT_FLAG_BITEXACT;
+
+    p->codec.reset(avcodec_alloc_context3(encoder));
+    p->frame.reset(av_frame_alloc());
+    p->packet.reset(av_packet_alloc());
+    if (!p->codec || !p->frame || !p->packet)
+        return failWith("out of memory");
+    AVCodecContext& c = *p->codec;
+    c.width = settings.size.width();
+    c.height = settings.size.height();
+    c.time_base = {1, settings.fps};
+    c.framerate = {settings.fps, 1};
+    c.pix_fmt = AV_PIX_FMT_YUV420P;
+    c.gop_size = settings.fps * kSecondsPerKeyFrame;
+    c.thread_count = kEncoderThreads;
+    c.flags |= AV_CODEC_FLAG_BITEXACT;
+    // The pictures are sRGB; say how they were turned into YUV so that players turn them back.
+    c.color_range = AVCOL_RANGE_MPEG;
+    c.colorspace = AVCOL_SPC_BT709;
+    c.color_primaries = AVCOL_PRI_BT709;
+    c.color_trc = AVCOL_TRC_BT709;
+    if ((p->format->oformat->flags & AVFMT_GLOBALHEADER) != 0)
+        c.flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    AVDictionary* options = encoderOptions(settings.format);
+    const int opened = avcodec_open2(&c, encoder, &options);
+    av_dict_free(&options);
+    if (opened < 0)
+        return failAv("cannot start the encoder", opened);
+
+    p->frame->format = c.pix_fmt;
+    p->frame->width = c.width;
+    p->frame->height = c.height;
+    p->frame->color_range = c.color_range;
+    p->frame->colorspace = c.colorspace;
+    p->frame->color_primaries = c.color_primaries;
+    p->frame->color_trc = c.color_trc;
+    if (const int r = av_frame_get_buffer(p->frame.get(), 0); r < 0)
+        return failAv("cannot allocate a frame", r);
+
+    p->scaler.reset(sws_getContext(c.width, c.height, AV_PIX_FMT_BGR24, c.width, c.height,
+                                   AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr, nullptr));
+    if (!p->scaler)
+        return failWith("cannot convert frames to YUV");
+    const int* bt709 = sws_getCoefficients(SWS_CS_ITU709);
+    // Full-range RGB in, limited-range YUV out, with the BT.709 matrix the stream is tagged with.
+    sws_setColorspaceDetails(p->scaler.get(), bt709, 1, bt709, 0, 0, 1 << 16, 1 << 16);
+
+    p->stream = avformat_new_stream(p->format.get(), nullptr);
+    if (p->stream == nullptr)
+        return failWith("out of memory");
+    p->stream->time_base = c.time_base;
+    p->stream->avg_frame_rate = c.framerate;
+    if (const int r = avcodec_parameters_from_context(p->stream->codecpar, &c); r < 0)
+        return failAv("cannot describe the stream", r);
+
+    p->file.setFileName(path);
+    if (!p->file.open(QIODevice::WriteOnly))
+        return failWith("cannot write " + path.toStdString() + ": " +
+                        p->file.errorString().toStdString());
+    auto* buffer = static_cast<unsigned char*>(av_malloc(kIoBufferBytes));
+    if (buffer == nullptr)
+        return failWith("out of memory");
+    p->io.reset(
+        avio_alloc_context(buffer, kIoBufferBytes, 1, &p->file, nullptr, writeToFile, seekInFile));
+    if (!p->io) {
+        av_free(buffer);
+        return failWith("out of memory");
+    }
+    p->format->pb = p->io.get();
+    if (const int r = avformat_write_header(p->format.get(), nullptr); r < 0)
+        return failAv("cannot write the start of the file", r);
+
+    return std::make_unique<VideoEncoder>(std::move(p));
+}
+
+bool VideoEncoder::addFrame(const QImage& image, long long index)
+{
+    Parts& p = *parts_;
+    if (p.failed)
+        return false;
+    if (image.size() != QSize(p.codec->width, p.codec->height) ||
+        image.format() != QImage::Format_BGR888)
+        return p.fail("a frame of the wrong size or format");
+    if (index <= p.lastPts)
+        return p.fail("frames out of order");
+    if (!p.endPrevious(index))
+        return false;
+    // The encoder may still hold the previous picture.
+    if (!p.check(av_frame_make_writable(p.frame.get()), "cannot allocate a frame"))
+        return false;
+    const std::array<const std::uint8_t*, 1> planes{image.constBits()};
+    const std::array<int, 1> strides{static_cast<int>(image.bytesPerLine())};
+    sws_scale(p.scaler.get(), planes.data(), strides.data(), 0, image.height(), p.frame->data,
+              p.frame->linesize);
+    p.frame->pts = index;
+    p.lastPts = index;
+    ++p.encoded;
+    return p.encode(p.frame.get());
+}
+
+bool VideoEncoder::finish(long long endIndex)
+{
+    Parts& p = *parts_;
+    if (p.failed)
+        return false;
+    if (p.lastPts < 0 || endIndex <= p.lastPts)
+        return p.fail("no frame before the end");
+    if (!p.endPrevious(endIndex) || !p.encode(nullptr) || !p.writeWaiting())
+        return false;
+    if (!p.waiting.empty())
+        return p.fail("a frame without its time");
+    if (!p.check(av_write_trailer(p.format.get()), "cannot complete the file"))
+        return false;
+    avio_flush(p.io.get());
+    if (p.io->error < 0)
+        return p.check(p.io->error, "cannot write");
+    if (!p.file.commit())
+        return p.fail("cannot write " + p.file.fileName().toStdString() + ": " +
+                      p.file.errorString().toStdString());
+    return true;
+}
+
+const std::string& VideoEncoder::error() const
+{
+    return parts_->error;
+}
+
+long long VideoEncoder::framesEncoded() const
+{
+    return parts_->encoded;
+}
+
+} // namespace q3

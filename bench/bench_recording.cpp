@@ -1,0 +1,41 @@
+// Recording the whole show, as `quillet3 --record show.mp4` does. The counter "x real time" is
+// show time over wall time: the aim is at least 20 at 1280x960 and 30 frames per second.
+#include "app/recording.h"
+
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+
+namespace {
+
+void recordWholeShow(benchmark::State& state, const char* name)
+{
+    QTemporaryDir dir;
+    q3::Options options;
+    options.headless = true;
+    options.recordPath = dir.filePath(QString::fromLatin1(name));
+    options.size = {1280, 960};
+    options.fps = 30;
+    options.quiet = true;
+    options.overwrite = true;
+    constexpr double kShowSeconds = 91.0; // the last cue at about 86 s, then 5 s
+    for (auto _ : state) {
+        if (q3::runRecording(options, 1) != 0)
+            state.SkipWithError("the recording failed");
+    }
+    state.counters["x real time"] =
+        benchmark::Counter(kShowSeconds * double(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+void BM_RecordWholeShowMp4(benchmark::State& state)
+{
+    recordWholeShow(state, "show.mp4");
+}
+BENCHMARK(BM_RecordWholeShowMp4)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
+
+void BM_RecordWholeShowWebm(benchmark::State& state)
+{
+    recordWholeShow(state, "show.webm");
+}
+BENCHMARK(BM_RecordWholeShowWebm)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
+
+} // namespace

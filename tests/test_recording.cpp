@@ -1,0 +1,501 @@
+// Recordings, run as a user runs them and decoded again with FFmpeg's libraries.
+#include "app/progress.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <memory>
+#include <signal.h>
+#include <sstream>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/pixdesc.h>
+#include <libswscale/swscale.h>
+}
+
+namespace {
+
+struct Outcome
+{
+    int status = -1;
+    QString err;
+};
+
+Outcome runProgram(const QStringList& arguments)
+{
+    QProcess process;
+    process.start(QStringLiteral(QUILLET3_BINARY), arguments);
+    process.waitForFinished(60000);
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardError())};
+}
+
+QStringList args(std::initializer_list<const char*> list)
+{
+    QStringList out;
+    for (const char* a : list)
+        out << QString::fromUtf8(a);
+    return out;
+}
+
+QStringList entries(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+}
+
+// A decoded frame and the time, in ms, from which it is on screen.
+struct Frame
+{
+    double atMs = 0;
+    QImage image;
+};
+
+struct Video
+{
+    std::string codec;
+    std::string pixelFormat;
+    double durationMs = 0;
+    double fps = 0;
+    std::vector<Frame> frames;
+
+    // The frame on screen at `ms`.
+    [[nodiscard]] const QImage& at(double ms) const
+    {
+        const Frame* shown = &frames.front();
+        for (const Frame& f : frames)
+            if (f.atMs <= ms + 0.5)
+                shown = &f;
+        return shown->image;
+    }
+};
+
+// Reads the whole file back: every frame, converted to RGB with the BT.709 matrix the recording
+// is tagged with.
+Video decode(const QString& path)
+{
+    Video video;
+    AVFormatContext* format = nullptr;
+    if (avformat_open_input(&format, path.toUtf8().constData(), nullptr, nullptr) < 0)
+        return video;
+    const std::unique_ptr<AVFormatContext*, void (*)(AVFormatContext**)> closeFormat(
+        &format, avformat_close_input);
+    avformat_find_stream_info(format, nullptr);
+    const int index = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    if (index < 0)
+        return video;
+    const AVStream* stream = format->streams[index];
+    const AVCodec* decoder = avcodec_find_decoder(stream->codecpar->codec_id);
+    AVCodecContext* codec = avcodec_alloc_context3(decoder);
+    const std::unique_ptr<AVCodecContext*, void (*)(AVCodecContext**)> freeCodec(
+        &codec, avcodec_free_context);
+    avcodec_parameters_to_context(codec, stream->codecpar);
+    codec->thread_count = 1;
+    if (avcodec_open2(codec, decoder, nullptr) < 0)
+        return video;
+    video.codec = decoder->name;
+    video.pixelFormat = av_get_pix_fmt_name(static_cast<AVPixelFormat>(stream->codecpar->format));
+    video.durationMs = double(format->duration) * 1000.0 / AV_TIME_BASE;
+    video.fps = av_q2d(stream->r_frame_rate);
+
+    AVPacket* packet = av_packet_alloc();
+    AVFrame* frame = av_frame_alloc();
+    SwsContext* scaler = nullptr;
+    const auto take = [&] {
+        while (avcodec_receive_frame(codec, frame) == 0) {
+            QImage image(frame->width, frame->height, QImage::Format_RGB32);
+            scaler = sws_getCachedContext(scaler, frame->width, frame->height,
+                                          static_cast<AVPixelFormat>(frame->format), frame->width,
+                                          frame->height, AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr,
+                                          nullptr, nullptr);
+            const int* bt709 = sws_getCoefficients(SWS_CS_ITU709);
+            sws_setColorspaceDetails(scaler, bt709, 0, bt709, 1, 0, 1 << 16, 1 << 16);
+            std::array<std::uint8_t*, 1> planes{image.bits()};
+            std::array<int, 1> strides{static_cast<int>(image.bytesPerLine())};
+            sws_scale(scaler, frame->data, frame->linesize, 0, frame->height, planes.data(),
+                      strides.data());
+            const double ms =
+                double(frame->best_effort_timestamp) * av_q2d(stream->time_base) * 1000.0;
+            video.frames.push_back({ms, image});
+        }
+    };
+    while (av_read_frame(format, packet) >= 0) {
+        if (packet->stream_index == index)
+            avcodec_send_packet(codec, packet);
+        av_packet_unref(packet);
+        take();
+    }
+    avcodec_send_packet(codec, nullptr);
+    take();
+    sws_freeContext(scaler);
+    av_frame_free(&frame);
+    av_packet_free(&packet);
+    return video;
+}
+
+// Colours averaged over blocks of 8 x 8 pixels in `area`, so that the loss of the encoding and
+// the halved colour resolution do not count, but a wrong picture does.
+int blocksDiffering(const QImage& a, const QImage& b, int tolerance, QRect area)
+{
+    int differing = 0;
+    for (int by = area.top(); by + 8 <= area.bottom() + 1; by += 8) {
+        for (int bx = area.left(); bx + 8 <= area.right() + 1; bx += 8) {
+            std::array<int, 6> sum{};
+            for (int y = by; y < by + 8; ++y) {
+                for (int x = bx; x < bx + 8; ++x) {
+                    const QRgb p = a.pixel(x, y);
+                    const QRgb q = b.pixel(x, y);
+                    sum[0] += qRed(p);
+                    sum[1] += qGreen(p);
+                    sum[2] += qBlue(p);
+                    sum[3] += qRed(q);
+                    sum[4] += qGreen(q);
+                    sum[5] += qBlue(q);
+                }
+            }
+            for (int c = 0; c < 3; ++c) {
+                if (std::abs(sum[c] - sum[c + 3]) / 64 > tolerance) {
+                    ++differing;
+                    break;
+                }
+            }
+        }
+    }
+    return differing;
+}
+
+class Recording : public testing::Test
+{
+protected:
+    QString file(const char* name) const { return dir.filePath(QString::fromUtf8(name)); }
+    QTemporaryDir dir;
+};
+
+TEST_F(Recording, Mp4IsH264WithTheDurationAndFramesOnTheGridOfTheRate)
+{
+    const QString path = file("show.mp4");
+    const Outcome outcome =
+        runProgram(args({"--record"})
+                   << path
+                   << args({"--duration", "7000", "--size", "160x120", "--seed", "5", "--quiet"}));
+    ASSERT_EQ(outcome.status, 0) << outcome.err.toStdString();
+    EXPECT_TRUE(outcome.err.isEmpty()) << outcome.err.toStdString();
+    const Video video = decode(path);
+    EXPECT_EQ(video.codec, "h264");
+    EXPECT_EQ(video.pixelFormat, "yuv420p");
+    EXPECT_NEAR(video.durationMs, 7000, 1);
+    ASSERT_FALSE(video.frames.empty());
+    EXPECT_EQ(video.frames.front().atMs, 0);
+    EXPECT_EQ(video.frames.front().image.size(), QSize(160, 120));
+    for (std::size_t i = 1; i < video.frames.size(); ++i) {
+        const double step = video.frames[i].atMs * 30 / 1000;
+        EXPECT_NEAR(step, std::round(step), 1e-6) << "frame " << i << " is off the 30 fps grid";
+        EXPECT_GT(video.frames[i].atMs, video.frames[i - 1].atMs);
+    }
+    // The note until the first cue at 3000 ms, then the cues at 3000 and 6000: a still picture
+    // is stored once, however long it stays.
+    EXPECT_GE(video.frames.size(), 3U);
+    EXPECT_LT(video.frames.size(), 30U);
+}
+
+TEST_F(Recording, FrameLoopsAreTenFramesOfOneHundredMs)
+{
+    const QString path = file("loop.mp4");
+    const Outcome outcome =
+        runProgram(args({"--record"})
+                   << path
+                   << args({"--duration", "19500", "--size", "160x120", "--seed", "5", "--quiet"}));
+    ASSERT_EQ(outcome.status, 0) << outcome.err.toStdString();
+    const Video video = decode(path);
+    // Cue 5 at 18000 ms shows a frame every 100 ms.
+    std::vector<double> times;
+    for (const Frame& f : video.frames)
+        if (f.atMs >= 18000 && f.atMs < 19000)
+            times.push_back(f.atMs);
+    std::vector<double> expected;
+    for (int i = 0; i < 10; ++i)
+        expected.push_back(18000 + 100.0 * i);
+    // A frame that looks like the one before it is not stored again.
+    for (const double t : times)
+        EXPECT_NEAR(std::fmod(t - 18000, 100), 0, 1e-6) << t;
+    EXPECT_GE(times.size(), 5U);
+    EXPECT_LE(times.size(), expected.size());
+}
+
+TEST_F(Recording, FramesAreTheScreenshotsOfTheSameTimes)
+{
+    const QString path = file("show.mp4");
+    const QStringList common = args({"--size", "320x240", "--seed", "9"});
+    const Outcome recorded = runProgram(args({"--record"}) << path << common << "--quiet");
+    ASSERT_EQ(recorded.status, 0) << recorded.err.toStdString();
+    struct Moment
+    {
+        const char* what;
+        int ms;
+    };
+    const Moment moments[] = {
+        {"title card", 7500}, {"night and moon", 19250}, {"concert", 70500}, {"end card", 87000}};
+    QStringList shots = common;
+    for (const Moment& m : moments)
+        shots << QStringLiteral("--screenshot")
+              << QStringLiteral("%1:%2").arg(m.ms).arg(file(m.what).append(QStringLiteral(".png")));
+    const Outcome shot = runProgram(shots);
+    ASSERT_EQ(shot.status, 0) << shot.err.toStdString();
+
+    const Video video = decode(path);
+    ASSERT_FALSE(video.frames.empty());
+    EXPECT_NEAR(video.durationMs, 89000, 1) << "the last cue at 84000 ms, then 5000 ms";
+    // The marquee bulbs at the sides are left out: the surface that a recording keeps, like the
+    // window's, paints each bulb over the last, and their antialiased outlines darken, where a
+    // screenshot paints each bulb once.
+    const QRect middle(64, 0, 192, 240);
+    for (const Moment& m : moments) {
+        const QImage expected = QImage(file(m.what).append(QStringLiteral(".png")))
+                                    .convertToFormat(QImage::Format_RGB32);
+        const QImage& frame = video.at(m.ms);
+        ASSERT_EQ(frame.size(), expected.size()) << m.what;
+        EXPECT_LE(blocksDiffering(frame, expected, 24, middle), 4) << m.what;
+    }
+    // And a frame is not just any frame: the title card is not the end card.
+    EXPECT_GT(blocksDiffering(video.at(7500), video.at(87000), 24, middle), 100);
+}
+
+TEST_F(Recording, SameSeedGivesTheSameBytesAndTheSeedIsPrintedWhenNotGiven)
+{
+    for (const char* name : {"a.mp4", "a.webm"}) {
+        const QString first = file(name);
+        const QString second = first + QStringLiteral(".again.") + first.section(u'.', -1);
+        const QStringList common = args({"--duration", "7000", "--size", "160x120", "--quiet"});
+        const Outcome unseeded = runProgram(args({"--record"}) << first << common);
+        ASSERT_EQ(unseeded.status, 0) << unseeded.err.toStdString();
+        ASSERT_TRUE(unseeded.err.startsWith(QStringLiteral("quillet3: seed ")))
+            << unseeded.err.toStdString();
+        const QString seed = unseeded.err.trimmed().section(u' ', -1);
+        const Outcome seeded =
+            runProgram(args({"--record"}) << second << common << QStringLiteral("--seed") << seed);
+        ASSERT_EQ(seeded.status, 0) << seeded.err.toStdString();
+        EXPECT_TRUE(seeded.err.isEmpty()) << seeded.err.toStdString();
+        QFile a(first);
+        QFile b(second);
+        ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+        const QByteArray bytes = a.readAll();
+        EXPECT_GT(bytes.size(), 1000) << name;
+        EXPECT_TRUE(bytes == b.readAll()) << name << " differs for the same seed";
+    }
+}
+
+TEST_F(Recording, WebmIsVp9)
+{
+    const QString path = file("show.webm");
+    const Outcome outcome =
+        runProgram(args({"--record"})
+                   << path
+                   << args({"--duration", "7000", "--size", "160x120", "--seed", "5", "--quiet"}));
+    ASSERT_EQ(outcome.status, 0) << outcome.err.toStdString();
+    const Video video = decode(path);
+    EXPECT_EQ(video.codec, "vp9");
+    EXPECT_EQ(video.pixelFormat, "yuv420p");
+    EXPECT_NEAR(video.durationMs, 7000, 1);
+    ASSERT_FALSE(video.frames.empty());
+    // The yellow title card from 6000 ms.
+    const QRgb middle = video.at(6500).pixel(80, 80);
+    EXPECT_GT(qRed(middle), 200);
+    EXPECT_GT(qGreen(middle), 200);
+    EXPECT_LT(qBlue(middle), 60);
+}
+
+TEST_F(Recording, ProgressIsALineEveryTenthUnlessQuiet)
+{
+    const QStringList common =
+        args({"--duration", "7000", "--size", "160x120", "--seed", "5", "--record"});
+    const Outcome lines = runProgram(QStringList(common) << file("a.mp4"));
+    ASSERT_EQ(lines.status, 0) << lines.err.toStdString();
+    const QStringList got = lines.err.split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(got.size(), 10) << lines.err.toStdString();
+    EXPECT_TRUE(got.first().startsWith(QStringLiteral("quillet3: recorded 10% (0.7 of 7.0 s")))
+        << got.first().toStdString();
+    EXPECT_TRUE(got.last().startsWith(QStringLiteral("quillet3: recorded 100% (7.0 of 7.0 s")))
+        << got.last().toStdString();
+
+    const Outcome quiet = runProgram(QStringList(common) << file("b.mp4") << "--quiet");
+    ASSERT_EQ(quiet.status, 0);
+    EXPECT_TRUE(quiet.err.isEmpty()) << quiet.err.toStdString();
+}
+
+TEST(Progress, BarRedrawsInPlaceAndEndsItsLine)
+{
+    std::ostringstream out;
+    q3::Progress progress(out, q3::Progress::Style::Bar, 10000);
+    progress.update(0, 0);
+    progress.update(100, 0.01); // too soon to redraw
+    progress.update(5000, 0.5);
+    progress.update(10000, 1.0);
+    progress.finish();
+    const std::string text = out.str();
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\r'), 3) << text;
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
+    EXPECT_NE(text.find(" 50%  5.0/10.0 s  10.0x real time  0 s left"), std::string::npos) << text;
+    EXPECT_NE(text.find("100%"), std::string::npos) << text;
+}
+
+TEST(Progress, LinesAtEachTenthAndSilenceWhenQuiet)
+{
+    std::ostringstream lines;
+    std::ostringstream silent;
+    q3::Progress plain(lines, q3::Progress::Style::Lines, 1000);
+    q3::Progress quiet(silent, q3::Progress::Style::Silent, 1000);
+    for (int ms = 0; ms <= 1000; ms += 7) {
+        plain.update(ms, ms / 1000.0);
+        quiet.update(ms, ms / 1000.0);
+    }
+    plain.update(1000, 1);
+    plain.finish();
+    quiet.finish();
+    const std::string text = lines.str();
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 10) << text;
+    EXPECT_EQ(text.find("quillet3: recorded 10% "), 0U) << text;
+    EXPECT_TRUE(silent.str().empty());
+    EXPECT_EQ(q3::Progress::styleFor(false, true), q3::Progress::Style::Bar);
+    EXPECT_EQ(q3::Progress::styleFor(false, false), q3::Progress::Style::Lines);
+    EXPECT_EQ(q3::Progress::styleFor(true, true), q3::Progress::Style::Silent);
+}
+
+struct Refusal
+{
+    const char* why;
+    QStringList arguments; // "@/" is the test's folder
+};
+
+class RefusedRecording : public testing::TestWithParam<Refusal>
+{
+protected:
+    QTemporaryDir dir;
+};
+
+TEST_P(RefusedRecording, BeforeAnyWorkWithExitTwoAndNothingWritten)
+{
+    ASSERT_TRUE(dir.isValid());
+    QFile existing(dir.filePath(QStringLiteral("old.mp4")));
+    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+    existing.write("keep me");
+    existing.close();
+    QStringList arguments;
+    for (QString a : GetParam().arguments)
+        arguments << a.replace(QStringLiteral("@/"), dir.path() + QStringLiteral("/"));
+    const Outcome outcome = runProgram(arguments);
+    EXPECT_EQ(outcome.status, 2) << outcome.err.toStdString();
+    EXPECT_TRUE(outcome.err.startsWith(QStringLiteral("quillet3: error: ")))
+        << outcome.err.toStdString();
+    EXPECT_EQ(outcome.err.count(u'\n'), 1) << outcome.err.toStdString();
+    EXPECT_EQ(entries(dir.path()), QStringList{QStringLiteral("old.mp4")});
+    ASSERT_TRUE(existing.open(QIODevice::ReadOnly));
+    EXPECT_EQ(existing.readAll(), QByteArray("keep me"));
+}
+
+const Refusal kRefusals[] = {
+    {"unknown extension", args({"--record", "@/show.avi"})},
+    {"no extension", args({"--record", "@/show"})},
+    {"existing destination", args({"--record", "@/old.mp4"})},
+    {"existing subtitles", args({"--subtitles", "@/old.mp4"})},
+    {"missing folder", args({"--record", "@/missing/show.mp4"})},
+    {"odd width", args({"--record", "@/show.mp4", "--size", "161x120"})},
+    {"odd height", args({"--record", "@/show.webm", "--size", "160x121"})},
+    {"tiny size", args({"--record", "@/show.mp4", "--size", "8x8"})},
+    {"absurd size", args({"--record", "@/show.mp4", "--size", "16000x9000"})},
+    {"zero fps", args({"--record", "@/show.mp4", "--fps", "0"})},
+    {"too many fps", args({"--record", "@/show.mp4", "--fps", "121"})},
+    {"fractional fps", args({"--record", "@/show.mp4", "--fps", "29.97"})},
+    {"fps without a recording", args({"--headless", "--fps", "30"})},
+    {"overwrite without a recording", args({"--headless", "--overwrite"})},
+    {"subtitles not vtt", args({"--subtitles", "@/show.srt"})},
+    {"recording twice to one file", args({"--record", "@/a.mp4", "--subtitles", "@/a.mp4"})},
+    {"recording with screenshots", args({"--record", "@/a.mp4", "--screenshot", "1:@/a.png"})},
+};
+
+INSTANTIATE_TEST_SUITE_P(Refusal, RefusedRecording, testing::ValuesIn(kRefusals),
+                         [](const testing::TestParamInfo<Refusal>& param) {
+                             std::string name = param.param.why;
+                             for (char& c : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(c)))
+                                     c = '_';
+                             return name;
+                         });
+
+TEST_F(Recording, OverwriteReplacesAnExistingFile)
+{
+    const QString path = file("old.mp4");
+    QFile existing(path);
+    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+    existing.write("old");
+    existing.close();
+    const Outcome outcome =
+        runProgram(args({"--record"}) << path
+                                      << args({"--overwrite", "--duration", "1000", "--size",
+                                               "160x120", "--seed", "1", "--quiet"}));
+    ASSERT_EQ(outcome.status, 0) << outcome.err.toStdString();
+    EXPECT_EQ(decode(path).codec, "h264");
+    EXPECT_EQ(entries(dir.path()), QStringList{QStringLiteral("old.mp4")});
+}
+
+TEST_F(Recording, IsNotRenamedOverAPipeEvenWithOverwrite)
+{
+    const QString path = file("pipe.mp4");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    const Outcome outcome = runProgram(args({"--record"}) << path << "--overwrite");
+    EXPECT_EQ(outcome.status, 2);
+    EXPECT_TRUE(outcome.err.contains(QStringLiteral("not a regular file")))
+        << outcome.err.toStdString();
+    EXPECT_TRUE(QFileInfo(path).exists() && !QFileInfo(path).isFile());
+}
+
+// A long recording, stopped by a signal as soon as its file has been started.
+class InterruptedRecording : public testing::TestWithParam<int>
+{
+protected:
+    QTemporaryDir dir;
+};
+
+TEST_P(InterruptedRecording, LeavesNothingBehind)
+{
+    const int signal = GetParam();
+    QProcess process;
+    process.start(QStringLiteral(QUILLET3_BINARY),
+                  args({"--record"})
+                      << dir.filePath(QStringLiteral("show.mp4")) << args({"--subtitles"})
+                      << dir.filePath(QStringLiteral("show.vtt"))
+                      << args({"--size", "1920x1440", "--fps", "120"}));
+    process.setReadChannel(QProcess::StandardError);
+    ASSERT_TRUE(process.waitForStarted());
+    // The first progress line comes once frames are being written.
+    QByteArray err;
+    while (!err.contains("recorded 10%") && process.waitForReadyRead(20000))
+        err += process.readAllStandardError();
+    ASSERT_TRUE(err.contains("recorded 10%")) << err.toStdString();
+    ASSERT_EQ(process.state(), QProcess::Running);
+    ::kill(static_cast<pid_t>(process.processId()), signal);
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 128 + signal);
+    err += process.readAllStandardError();
+    EXPECT_TRUE(err.endsWith("quillet3: interrupted; nothing was written\n")) << err.toStdString();
+    EXPECT_EQ(entries(dir.path()), QStringList{});
+}
+
+INSTANTIATE_TEST_SUITE_P(Signal, InterruptedRecording, testing::Values(SIGINT, SIGTERM),
+                         [](const testing::TestParamInfo<int>& param) {
+                             return std::string(param.param == SIGINT ? "CtrlC" : "Sigterm");
+                         });
+
+} // namespace

@@ -17,7 +17,7 @@ void recordWholeShow(benchmark::State& state, const char* name)
     options.fps = 30;
     options.quiet = true;
     options.overwrite = true;
-    constexpr double kShowSeconds = 91.0; // the last cue at about 86 s, then 5 s
+    constexpr double kShowSeconds = 89.0; // the last cue at 84 s, then 5 s
     for (auto _ : state) {
         if (q3::runRecording(options, 1) != 0)
             state.SkipWithError("the recording failed");

@@ -2,10 +2,14 @@
 
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <charconv>
+#include <climits>
+#include <fcntl.h>
 #include <limits>
 #include <set>
+#include <unistd.h>
 
 namespace q3 {
 namespace {
@@ -79,12 +83,40 @@ void requireWritable(const QString& path)
         throw Failure{"cannot write " + quoted(path) + ": " + *why};
 }
 
+// A recording is only written whole, so an existing file is kept unless the user said otherwise.
+void requireNew(const QString& path, bool overwrite)
+{
+    if (!overwrite && QFileInfo::exists(path) && !QFileInfo(path).isDir())
+        throw Failure{quoted(path) + " already exists; add --overwrite to replace it"};
+}
+
+void checkVideo(const QString& path, QSize size)
+{
+    if (!path.endsWith(QStringLiteral(".mp4"), Qt::CaseInsensitive) &&
+        !path.endsWith(QStringLiteral(".webm"), Qt::CaseInsensitive))
+        throw Failure{"--record writes .mp4 (H.264) or .webm (VP9) files: " + quoted(path) +
+                      " ends in neither"};
+    // The encoders store colour at half resolution, in pairs of pixels.
+    const auto fits = [](int side, int max) {
+        return side % 2 == 0 && side >= kMinVideoSide && side <= max;
+    };
+    if (!fits(size.width(), kMaxVideoWidth) || !fits(size.height(), kMaxVideoHeight))
+        throw Failure{"--record needs an even width from " + std::to_string(kMinVideoSide) +
+                      " to " + std::to_string(kMaxVideoWidth) + " and an even height from " +
+                      std::to_string(kMinVideoSide) + " to " + std::to_string(kMaxVideoHeight) +
+                      ", not " + std::to_string(size.width()) + "x" +
+                      std::to_string(size.height())};
+}
+
 QString helpText(const QCommandLineParser& parser)
 {
     QString text = parser.helpText();
     text += QStringLiteral(
         "\nWithout options the show opens in its window: click the white area once to begin.\n"
         "--headless runs the show without a window on virtual time, with a click at 0 ms.\n"
+        "--record and --subtitles play it headless from the load to 5000 ms after the last cue\n"
+        "(or --duration); the same --seed gives the same files, and without one the seed is\n"
+        "printed so that a recording can be made again.\n"
         "\nKeys in the window:\n"
         "  F11      toggle fullscreen\n"
         "  Escape   leave fullscreen\n"
@@ -99,6 +131,15 @@ std::optional<std::string> whyNotWritable(const QString& path)
 {
     if (path.isEmpty())
         return "the file name is empty";
+    // Bytes the locale cannot decode arrive as U+FFFD: writing would create another name.
+    if (path.contains(QChar::ReplacementCharacter))
+        return "the name is not valid in the locale's encoding";
+    const QByteArray encoded = QFile::encodeName(path);
+    if (encoded.size() > PATH_MAX - 1)
+        return "the path is longer than " + std::to_string(PATH_MAX - 1) + " bytes";
+    for (const QByteArray& part : encoded.split('/'))
+        if (part.size() > NAME_MAX)
+            return "a name in the path is longer than " + std::to_string(NAME_MAX) + " bytes";
     const QFileInfo info(path);
     if (info.isDir())
         return "it is a folder";
@@ -145,10 +186,30 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
         QStringLiteral("screenshot"),
         QStringLiteral("A PNG of the window at MS (repeatable; implies --headless)."),
         QStringLiteral("MS:FILE.png"));
-    const QCommandLineOption size(QStringLiteral("size"),
-                                  QStringLiteral("Size of screenshots (default 1280x960)."),
-                                  QStringLiteral("WxH"));
-    parser.addOptions({help, version, headless, duration, click, seed, trace, screenshot, size});
+    const QCommandLineOption size(
+        QStringLiteral("size"),
+        QStringLiteral("Size of screenshots and recordings (default 1280x960)."),
+        QStringLiteral("WxH"));
+    const QCommandLineOption record(
+        QStringLiteral("record"),
+        QStringLiteral("Record the show to FILE.mp4 (H.264) or FILE.webm (VP9) (implies "
+                       "--headless)."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption subtitles(
+        QStringLiteral("subtitles"),
+        QStringLiteral("Write the captions of the show as WebVTT (implies --headless)."),
+        QStringLiteral("FILE.vtt"));
+    const QCommandLineOption fps(QStringLiteral("fps"),
+                                 QStringLiteral("Frames per second of the recording, 1 to 120 "
+                                                "(default 30)."),
+                                 QStringLiteral("N"));
+    const QCommandLineOption quiet(QStringLiteral("quiet"),
+                                   QStringLiteral("No progress while recording."));
+    const QCommandLineOption overwrite(
+        QStringLiteral("overwrite"),
+        QStringLiteral("Replace an existing recording or subtitles file."));
+    parser.addOptions({help, version, headless, duration, click, seed, trace, screenshot, size,
+                       record, subtitles, fps, quiet, overwrite});
 
     ParsedCommandLine result;
     const auto fail = [&](const std::string& message) {
@@ -175,7 +236,8 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
         Options& o = result.options;
         for (const QString& s : parser.values(screenshot))
             o.screenshots.push_back(parseScreenshot(s));
-        o.headless = parser.isSet(headless) || !o.screenshots.empty();
+        const bool recording = parser.isSet(record) || parser.isSet(subtitles);
+        o.headless = parser.isSet(headless) || !o.screenshots.empty() || recording;
         const auto single = [&](const QCommandLineOption& option) -> std::optional<QString> {
             const QStringList values = parser.values(option);
             if (values.isEmpty())
@@ -200,6 +262,19 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
             o.size = parseSize(*v);
         if (auto v = single(trace))
             o.tracePath = *v;
+        if (auto v = single(record))
+            o.recordPath = *v;
+        if (auto v = single(subtitles))
+            o.subtitlesPath = *v;
+        if (auto v = single(fps)) {
+            const auto value = parseWhole(*v, kMaxFps);
+            if (!value || *value == 0)
+                throw Failure{"--fps takes a whole number from 1 to " + std::to_string(kMaxFps) +
+                              ", not " + quoted(*v)};
+            o.fps = static_cast<int>(*value);
+        }
+        o.quiet = parser.isSet(quiet);
+        o.overwrite = parser.isSet(overwrite);
 
         if (!o.headless) {
             for (const auto* option : {&duration, &click, &size})
@@ -207,6 +282,19 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
                     throw Failure{"--" + option->names().last().toStdString() +
                                   " works only with --headless or --screenshot"};
         }
+        if (!o.recordPath && parser.isSet(fps))
+            throw Failure{"--fps works only with --record"};
+        if (!recording && parser.isSet(overwrite))
+            throw Failure{"--overwrite works only with --record or --subtitles"};
+        if (recording && (!o.screenshots.empty() || o.tracePath))
+            throw Failure{"--record and --subtitles run on their own: take screenshots or a "
+                          "trace in another run with the same --seed"};
+        if (o.recordPath)
+            checkVideo(*o.recordPath, o.size);
+        if (o.subtitlesPath &&
+            !o.subtitlesPath->endsWith(QStringLiteral(".vtt"), Qt::CaseInsensitive))
+            throw Failure{"--subtitles writes WebVTT files: " + quoted(*o.subtitlesPath) +
+                          " does not end in .vtt"};
         if (o.durationMs) {
             for (const ScreenshotRequest& shot : o.screenshots)
                 if (shot.atMs > *o.durationMs)
@@ -221,10 +309,29 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
                 throw Failure{quoted(path) + " is named as output more than once"};
             requireWritable(path);
         };
-        for (const ScreenshotRequest& shot : o.screenshots)
+        for (const ScreenshotRequest& shot : o.screenshots) {
             claim(shot.path);
+            // A picture is written beside its file and renamed over it, which would replace a
+            // device or a pipe (even /dev/full, for root) instead of writing into it.
+            if (QFileInfo::exists(shot.path) && !QFileInfo(shot.path).isFile())
+                throw Failure{"cannot write " + quoted(shot.path) + ": it is not a regular file"};
+        }
         if (o.tracePath && *o.tracePath != QStringLiteral("-"))
             claim(*o.tracePath);
+        // With standard output closed, the next file the program opens takes its number and
+        // the trace would be written into that file.
+        if (o.tracePath && *o.tracePath == QStringLiteral("-") &&
+            ::fcntl(STDOUT_FILENO, F_GETFD) == -1)
+            throw Failure{"cannot write the trace to standard output: it is closed"};
+        for (const auto& path : {o.recordPath, o.subtitlesPath}) {
+            if (path) {
+                claim(*path);
+                requireNew(*path, o.overwrite);
+                // Recordings are renamed into place too.
+                if (QFileInfo::exists(*path) && !QFileInfo(*path).isFile())
+                    throw Failure{"cannot write " + quoted(*path) + ": it is not a regular file"};
+            }
+        }
     } catch (const Failure& failure) {
         return fail(failure.message);
     }

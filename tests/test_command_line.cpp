@@ -1,10 +1,13 @@
 // The program's command line, run as a user runs it.
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -30,9 +33,17 @@ struct BadInput
 {
     const char* why;
     QStringList arguments;
+    // 2 for a command line refused before the show starts, 1 for an output that fails later.
+    int status = 2;
+    // Run through sh instead, for what arguments alone cannot say: $Q is the program, $D the
+    // test's folder.
+    const char* shell = nullptr;
 };
 
-void PrintTo(const BadInput& input, std::ostream* os) { *os << input.why; }
+void PrintTo(const BadInput& input, std::ostream* os)
+{
+    *os << input.why;
+}
 
 class RefusedCommandLine : public testing::TestWithParam<BadInput>
 {
@@ -49,21 +60,48 @@ QStringList resolve(const QStringList& arguments, const QString& folder)
     return out;
 }
 
-TEST_P(RefusedCommandLine, WithOneLineExitTwoAndNothingWritten)
+Outcome runShell(const char* command, const QString& folder)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("Q"), QStringLiteral(QUILLET3_BINARY));
+    env.insert(QStringLiteral("D"), folder);
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QString::fromUtf8(command)});
+    process.waitForFinished(60000);
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+TEST_P(RefusedCommandLine, WithOneLineTheExitStatusAndNothingWritten)
 {
     ASSERT_TRUE(dir.isValid());
     QDir(dir.path()).mkdir(QStringLiteral("folder.png"));
-    const Outcome outcome = runProgram(resolve(GetParam().arguments, dir.path()));
-    EXPECT_EQ(outcome.status, 2) << outcome.err.toStdString();
+    const QString pipe = dir.filePath(QStringLiteral("pipe.png"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const BadInput& input = GetParam();
+    const Outcome outcome = input.shell != nullptr
+                                ? runShell(input.shell, dir.path())
+                                : runProgram(resolve(input.arguments, dir.path()));
+    EXPECT_EQ(outcome.status, input.status) << outcome.err.toStdString();
     EXPECT_TRUE(outcome.err.startsWith(QStringLiteral("quillet3: error: ")))
         << outcome.err.toStdString();
-    EXPECT_TRUE(outcome.err.contains(QStringLiteral("--help"))) << outcome.err.toStdString();
+    if (input.status == 2) {
+        EXPECT_TRUE(outcome.err.contains(QStringLiteral("--help"))) << outcome.err.toStdString();
+    }
     EXPECT_EQ(outcome.err.count(u'\n'), 1) << outcome.err.toStdString();
     EXPECT_TRUE(outcome.out.isEmpty());
     const QStringList left =
-        QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
-    EXPECT_EQ(left, QStringList{QStringLiteral("folder.png")});
+        QDir(dir.path())
+            .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot | QDir::Hidden);
+    EXPECT_EQ(left, (QStringList{QStringLiteral("folder.png"), QStringLiteral("pipe.png")}));
+    EXPECT_FALSE(QFileInfo(pipe).isFile()) << "the pipe was replaced by a file";
 }
+
+// Longer than a file name may be, and longer than a whole path may be.
+const QString kLongName = QStringLiteral("@/") + QString(300, u'n') + QStringLiteral(".jsonl");
+const QString kLongPath =
+    QStringLiteral("@/") + QStringLiteral("d/").repeated(2100) + QStringLiteral("t.jsonl");
 
 const BadInput kBadInputs[] = {
     {"unknown option", {"--frobnicate"}},
@@ -97,6 +135,28 @@ const BadInput kBadInputs[] = {
     {"duration without headless", {"--duration", "100"}},
     {"click without headless", {"--click", "100"}},
     {"stray argument", {"--headless", "show"}},
+    {"help with an unknown option", {"--help", "--frobnicate"}},
+    {"size given twice", {"--headless", "--size", "640x480", "--size", "800x600"}},
+    {"screenshot time past 32 bits", {"--screenshot", "99999999999:@/a.png"}},
+    {"trace given twice", {"--headless", "--trace", "@/a.jsonl", "--trace", "@/b.jsonl"}},
+    {"trace and screenshot to one file", {"--screenshot", "10:@/a.png", "--trace", "@/a.png"}},
+    {"empty trace name", {"--headless", "--trace", ""}},
+    {"trace name too long", {"--headless", "--trace", kLongName}},
+    {"trace path too long", {"--headless", "--trace", kLongPath}},
+    {"screenshot onto a pipe", {"--screenshot", "10:@/pipe.png", "--duration", "20"}},
+    {"trace name not in the locale's encoding",
+     {},
+     2,
+     R"(exec "$Q" --headless --duration 10 --trace "$D/$(printf 'a\377').jsonl")"},
+    {"screenshot name not in the locale's encoding",
+     {},
+     2,
+     R"(exec "$Q" --duration 10 --screenshot "10:$D/$(printf 'a\377').png")"},
+    {"trace to a closed standard output",
+     {},
+     2,
+     R"(exec >&-; exec "$Q" --headless --trace - --duration 100)"},
+    {"trace onto a full device", {"--headless", "--duration", "3000", "--trace", "/dev/full"}, 1},
 };
 
 INSTANTIATE_TEST_SUITE_P(BadInput, RefusedCommandLine, testing::ValuesIn(kBadInputs),

@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QPainter>
 #include <QPen>
+#include <QRegion>
 #include <algorithm>
 #include <cmath>
 
@@ -19,32 +20,41 @@ QColor toQColor(Rgb c)
     return {c.r, c.g, c.b};
 }
 
-QRectF toQRect(const UnitRect& r)
-{
-    return {double(r.left), double(r.top), double(r.width), double(r.height)};
-}
 
+// Boxes and circles are painted as their outline's outer edge in the outline colour, then the
+// interior in the fill colour: the same pixels as a stroked outline over a filled interior, at a
+// fraction of the cost of stroking.
 void paintShape(QPainter& painter, const Shape& shape)
 {
-    QPen pen(toQColor(shape.outline), kPenUnits, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin);
-    painter.setPen(pen);
+    constexpr double kHalfPen = kPenUnits / 2;
     switch (shape.kind) {
     case Shape::Kind::Line:
+        painter.setPen(
+            QPen(toQColor(shape.outline), kPenUnits, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
         painter.drawLine(QPointF(shape.a, shape.b), QPointF(shape.c, shape.d));
         break;
     case Shape::Kind::Box: {
-        const double left = std::min(shape.a, shape.c);
-        const double top = std::min(shape.b, shape.d);
-        const double right = std::max(shape.a, shape.c);
-        const double bottom = std::max(shape.b, shape.d);
-        painter.setBrush(toQColor(shape.fill));
-        painter.drawRect(QRectF(left, top, right - left, bottom - top));
+        const QRectF rect =
+            QRectF(QPointF(shape.a, shape.b), QPointF(shape.c, shape.d)).normalized();
+        painter.fillRect(rect.adjusted(-kHalfPen, -kHalfPen, kHalfPen, kHalfPen),
+                         toQColor(shape.outline));
+        const QRectF interior = rect.adjusted(kHalfPen, kHalfPen, -kHalfPen, -kHalfPen);
+        if (interior.isValid())
+            painter.fillRect(interior, toQColor(shape.fill));
         break;
     }
-    case Shape::Kind::Circle:
-        painter.setBrush(toQColor(shape.fill));
-        painter.drawEllipse(QPointF(shape.a, shape.b), double(shape.c), double(shape.c));
+    case Shape::Kind::Circle: {
+        const QPointF centre(shape.a, shape.b);
+        const double radius = shape.c;
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(toQColor(shape.outline));
+        painter.drawEllipse(centre, radius + kHalfPen, radius + kHalfPen);
+        if (radius > kHalfPen) {
+            painter.setBrush(toQColor(shape.fill));
+            painter.drawEllipse(centre, radius - kHalfPen, radius - kHalfPen);
+        }
         break;
+    }
     }
 }
 
@@ -85,8 +95,11 @@ void Compositor::updateSurface(const Stage& stage, const StageView& view)
     }
     if (surface_.paintedSeq == list.lastSeq())
         return;
+    // Shapes are painted without antialiasing, as the design's pixels were: every pixel is
+    // wholly the shape's or not, so a shape painted again over itself (the bulbs and lamps are,
+    // for hours) leaves the same pixels, and painting the kept list afresh gives exactly the
+    // picture that painting it shape by shape gave.
     QPainter painter(&surface_.image);
-    painter.setRenderHint(QPainter::Antialiasing);
     painter.scale(view.scale, view.scale);
     painter.translate(kPixelCentre, kPixelCentre);
     list.forEachAfter(surface_.paintedSeq, [&](const Shape& shape) { paintShape(painter, shape); });
@@ -105,7 +118,65 @@ const TextLayout& Compositor::layoutFor(Control control, const ControlState& sta
     return *cache.layout;
 }
 
-void Compositor::paintControls(const Stage& stage, QPainter& painter)
+namespace {
+
+// A label's rectangle in output pixels, its edges rounded so that neighbouring labels meet.
+QRect deviceRect(const UnitRect& r, const StageView& view)
+{
+    const auto x = [&](double u) {
+        return static_cast<int>(std::lround(view.origin.x() + u * view.scale));
+    };
+    const auto y = [&](double u) {
+        return static_cast<int>(std::lround(view.origin.y() + u * view.scale));
+    };
+    return QRect(QPoint(x(r.left), y(r.top)),
+                 QPoint(x(r.left + r.width) - 1, y(r.top + r.height) - 1));
+}
+
+} // namespace
+
+const QImage& Compositor::labelImage(Control control, const ControlState& state, QSize size,
+                                     double scale)
+{
+    LayoutCache& cache = layouts_.at(index(control));
+    const TextLayout* layout = state.caption.empty() ? nullptr : &layoutFor(control, state);
+    if (!cache.image.isNull() && cache.image.size() == size && cache.imageScale == scale &&
+        cache.imageBack == state.backColor && cache.imageCaption == cache.caption &&
+        cache.imagePointSize == cache.pointSize && cache.imageHasText == (layout != nullptr))
+        return cache.image;
+
+    // A label is painted once into an image of its own and then only copied while it stays the
+    // same: large type is costly to draw, and a frame is composed many times a second.
+    const ControlSpec& row = spec(control);
+    cache.image = QImage(size, QImage::Format_RGB32);
+    cache.image.fill(toQColor(state.backColor));
+    cache.imageScale = scale;
+    cache.imageBack = state.backColor;
+    cache.imageCaption = cache.caption;
+    cache.imagePointSize = cache.pointSize;
+    cache.imageHasText = layout != nullptr;
+    if (layout == nullptr)
+        return cache.image;
+    QPainter painter(&cache.image);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.scale(scale, scale);
+    painter.setFont(layout->font);
+    painter.setPen(toQColor(row.textColor));
+    const double width = row.rect.width;
+    const double height = row.rect.height;
+    for (std::size_t line = 0; line < layout->lines.size(); ++line) {
+        const double x = row.align == Align::Left ? 0 : (width - layout->widths[line]) / 2;
+        const double top = layout->lineHeight * double(line);
+        if (top > height)
+            break;
+        for (const TextRun& run : layout->runs[line])
+            painter.drawText(QPointF(x + run.x, top + layout->ascent), run.text);
+    }
+    return cache.image;
+}
+
+void Compositor::paintControls(const Stage& stage, QPainter& painter, const StageView& view)
 {
     // Back to front: the control listed first in the table is painted last.
     for (std::size_t i = kControlCount; i-- > 0;) {
@@ -114,32 +185,16 @@ void Compositor::paintControls(const Stage& stage, QPainter& painter)
         if (!state.visible)
             continue;
         const ControlSpec& row = spec(control);
-        const QRectF rect = toQRect(row.rect);
+        const QRect rect = deviceRect(row.rect, view);
+        if (rect.isEmpty())
+            continue;
         if (row.kind == ControlKind::Picture) {
             const QImage& picture = pictureOf(control);
             if (!picture.isNull())
                 painter.drawImage(rect, picture);
             continue;
         }
-        painter.fillRect(rect, toQColor(state.backColor));
-        if (state.caption.empty())
-            continue;
-        const TextLayout& layout = layoutFor(control, state);
-        painter.save();
-        painter.setClipRect(rect, Qt::IntersectClip);
-        painter.setFont(layout.font);
-        painter.setPen(toQColor(row.textColor));
-        for (std::size_t line = 0; line < layout.lines.size(); ++line) {
-            const double x = row.align == Align::Left
-                                 ? rect.left()
-                                 : rect.left() + (rect.width() - layout.widths[line]) / 2;
-            const double y = rect.top() + layout.lineHeight * double(line) + layout.ascent;
-            if (y - layout.ascent > rect.bottom())
-                break;
-            for (const TextRun& run : layout.runs[line])
-                painter.drawText(QPointF(x + run.x, y), run.text);
-        }
-        painter.restore();
+        painter.drawImage(rect.topLeft(), labelImage(control, state, rect.size(), view.scale));
     }
 }
 
@@ -148,15 +203,14 @@ void Compositor::render(const Stage& stage, QImage& target)
     const StageView view =
         StageView::fit(stage.surfaceWidth(), stage.surfaceHeight(), target.size());
     updateSurface(stage, view);
-    target.fill(Qt::black);
     QPainter painter(&target);
-    painter.drawImage(view.origin, surface_.image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setRenderHint(QPainter::TextAntialiasing);
-    painter.translate(view.origin);
-    painter.scale(view.scale, view.scale);
-    painter.setClipRect(QRectF(0, 0, stage.surfaceWidth(), stage.surfaceHeight()));
-    paintControls(stage, painter);
+    // Only the bars beside the surface are black; the surface covers the rest.
+    const QRect surfaceRect(view.origin.toPoint(), view.surfacePixels);
+    for (const QRect& bar : QRegion(target.rect()).subtracted(surfaceRect))
+        painter.fillRect(bar, Qt::black);
+    painter.drawImage(surfaceRect.topLeft(), surface_.image);
+    painter.setClipRect(surfaceRect);
+    paintControls(stage, painter, view);
 }
 
 QImage Compositor::render(const Stage& stage, QSize size)

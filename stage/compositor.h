@@ -41,7 +41,8 @@ public:
 
 private:
     void updateSurface(const Stage& stage, const StageView& view);
-    void paintControls(const Stage& stage, QPainter& painter);
+    void paintControls(const Stage& stage, QPainter& painter, const StageView& view);
+    const QImage& labelImage(Control control, const ControlState& state, QSize size, double scale);
     const TextLayout& layoutFor(Control control, const ControlState& state);
 
     struct SurfaceCache
@@ -56,6 +57,13 @@ private:
         QString caption;
         double pointSize = -1;
         std::optional<TextLayout> layout;
+        // The label as last painted, at one output scale.
+        QImage image;
+        double imageScale = 0;
+        Rgb imageBack;
+        QString imageCaption;
+        double imagePointSize = -1;
+        bool imageHasText = false;
     };
 
     SurfaceCache surface_;

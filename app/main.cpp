@@ -91,6 +91,7 @@ int main(int argc, char* argv[])
     }
 
     chooseWindowPlatform();
+    q3::blockStopSignals();
     qInstallMessageHandler(printQtMessageWhileProbing);
     QApplication app(argc, argv);
     qInstallMessageHandler(printQtMessage);

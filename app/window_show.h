@@ -37,6 +37,8 @@ private:
     void click();
     void runDue();
     void rearm();
+    // The next due time if it is the cue clock's.
+    [[nodiscard]] std::optional<double> nextCueDue() const;
 
     RealClock clock_;
     Scheduler scheduler_{clock_};
@@ -45,7 +47,12 @@ private:
     QTimer wakeUp_;
 };
 
-// Plays the show in its window until the window is closed; returns the exit status.
+// Holds Ctrl+C and SIGTERM back from every thread, so that the window can take them as events.
+// Called before the application starts its threads.
+void blockStopSignals();
+
+// Plays the show in its window until the window is closed; returns the exit status (128 plus the
+// signal's number when Ctrl+C or SIGTERM closed it).
 int runWindow(const std::optional<QString>& tracePath, std::uint32_t seed);
 
 } // namespace q3

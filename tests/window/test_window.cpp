@@ -5,10 +5,14 @@
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QFile>
+#include <QProcess>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <csignal>
 #include <gtest/gtest.h>
 #include <sstream>
 
@@ -157,6 +161,29 @@ TEST_F(RealWindow, RainDoesNotRepaintTheWindowOncePerTick)
     const double refreshRate = window().screen()->refreshRate();
     EXPECT_LE(frames, 0.5 * refreshRate + 3) << "at most one frame per display refresh";
     EXPECT_GT(frames, 5);
+}
+
+// The program itself, closed by a signal while it plays: it ends through the event loop, with
+// every line of its trace written.
+TEST(WindowProgram, SigtermClosesTheWindowCleanly)
+{
+    QTemporaryDir dir;
+    const QString trace = dir.filePath(QStringLiteral("trace.jsonl"));
+    QProcess program;
+    program.start(QStringLiteral(QUILLET3_BINARY), {QStringLiteral("--trace"), trace});
+    ASSERT_TRUE(program.waitForStarted());
+    QTest::qWait(1500);
+    ASSERT_EQ(program.state(), QProcess::Running) << program.readAllStandardError().toStdString();
+    ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
+    ASSERT_TRUE(program.waitForFinished(3000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 128 + SIGTERM);
+    QFile file(trace);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    ASSERT_GE(lines.size(), 3);
+    EXPECT_TRUE(lines.last().isEmpty()) << "the last line is complete";
+    EXPECT_TRUE(lines.at(lines.size() - 2).endsWith('}'));
 }
 
 } // namespace

@@ -110,7 +110,9 @@ void checkVideo(const QString& path, QSize size)
 
 QString helpText(const QCommandLineParser& parser)
 {
-    QString text = parser.helpText();
+    // The parser runs before the application exists, so it cannot know the program's name.
+    QString text =
+        parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("quillet3"));
     text += QStringLiteral(
         "\nWithout options the show opens in its window: click the white area once to begin.\n"
         "--headless runs the show without a window on virtual time, with a click at 0 ms.\n"

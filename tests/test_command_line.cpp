@@ -172,8 +172,12 @@ TEST(CommandLine, HelpNamesEveryOption)
 {
     const Outcome outcome = runProgram({QStringLiteral("--help")});
     EXPECT_EQ(outcome.status, 0);
-    for (const char* option : {"--headless", "--duration", "--click", "--seed", "--trace",
-                               "--screenshot", "--size", "--version"})
+    EXPECT_TRUE(outcome.out.startsWith(QStringLiteral("Usage: quillet3 ")))
+        << outcome.out.toStdString();
+    for (const char* option :
+         {"--headless", "--duration", "--click", "--seed", "--trace", "--screenshot", "--size",
+          "--version", "--record", "--subtitles", "--fps", "--quiet", "--overwrite", "F11",
+          "Escape", "Space", "Ctrl+Q"})
         EXPECT_TRUE(outcome.out.contains(QLatin1String(option))) << option;
 }
 

@@ -71,7 +71,8 @@ StageView StageView::fit(int surfaceWidth, int surfaceHeight, QSize output)
     const int ph =
         std::clamp(static_cast<int>(std::lround(h * view.scale)), 1, std::max(1, output.height()));
     view.surfacePixels = {pw, ph};
-    view.origin = QPointF((output.width() - pw) / 2, (output.height() - ph) / 2);
+    // Whole pixels, so that the kept surface is copied into the frame without resampling.
+    view.origin = QPoint((output.width() - pw) / 2, (output.height() - ph) / 2);
     return view;
 }
 

@@ -20,7 +20,6 @@ QColor toQColor(Rgb c)
     return {c.r, c.g, c.b};
 }
 
-
 // Boxes and circles are painted as their outline's outer edge in the outline colour, then the
 // interior in the fill colour: the same pixels as a stroked outline over a filled interior, at a
 // fraction of the cost of stroking.
@@ -201,17 +200,23 @@ void Compositor::paintControls(const Stage& stage, QPainter& painter, const Stag
 
 void Compositor::render(const Stage& stage, QImage& target)
 {
-    const StageView view =
-        StageView::fit(stage.surfaceWidth(), stage.surfaceHeight(), target.size());
-    updateSurface(stage, view);
     QPainter painter(&target);
+    paint(stage, painter, target.size());
+}
+
+void Compositor::paint(const Stage& stage, QPainter& painter, QSize output)
+{
+    const StageView view = StageView::fit(stage.surfaceWidth(), stage.surfaceHeight(), output);
+    updateSurface(stage, view);
+    painter.save();
     // Only the bars beside the surface are black; the surface covers the rest.
     const QRect surfaceRect(view.origin.toPoint(), view.surfacePixels);
-    for (const QRect& bar : QRegion(target.rect()).subtracted(surfaceRect))
+    for (const QRect& bar : QRegion(QRect(QPoint(0, 0), output)).subtracted(surfaceRect))
         painter.fillRect(bar, Qt::black);
     painter.drawImage(surfaceRect.topLeft(), surface_.image);
     painter.setClipRect(surfaceRect);
     paintControls(stage, painter, view);
+    painter.restore();
 }
 
 QImage Compositor::render(const Stage& stage, QSize size)

@@ -5,6 +5,7 @@
 #include "stage/text_layout.h"
 
 #include <QImage>
+#include <QPainter>
 #include <QPointF>
 #include <QRectF>
 #include <QSize>
@@ -37,6 +38,8 @@ class Compositor
 public:
     // Renders into `target`, whose size is the output in device pixels.
     void render(const Stage& stage, QImage& target);
+    // Paints an output of `output` device pixels with a painter whose unit is one device pixel.
+    void paint(const Stage& stage, QPainter& painter, QSize output);
     [[nodiscard]] QImage render(const Stage& stage, QSize size);
 
 private:

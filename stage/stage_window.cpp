@@ -78,13 +78,12 @@ QSize StageWindow::deviceSize() const
 
 void StageWindow::paintEvent(QPaintEvent* /*event*/)
 {
-    const QSize device = deviceSize();
-    if (frame_.size() != device)
-        frame_ = QImage(device, QImage::Format_RGB32);
-    compositor_.render(stage_, frame_);
-    frame_.setDevicePixelRatio(devicePixelRatioF());
+    // Painted straight into the window's backing store, in device pixels: no frame of our own
+    // to copy from, and nothing scaled on the way.
     QPainter painter(this);
-    painter.drawImage(QPointF(0, 0), frame_);
+    const qreal dpr = devicePixelRatioF();
+    painter.scale(1 / dpr, 1 / dpr);
+    compositor_.paint(stage_, painter, deviceSize());
     sinceLastPaint_.restart();
     framePending_ = false;
     ++framesPainted_;

@@ -52,7 +52,6 @@ private:
     Stage& stage_;
     WindowActions actions_;
     Compositor compositor_;
-    QImage frame_;
     QTimer frameTimer_;
     QElapsedTimer sinceLastPaint_;
     bool framePending_ = false;

@@ -113,7 +113,7 @@ const TextLayout& Compositor::layoutFor(Control control, const ControlState& sta
     if (!cache.layout || cache.caption != caption || cache.pointSize != state.pointSize) {
         cache.caption = caption;
         cache.pointSize = state.pointSize;
-        cache.layout = layoutCaption(spec(control), caption, state.pointSize);
+        cache.layout = layoutCaption(designOf(control), caption, state.pointSize);
     }
     return *cache.layout;
 }
@@ -147,7 +147,7 @@ const QImage& Compositor::labelImage(Control control, const ControlState& state,
 
     // A label is painted once into an image of its own and then only copied while it stays the
     // same: large type is costly to draw, and a frame is composed many times a second.
-    const ControlSpec& row = spec(control);
+    const ControlSpec& row = designOf(control);
     cache.image = QImage(size, QImage::Format_RGB32);
     cache.image.fill(toQColor(state.backColor));
     cache.imageScale = scale;
@@ -184,7 +184,7 @@ void Compositor::paintControls(const Stage& stage, QPainter& painter, const Stag
         const ControlState& state = stage.control(control);
         if (!state.visible)
             continue;
-        const ControlSpec& row = spec(control);
+        const ControlSpec& row = designOf(control);
         const QRect rect = deviceRect(row.rect, view);
         if (rect.isEmpty())
             continue;

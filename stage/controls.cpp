@@ -120,14 +120,14 @@ constexpr std::array<std::string_view, kTimerCount> kTimerNames{"tmrTime", "tmrT
 
 } // namespace
 
-const ControlSpec& spec(Control control)
+const ControlSpec& designOf(Control control)
 {
     return kTable.at(index(control));
 }
 
 std::string_view name(Control control)
 {
-    return spec(control).name;
+    return designOf(control).name;
 }
 
 std::string_view name(Timer timer)

@@ -103,7 +103,7 @@ struct ControlState
     friend bool operator==(const ControlState&, const ControlState&) = default;
 };
 
-[[nodiscard]] const ControlSpec& spec(Control control);
+[[nodiscard]] const ControlSpec& designOf(Control control);
 [[nodiscard]] std::string_view name(Control control);
 [[nodiscard]] std::string_view name(Timer timer);
 [[nodiscard]] constexpr std::size_t index(Control control)

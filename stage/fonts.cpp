@@ -60,14 +60,14 @@ void loadStageFonts()
                 QFontDatabase::addApplicationFont(QString::fromUtf8(file));
 }
 
-QFont stageFont(const FontSpec& spec, int pixelSizeUnits)
+QFont stageFont(const FontSpec& face, int pixelSizeUnits)
 {
     QFont font;
-    if (const FaceMapping* mapping = mappingFor(spec.face))
+    if (const FaceMapping* mapping = mappingFor(face.face))
         font.setFamilies({QString::fromUtf8(mapping->family)});
     font.setPixelSize(std::max(1, pixelSizeUnits));
-    font.setWeight(spec.bold ? QFont::Bold : QFont::Normal);
-    font.setItalic(spec.italic);
+    font.setWeight(face.bold ? QFont::Bold : QFont::Normal);
+    font.setItalic(face.italic);
     // Metrics at the design size must not depend on the output's resolution.
     font.setHintingPreference(QFont::PreferNoHinting);
     font.setKerning(true);

@@ -211,7 +211,7 @@ std::optional<Control> Stage::controlAt(double x, double y) const
 {
     for (std::size_t i = 0; i < kControlCount; ++i) {
         const Control c = q3::controlAt(i);
-        if (controls_.at(i).visible && spec(c).rect.contains(x, y))
+        if (controls_.at(i).visible && designOf(c).rect.contains(x, y))
             return c;
     }
     return std::nullopt;

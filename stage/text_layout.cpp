@@ -106,11 +106,11 @@ std::vector<QString> wrapCaption(const QString& text, const CaptionMetrics& metr
     return lines;
 }
 
-TextLayout layoutCaption(const ControlSpec& spec, const QString& caption, double pointSize)
+TextLayout layoutCaption(const ControlSpec& row, const QString& caption, double pointSize)
 {
     int pixelSize = static_cast<int>(std::lround(pointSize * kUnitsPerPoint));
-    QFont font = stageFont(spec.font, pixelSize);
-    const double width = spec.rect.width;
+    QFont font = stageFont(row.font, pixelSize);
+    const double width = row.rect.width;
     const double widest = widestWord(caption, CaptionMetrics(font));
     if (widest > width) {
         pixelSize = static_cast<int>(std::floor(pixelSize * width / widest));

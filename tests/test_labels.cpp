@@ -44,7 +44,7 @@ TEST(CaptionWrap, WordWiderThanTheLineKeepsALineOfItsOwn)
 const TextLayout layoutOf(Control control)
 {
     const ControlState state = designControls().at(index(control));
-    return layoutCaption(spec(control), QString::fromStdString(state.caption), state.pointSize);
+    return layoutCaption(designOf(control), QString::fromStdString(state.caption), state.pointSize);
 }
 
 TEST(DesignCaptions, StarringStandsOnTheThirdLineOrLower)
@@ -59,7 +59,7 @@ TEST(DesignCaptions, StarringStandsOnTheThirdLineOrLower)
     EXPECT_EQ(layout.font.pixelSize(), 405) << "20.25 points, 20 units each";
     // ...and all of it inside the yellow card.
     EXPECT_LE(layout.lineHeight * double(layout.lines.size()),
-              spec(Control::lblStarring).rect.height);
+              designOf(Control::lblStarring).rect.height);
 }
 
 TEST(DesignCaptions, ShirtLetteringStartsBelowTheFirstLine)
@@ -71,7 +71,7 @@ TEST(DesignCaptions, ShirtLetteringStartsBelowTheFirstLine)
 
 TEST(DesignCaptions, TitleTooWideForItsCardIsSetSmallerToFit)
 {
-    const ControlSpec& title = spec(Control::lblTitle);
+    const ControlSpec& title = designOf(Control::lblTitle);
     const TextLayout layout = layoutCaption(title, QStringLiteral("ZEVRANOVA"), 99.75);
     ASSERT_EQ(layout.lines.size(), 1U);
     EXPECT_LT(layout.font.pixelSize(), 1995);

@@ -278,7 +278,7 @@ TEST(DuckPictures, OnStageAtNaturalSizeWithTheStageShowingThrough)
     for (const Picture& picture : kPictures) {
         SCOPED_TRACE(picture.resource);
         const QImage& image = pictureOf(picture.control);
-        const UnitRect place = spec(picture.control).rect;
+        const UnitRect place = designOf(picture.control).rect;
         ASSERT_EQ(place.width, kSide * 15);
         // At 15 units to a pixel every picture pixel is one pixel of the frame.
         const int left = place.left / 15;

@@ -289,7 +289,7 @@ TEST(BreakCard, CueSeventeenStopsTheRainBeforePaintingTheCardBlack)
 
     // Everything outside the card's own label is black.
     const QImage frame = frameOf(r.stage());
-    const UnitRect card = spec(Control::lblContinue).rect;
+    const UnitRect card = designOf(Control::lblContinue).rect;
     int lit = 0;
     for (int y = 0; y < frame.height(); ++y)
         for (int x = 0; x < frame.width(); ++x)

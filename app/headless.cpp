@@ -11,10 +11,6 @@
 namespace q3 {
 namespace {
 
-// Long enough for any number of clicks to let the last cue run.
-constexpr double kLongestShowMs = 48.0 * 3600 * 1000;
-constexpr double kAfterLastCueMs = 5000;
-
 bool savePng(const QImage& image, const QString& path)
 {
     // Written beside the destination and renamed into place when complete.
@@ -35,15 +31,10 @@ int runHeadless(const Options& options, std::uint32_t seed)
     VirtualRun run(seed, std::cerr);
     std::unique_ptr<TraceWriter> trace;
     if (options.tracePath) {
-        std::string error;
-        trace = TraceWriter::open(options.tracePath->toStdString(), run.clock(), error);
-        if (!trace) {
-            std::cerr << "quillet3: error: cannot write " << options.tracePath->toStdString()
-                      << ": " << error << '\n';
+        trace = startTrace(options.tracePath->toStdString(), run.show().stage(), run.clock(), seed,
+                           "headless");
+        if (!trace)
             return 2;
-        }
-        trace->start(seed, "headless");
-        run.show().stage().addListener(trace.get());
     }
 
     run.addClick(0);
@@ -63,7 +54,7 @@ int runHeadless(const Options& options, std::uint32_t seed)
     if (options.durationMs) {
         run.runUntil(*options.durationMs);
     } else {
-        const double end = run.runToEnd(kAfterLastCueMs, kLongestShowMs);
+        const double end = run.runWholeShow();
         if (lastShot > end)
             run.runUntil(lastShot);
     }

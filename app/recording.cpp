@@ -17,10 +17,6 @@
 namespace q3 {
 namespace {
 
-// As the headless run: the show goes on 5 s after its last cue, and any number of clicks lets
-// the last cue run well within two days.
-constexpr double kAfterLastCueMs = 5000;
-constexpr double kLongestShowMs = 48.0 * 3600 * 1000;
 // Show time between looks at the progress and at the signals: a second, or a hundredth of a
 // short show so that its progress still comes in tenths.
 constexpr double kStretchMs = 1000;
@@ -98,7 +94,7 @@ double endOfShow(const Options& options, std::uint32_t seed)
     std::ostringstream ignored; // the errors are reported once, by the recorded run
     VirtualRun run(seed, ignored);
     addClicks(run, options);
-    return run.runToEnd(kAfterLastCueMs, kLongestShowMs);
+    return run.runWholeShow();
 }
 
 long long framesIn(double endMs, int fps)

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <iostream>
 #include <sys/stat.h>
 #include <utility>
 
@@ -99,6 +100,20 @@ bool TraceWriter::finish()
     }
     file_ = nullptr;
     return error_.empty();
+}
+
+std::unique_ptr<TraceWriter> startTrace(const std::string& path, Stage& stage, const Clock& clock,
+                                        std::uint32_t seed, std::string_view mode)
+{
+    std::string error;
+    std::unique_ptr<TraceWriter> trace = TraceWriter::open(path, clock, error);
+    if (!trace) {
+        std::cerr << "quillet3: error: cannot write " << path << ": " << error << '\n';
+        return nullptr;
+    }
+    trace->start(seed, mode);
+    stage.addListener(trace.get());
+    return trace;
 }
 
 } // namespace q3

@@ -41,4 +41,10 @@ private:
     double lastFlush_ = 0;
 };
 
+// Opens the trace at `path`, writes its first line and has it follow the stage. Where the file
+// cannot be opened, says why on stderr and returns null.
+[[nodiscard]] std::unique_ptr<TraceWriter> startTrace(const std::string& path, Stage& stage,
+                                                      const Clock& clock, std::uint32_t seed,
+                                                      std::string_view mode);
+
 } // namespace q3

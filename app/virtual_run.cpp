@@ -69,6 +69,13 @@ void VirtualRun::runUntil(double end)
     takeSamples(end, true);
 }
 
+double VirtualRun::runWholeShow()
+{
+    constexpr double kAfterLastCueMs = 5000;
+    constexpr double kLongestShowMs = 48.0 * 3600 * 1000;
+    return runToEnd(kAfterLastCueMs, kLongestShowMs);
+}
+
 double VirtualRun::runToEnd(double afterMs, double limit)
 {
     if (!loaded_) {

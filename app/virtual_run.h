@@ -32,6 +32,9 @@ public:
     // Runs until the last cue has run, then `afterMs` more; returns the end time. Stops at
     // `limit` if the last cue has not run by then.
     double runToEnd(double afterMs, double limit);
+    // The show as the program plays it when no duration is given: until 5 s after the last
+    // cue, which any number of clicks lets run well within two days. Returns the end time.
+    double runWholeShow();
 
     [[nodiscard]] Show& show() { return show_; }
     [[nodiscard]] VirtualClock& clock() { return clock_; }

@@ -171,15 +171,10 @@ int runWindow(const std::optional<QString>& tracePath, std::uint32_t seed)
     WindowShow windowShow(seed, std::cerr);
     std::unique_ptr<TraceWriter> trace;
     if (tracePath) {
-        std::string error;
-        trace = TraceWriter::open(tracePath->toStdString(), windowShow.clock(), error);
-        if (!trace) {
-            std::cerr << "quillet3: error: cannot write " << tracePath->toStdString() << ": "
-                      << error << '\n';
+        trace = startTrace(tracePath->toStdString(), windowShow.show().stage(), windowShow.clock(),
+                           seed, "window");
+        if (!trace)
             return 2;
-        }
-        trace->start(seed, "window");
-        windowShow.show().stage().addListener(trace.get());
     }
     const StopSignals stopSignals(windowShow.window());
     windowShow.start();

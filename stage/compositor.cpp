@@ -106,18 +106,6 @@ void Compositor::updateSurface(const Stage& stage, const StageView& view)
     surface_.paintedSeq = list.lastSeq();
 }
 
-const TextLayout& Compositor::layoutFor(Control control, const ControlState& state)
-{
-    LayoutCache& cache = layouts_.at(index(control));
-    const QString caption = QString::fromStdString(state.caption);
-    if (!cache.layout || cache.caption != caption || cache.pointSize != state.pointSize) {
-        cache.caption = caption;
-        cache.pointSize = state.pointSize;
-        cache.layout = layoutCaption(designOf(control), caption, state.pointSize);
-    }
-    return *cache.layout;
-}
-
 namespace {
 
 // A label's rectangle in output pixels, its edges rounded so that neighbouring labels meet.
@@ -138,40 +126,36 @@ QRect deviceRect(const UnitRect& r, const StageView& view)
 const QImage& Compositor::labelImage(Control control, const ControlState& state, QSize size,
                                      double scale)
 {
-    LayoutCache& cache = layouts_.at(index(control));
-    const TextLayout* layout = state.caption.empty() ? nullptr : &layoutFor(control, state);
-    if (!cache.image.isNull() && cache.image.size() == size && cache.imageScale == scale &&
-        cache.imageBack == state.backColor && cache.imageCaption == cache.caption &&
-        cache.imagePointSize == cache.pointSize && cache.imageHasText == (layout != nullptr))
+    LabelCache& cache = labels_.at(index(control));
+    LabelLook look{state.caption, state.pointSize, state.backColor, size, scale};
+    if (!cache.image.isNull() && cache.look == look)
         return cache.image;
 
     // A label is painted once into an image of its own and then only copied while it stays the
     // same: large type is costly to draw, and a frame is composed many times a second.
-    const ControlSpec& row = designOf(control);
+    cache.look = std::move(look);
     cache.image = QImage(size, QImage::Format_RGB32);
     cache.image.fill(toQColor(state.backColor));
-    cache.imageScale = scale;
-    cache.imageBack = state.backColor;
-    cache.imageCaption = cache.caption;
-    cache.imagePointSize = cache.pointSize;
-    cache.imageHasText = layout != nullptr;
-    if (layout == nullptr)
+    if (state.caption.empty())
         return cache.image;
+    const ControlSpec& row = designOf(control);
+    const TextLayout layout =
+        layoutCaption(row, QString::fromStdString(state.caption), state.pointSize);
     QPainter painter(&cache.image);
     painter.setRenderHint(QPainter::TextAntialiasing);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.scale(scale, scale);
-    painter.setFont(layout->font);
+    painter.setFont(layout.font);
     painter.setPen(toQColor(row.textColor));
     const double width = row.rect.width;
     const double height = row.rect.height;
-    for (std::size_t line = 0; line < layout->lines.size(); ++line) {
-        const double x = row.align == Align::Left ? 0 : (width - layout->widths[line]) / 2;
-        const double top = layout->lineHeight * double(line);
+    for (std::size_t line = 0; line < layout.lines.size(); ++line) {
+        const double x = row.align == Align::Left ? 0 : (width - layout.widths[line]) / 2;
+        const double top = layout.lineHeight * double(line);
         if (top > height)
             break;
-        for (const TextRun& run : layout->runs[line])
-            painter.drawText(QPointF(x + run.x, top + layout->ascent), run.text);
+        for (const TextRun& run : layout.runs[line])
+            painter.drawText(QPointF(x + run.x, top + layout.ascent), run.text);
     }
     return cache.image;
 }

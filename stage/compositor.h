@@ -12,6 +12,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 namespace q3 {
 
@@ -46,7 +47,6 @@ private:
     void updateSurface(const Stage& stage, const StageView& view);
     void paintControls(const Stage& stage, QPainter& painter, const StageView& view);
     const QImage& labelImage(Control control, const ControlState& state, QSize size, double scale);
-    const TextLayout& layoutFor(Control control, const ControlState& state);
 
     struct SurfaceCache
     {
@@ -55,22 +55,25 @@ private:
         std::uint64_t eraseCount = ~std::uint64_t{0};
         std::uint64_t paintedSeq = 0;
     };
-    struct LayoutCache
+    // What a label shows at one output scale; its image is painted again when this changes.
+    struct LabelLook
     {
-        QString caption;
+        std::string caption;
         double pointSize = -1;
-        std::optional<TextLayout> layout;
-        // The label as last painted, at one output scale.
+        Rgb back;
+        QSize size;
+        double scale = 0;
+
+        friend bool operator==(const LabelLook&, const LabelLook&) = default;
+    };
+    struct LabelCache
+    {
+        LabelLook look;
         QImage image;
-        double imageScale = 0;
-        Rgb imageBack;
-        QString imageCaption;
-        double imagePointSize = -1;
-        bool imageHasText = false;
     };
 
     SurfaceCache surface_;
-    std::array<LayoutCache, kControlCount> layouts_;
+    std::array<LabelCache, kControlCount> labels_;
 };
 
 // The picture a picture control shows, or a null image where it has none.

@@ -11,7 +11,6 @@
 #include <QSize>
 #include <array>
 #include <cstdint>
-#include <optional>
 #include <string>
 
 namespace q3 {

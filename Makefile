@@ -11,7 +11,7 @@ test: build
 	ctest --preset $(PRESET)
 
 bench: build
-	./$(BUILD)/bench/quillet3_bench
+	./$(BUILD)/quillet3_bench
 
 build: deps
 	cmake --preset $(PRESET)

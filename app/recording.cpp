@@ -162,7 +162,7 @@ int runRecording(const Options& options, std::uint32_t seed)
         const VideoSettings settings{*videoFormatFor(*options.recordPath), options.size,
                                      options.fps};
         std::string error;
-        encoder = VideoEncoder::open(*options.recordPath, settings, error);
+        encoder = openVideoEncoder(*options.recordPath, settings, error);
         if (!encoder) {
             std::cerr << "quillet3: error: cannot record " << options.recordPath->toStdString()
                       << ": " << error << '\n';

@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QSize>
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <optional>
 #include <string>
@@ -33,31 +34,53 @@ struct VideoSettings
 //
 // The file is written beside the destination under a temporary name and takes the destination's
 // name only when finish() succeeds; an encoder destroyed before that removes what it wrote.
+//
+// The encoder lives in a module of its own, loaded on the first recording, so that playing the
+// show does not load FFmpeg's libraries and every codec they pull in.
 class VideoEncoder
 {
 public:
-    // Nullptr, with the reason in `error`, when the file or the encoder cannot be opened.
-    [[nodiscard]] static std::unique_ptr<VideoEncoder>
-    open(const QString& path, const VideoSettings& settings, std::string& error);
-    ~VideoEncoder();
+    virtual ~VideoEncoder() = default;
+    VideoEncoder() = default;
     VideoEncoder(const VideoEncoder&) = delete;
     VideoEncoder& operator=(const VideoEncoder&) = delete;
+    VideoEncoder(VideoEncoder&&) = delete;
+    VideoEncoder& operator=(VideoEncoder&&) = delete;
 
     // The picture from grid step `index` on (later than the last one): an image of the
     // settings' size in QImage::Format_BGR888, which the converter reads fastest.
-    [[nodiscard]] bool addFrame(const QImage& image, long long index);
+    [[nodiscard]] virtual bool addFrame(const QImage& image, long long index) = 0;
     // Ends the last picture at grid step `endIndex`, completes the file and gives it its name.
-    [[nodiscard]] bool finish(long long endIndex);
+    [[nodiscard]] virtual bool finish(long long endIndex) = 0;
 
-    [[nodiscard]] const std::string& error() const;
-    [[nodiscard]] long long framesEncoded() const;
-
-    struct Parts;
-    // Through open() only: Parts is what it prepared.
-    explicit VideoEncoder(std::unique_ptr<Parts> parts);
-
-private:
-    std::unique_ptr<Parts> parts_;
+    [[nodiscard]] virtual const std::string& error() const = 0;
+    [[nodiscard]] virtual long long framesEncoded() const = 0;
 };
+
+// Opens an encoder for `path`; nullptr, with the reason in `error`, when the module, the file or
+// the encoder cannot be opened.
+[[nodiscard]] std::unique_ptr<VideoEncoder>
+openVideoEncoder(const QString& path, const VideoSettings& settings, std::string& error);
+
+// Where the module may be, in the order tried, for a program in `programDir`: where the package
+// installs it, then beside the program (in a build tree).
+[[nodiscard]] QStringList videoModuleCandidates(const QString& programDir);
+
+// Loads the module from the first candidate that exists and opens an encoder with it.
+[[nodiscard]] std::unique_ptr<VideoEncoder> openVideoEncoderFrom(const QStringList& candidates,
+                                                                 const QString& path,
+                                                                 const VideoSettings& settings,
+                                                                 std::string& error);
+
+// What the module exports. The version changes whenever this header does, so that a module from
+// another build is refused rather than called wrongly.
+inline constexpr int kVideoModuleVersion = 1;
+inline constexpr const char* kVideoModuleVersionSymbol = "quillet3_video_module_version";
+inline constexpr const char* kVideoModuleOpenSymbol = "quillet3_video_open";
+using VideoModuleVersionFunction = int (*)();
+// Returns a new encoder, owned by the caller, or nullptr with the reason in `error`.
+using VideoModuleOpenFunction = VideoEncoder* (*)(const QString& path,
+                                                  const VideoSettings& settings,
+                                                  std::string& error);
 
 } // namespace q3

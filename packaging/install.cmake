@@ -2,6 +2,8 @@
 include(GNUInstallDirs)
 
 install(TARGETS quillet3 RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The video encoder, found by the program from where it is installed.
+install(TARGETS quillet3-video LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/quillet3)
 install(FILES packaging/quillet3.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES assets/icons/quillet3.xpm
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/32x32/apps)

@@ -498,4 +498,65 @@ INSTANTIATE_TEST_SUITE_P(Signal, InterruptedRecording, testing::Values(SIGINT, S
                              return std::string(param.param == SIGINT ? "CtrlC" : "Sigterm");
                          });
 
+// The program copied into a folder of its own, with whatever stands beside it in place of the
+// video encoder module: it must refuse to record, in one line, and write nothing.
+struct ModuleCase
+{
+    const char* why;
+    const char* moduleContents; // nullptr: no module at all
+    const char* message;
+};
+
+class MissingVideoModule : public testing::TestWithParam<ModuleCase>
+{
+protected:
+    QTemporaryDir dir;
+};
+
+TEST_P(MissingVideoModule, RefusesToRecordAndWritesNothing)
+{
+    ASSERT_TRUE(dir.isValid());
+    const QString program = dir.filePath(QStringLiteral("quillet3"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(QUILLET3_BINARY), program));
+    const QString moduleFile = dir.filePath(QStringLiteral("libquillet3-video.so"));
+    if (const char* contents = GetParam().moduleContents; contents != nullptr) {
+        if (QString::fromUtf8(contents).startsWith(u'/')) {
+            ASSERT_TRUE(QFile::copy(QString::fromUtf8(contents), moduleFile));
+        } else {
+            QFile module(moduleFile);
+            ASSERT_TRUE(module.open(QIODevice::WriteOnly));
+            module.write(contents);
+        }
+    }
+    const QStringList before = entries(dir.path());
+    QProcess process;
+    process.start(program, args({"--record"}) << dir.filePath(QStringLiteral("show.mp4"))
+                                              << args({"--duration", "500", "--quiet"}));
+    ASSERT_TRUE(process.waitForFinished(60000));
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    EXPECT_EQ(process.exitCode(), 1) << err.toStdString();
+    // The seed, so that the recording can be made again once the encoder is there; then the error.
+    const QString expected = QStringLiteral("quillet3: error: cannot record ") +
+                             dir.filePath(QStringLiteral("show.mp4")) + QStringLiteral(": ") +
+                             QString::fromUtf8(GetParam().message);
+    EXPECT_TRUE(err.contains(u'\n' + expected)) << err.toStdString();
+    EXPECT_TRUE(err.endsWith(u'\n')) << err.toStdString();
+    EXPECT_EQ(err.count(u'\n'), 2) << err.toStdString();
+    EXPECT_EQ(entries(dir.path()), before);
+}
+
+const ModuleCase kModuleCases[] = {
+    {"none", nullptr, "the video encoder is not installed (libquillet3-video.so)"},
+    {"not a library", "not a shared object\n", "cannot load the video encoder: "},
+    {"another library", "/lib/x86_64-linux-gnu/libz.so.1",
+     "the video encoder belongs to another version: "},
+};
+
+INSTANTIATE_TEST_SUITE_P(Module, MissingVideoModule, testing::ValuesIn(kModuleCases),
+                         [](const testing::TestParamInfo<ModuleCase>& param) {
+                             std::string name = param.param.why;
+                             std::replace(name.begin(), name.end(), ' ', '_');
+                             return name;
+                         });
+
 } // namespace

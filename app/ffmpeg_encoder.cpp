@@ -138,18 +138,7 @@ AVDictionary* encoderOptions(VideoFormat format)
     return options;
 }
 
-} // namespace
-
-std::optional<VideoFormat> videoFormatFor(const QString& path)
-{
-    if (path.endsWith(QStringLiteral(".mp4"), Qt::CaseInsensitive))
-        return VideoFormat::Mp4H264;
-    if (path.endsWith(QStringLiteral(".webm"), Qt::CaseInsensitive))
-        return VideoFormat::WebmVp9;
-    return std::nullopt;
-}
-
-struct VideoEncoder::Parts
+struct Parts
 {
     QSaveFile file;
     std::unique_ptr<AVFormatContext, FormatDeleter> format;
@@ -232,12 +221,23 @@ struct VideoEncoder::Parts
     }
 };
 
-VideoEncoder::VideoEncoder(std::unique_ptr<Parts> parts) : parts_(std::move(parts)) {}
+// The encoder the module hands out.
+class FfmpegEncoder final : public VideoEncoder
+{
+public:
+    explicit FfmpegEncoder(std::unique_ptr<Parts> parts) : parts_(std::move(parts)) {}
 
-VideoEncoder::~VideoEncoder() = default;
+    bool addFrame(const QImage& image, long long index) override;
+    bool finish(long long endIndex) override;
+    [[nodiscard]] const std::string& error() const override { return parts_->error; }
+    [[nodiscard]] long long framesEncoded() const override { return parts_->encoded; }
 
-std::unique_ptr<VideoEncoder> VideoEncoder::open(const QString& path, const VideoSettings& settings,
-                                                 std::string& error)
+private:
+    std::unique_ptr<Parts> parts_;
+};
+
+std::unique_ptr<VideoEncoder> openEncoder(const QString& path, const VideoSettings& settings,
+                                          std::string& error)
 {
     // The libraries' own notes would only interleave with the progress; failures are reported
     // by us, in one line.
@@ -334,10 +334,10 @@ std::unique_ptr<VideoEncoder> VideoEncoder::open(const QString& path, const Vide
     if (const int r = avformat_write_header(p->format.get(), nullptr); r < 0)
         return failAv("cannot write the start of the file", r);
 
-    return std::make_unique<VideoEncoder>(std::move(p));
+    return std::make_unique<FfmpegEncoder>(std::move(p));
 }
 
-bool VideoEncoder::addFrame(const QImage& image, long long index)
+bool FfmpegEncoder::addFrame(const QImage& image, long long index)
 {
     Parts& p = *parts_;
     if (p.failed)
@@ -362,7 +362,7 @@ bool VideoEncoder::addFrame(const QImage& image, long long index)
     return p.encode(p.frame.get());
 }
 
-bool VideoEncoder::finish(long long endIndex)
+bool FfmpegEncoder::finish(long long endIndex)
 {
     Parts& p = *parts_;
     if (p.failed)
@@ -384,14 +384,20 @@ bool VideoEncoder::finish(long long endIndex)
     return true;
 }
 
-const std::string& VideoEncoder::error() const
-{
-    return parts_->error;
-}
-
-long long VideoEncoder::framesEncoded() const
-{
-    return parts_->encoded;
-}
-
+} // namespace
 } // namespace q3
+
+extern "C" {
+
+Q_DECL_EXPORT int quillet3_video_module_version()
+{
+    return q3::kVideoModuleVersion;
+}
+
+Q_DECL_EXPORT q3::VideoEncoder*
+quillet3_video_open(const QString& path, const q3::VideoSettings& settings, std::string& error)
+{
+    return q3::openEncoder(path, settings, error).release();
+}
+
+} // extern "C"

@@ -1,0 +1,74 @@
+#include "app/video_encoder.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLibrary>
+
+namespace q3 {
+namespace {
+
+constexpr const char* kModuleFile = "libquillet3-video.so";
+
+// The program's own folder, from the kernel: it needs no application object and follows the
+// links by which the program may have been started.
+QString programDir()
+{
+    return QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath())
+        .absolutePath();
+}
+
+} // namespace
+
+std::optional<VideoFormat> videoFormatFor(const QString& path)
+{
+    if (path.endsWith(QStringLiteral(".mp4"), Qt::CaseInsensitive))
+        return VideoFormat::Mp4H264;
+    if (path.endsWith(QStringLiteral(".webm"), Qt::CaseInsensitive))
+        return VideoFormat::WebmVp9;
+    return std::nullopt;
+}
+
+QStringList videoModuleCandidates(const QString& programDir)
+{
+    const QDir dir(programDir);
+    return {
+        QDir::cleanPath(dir.filePath(QStringLiteral(QUILLET3_MODULE_DIR "/") + kModuleFile)),
+        dir.filePath(kModuleFile),
+    };
+}
+
+std::unique_ptr<VideoEncoder> openVideoEncoderFrom(const QStringList& candidates,
+                                                   const QString& path,
+                                                   const VideoSettings& settings,
+                                                   std::string& error)
+{
+    const auto found = std::find_if(candidates.begin(), candidates.end(),
+                                    [](const QString& file) { return QFileInfo(file).isFile(); });
+    if (found == candidates.end()) {
+        error = "the video encoder is not installed (" + std::string(kModuleFile) + ")";
+        return nullptr;
+    }
+    // Never unloaded: the encoder's code must stay while any encoder lives.
+    QLibrary module(*found);
+    if (!module.load()) {
+        error = "cannot load the video encoder: " + module.errorString().toStdString();
+        return nullptr;
+    }
+    const auto version =
+        reinterpret_cast<VideoModuleVersionFunction>(module.resolve(kVideoModuleVersionSymbol));
+    const auto open =
+        reinterpret_cast<VideoModuleOpenFunction>(module.resolve(kVideoModuleOpenSymbol));
+    if (version == nullptr || open == nullptr || version() != kVideoModuleVersion) {
+        error = "the video encoder belongs to another version: " + found->toStdString();
+        return nullptr;
+    }
+    return std::unique_ptr<VideoEncoder>(open(path, settings, error));
+}
+
+std::unique_ptr<VideoEncoder> openVideoEncoder(const QString& path, const VideoSettings& settings,
+                                               std::string& error)
+{
+    return openVideoEncoderFrom(videoModuleCandidates(programDir()), path, settings, error);
+}
+
+} // namespace q3

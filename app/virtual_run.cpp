@@ -13,7 +13,12 @@ VirtualRun::VirtualRun(std::uint32_t seed, std::ostream& errors) : show_(schedul
 
 void VirtualRun::addClick(double at)
 {
-    clicks_.emplace(at, 0);
+    clicks_.emplace(at, std::nullopt);
+}
+
+void VirtualRun::addClickAt(double at, double x, double y)
+{
+    clicks_.emplace(at, Press{x, y});
 }
 
 void VirtualRun::addSample(double at, std::function<void(double)> sample)
@@ -49,8 +54,12 @@ void VirtualRun::step()
     // Whatever arrived first goes first; a click goes before a tick due at the same time.
     const std::optional<double> due = scheduler_.nextDue();
     if (!clicks_.empty() && (!due || clicks_.begin()->first <= *due)) {
+        const std::optional<Press> press = clicks_.begin()->second;
         clicks_.erase(clicks_.begin());
-        show_.click();
+        if (press)
+            show_.clickAt(press->x, press->y);
+        else
+            show_.click();
         return;
     }
     if (const std::optional<Timer> timer = scheduler_.takeDue())

@@ -24,7 +24,10 @@ class VirtualRun
 public:
     VirtualRun(std::uint32_t seed, std::ostream& errors);
 
+    // A click on the window's surface at `at`.
     void addClick(double at);
+    // A press at (x, y) in units at `at`: the window's click unless a visible control is there.
+    void addClickAt(double at, double x, double y);
     void addSample(double at, std::function<void(double at)> sample);
 
     // Loads the window (once) and handles everything due up to and including `end`.
@@ -49,7 +52,13 @@ private:
     Scheduler scheduler_{clock_};
     Show show_;
     bool loaded_ = false;
-    std::multimap<double, int> clicks_;
+    struct Press
+    {
+        double x = 0;
+        double y = 0;
+    };
+    // Clicks with no place are on the window's surface.
+    std::multimap<double, std::optional<Press>> clicks_;
     std::multimap<double, std::function<void(double)>> samples_;
 };
 

@@ -26,7 +26,8 @@ constexpr double kLongestFinalWaitMs = 30;
 
 WindowShow::WindowShow(std::uint32_t seed, std::ostream& errors)
     : show_(scheduler_, seed, errors),
-      window_(show_.stage(), {[this] { click(); }, [this] { togglePause(); }})
+      window_(show_.stage(),
+              {[this](double x, double y) { press(x, y); }, [this] { togglePause(); }})
 {
     wakeUp_.setSingleShot(true);
     wakeUp_.setTimerType(Qt::PreciseTimer);
@@ -56,12 +57,12 @@ void WindowShow::onEvent(const Event& event)
         rearm();
 }
 
-void WindowShow::click()
+void WindowShow::press(double x, double y)
 {
     if (scheduler_.paused())
         return;
-    show_.click();
-    rearm();
+    if (show_.clickAt(x, y))
+        rearm();
 }
 
 void WindowShow::togglePause()

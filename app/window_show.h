@@ -34,7 +34,7 @@ public:
     void onEvent(const Event& event) override;
 
 private:
-    void click();
+    void press(double x, double y);
     void runDue();
     void rearm();
     // The next due time if it is the cue clock's.

@@ -54,6 +54,14 @@ void Show::click()
     runHandler("click", [this] { stage_.setPeriod(Timer::tmrTime, 3000); });
 }
 
+bool Show::clickAt(double x, double y)
+{
+    if (stage_.controlAt(x, y))
+        return false;
+    click();
+    return true;
+}
+
 void Show::tick(Timer timer)
 {
     Event marker{.kind = EventKind::Tick, .timer = timer};

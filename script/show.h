@@ -22,6 +22,10 @@ public:
 
     void load();
     void click();
+    // A press on the window's surface at (x, y), in units: a visible label or picture there takes
+    // it, since a click on a control is not a click on the window; anywhere else it is the
+    // window's click. True when it was.
+    bool clickAt(double x, double y);
     void tick(Timer timer);
 
     [[nodiscard]] Stage& stage() { return stage_; }

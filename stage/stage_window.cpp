@@ -103,10 +103,8 @@ void StageWindow::mousePressEvent(QMouseEvent* event)
     const StageView view =
         StageView::fit(stage_.surfaceWidth(), stage_.surfaceHeight(), deviceSize());
     const QPointF units = view.toUnits(event->position() * devicePixelRatioF());
-    if (stage_.controlAt(units.x(), units.y()))
-        return;
-    if (actions_.click)
-        actions_.click();
+    if (actions_.press)
+        actions_.press(units.x(), units.y());
     requestFrame();
 }
 

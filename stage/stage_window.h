@@ -15,12 +15,12 @@ class Stage;
 // What the window asks of the program around it.
 struct WindowActions
 {
-    std::function<void()> click;       // a click on the window's own surface
-    std::function<void()> togglePause; // Space
+    std::function<void(double x, double y)> press; // a left press at (x, y) in units
+    std::function<void()> togglePause;             // Space
 };
 
-// The window frmQuillet3: shows what the compositor paints and passes on the viewer's clicks
-// on its own surface. A click on a visible label or picture is not a click on the window.
+// The window frmQuillet3: shows what the compositor paints and passes on where the viewer
+// pressed, in the stage's units.
 //
 // Keys as in desktop players: F11 toggles fullscreen, Escape leaves it, Space pauses and
 // resumes, Ctrl+Q closes the window.

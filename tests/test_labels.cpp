@@ -164,7 +164,8 @@ TEST(TitleCardFrames, ZStandsInFrontOfTheStarringCard)
 
 struct WindowClick : testing::Test
 {
-    WindowClick() : window(run.show().stage(), {[this] { run.show().click(); }, {}})
+    WindowClick()
+        : window(run.show().stage(), {[this](double x, double y) { run.show().clickAt(x, y); }, {}})
     {
         run.runUntil(0);
         window.setGeometry(0, 0, 493, 449);

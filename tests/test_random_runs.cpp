@@ -1,7 +1,9 @@
-// The whole show under random viewers: clicks in bursts, in the frame loops and in the
-// countdown, pauses and resumes, and resizes of the window before it is maximised. After every
-// stage event and between handlers the show must still hold together. A failure names its seed;
-// QUILLET3_REPLAY_SEED=<seed> replays that seed alone.
+// The whole show under random viewers and random machines: clicks in bursts, in the frame loops
+// and in the countdown, clicks at places on the window and aimed at the labels and pictures on
+// it, pauses and resumes, resizes of the window before it is maximised; handlers that take long
+// and moments when the program does not run at all, so that the timers' ticks come late and
+// bunch up. After every stage event and between handlers the show must still hold together. A
+// failure names its seed; QUILLET3_REPLAY_SEED=<seed> replays that seed alone.
 #include "script/cues.h"
 #include "support.h"
 
@@ -21,14 +23,23 @@ struct Action
     enum class Kind
     {
         Click,
+        ClickAt,        // at (x, y), wherever that is
+        ClickOnControl, // on one of the labels and pictures visible then
         Pause,
         Resume,
         Resize,
+        Stall, // the program is held for `ms`: nothing runs, time goes on
     };
     double at = 0;
     Kind kind = Kind::Click;
     int width = 0;
     int height = 0;
+    // ClickAt: the place in units. ClickOnControl: which visible control (modulo their number)
+    // and where in it, as fractions of its width and height.
+    double x = 0;
+    double y = 0;
+    int pick = 0;
+    double ms = 0;
 };
 
 // A viewer drawn from the seed. Times are those of the show without pauses, so clicks meant for
@@ -69,6 +80,19 @@ std::vector<Action> randomViewer(std::uint32_t seed)
         actions.push_back({.at = from, .kind = Action::Kind::Pause});
         actions.push_back({.at = from + at(1, 5000), .kind = Action::Kind::Resume});
     }
+    for (int place = count(0, 12); place > 0; --place)
+        actions.push_back({.at = at(0, 100000),
+                           .kind = Action::Kind::ClickAt,
+                           .x = uniform(-500, 13000),
+                           .y = uniform(-500, 10000)});
+    for (int aimed = count(0, 12); aimed > 0; --aimed)
+        actions.push_back({.at = at(0, 100000),
+                           .kind = Action::Kind::ClickOnControl,
+                           .x = uniform(0, 1),
+                           .y = uniform(0, 1),
+                           .pick = count(0, 100)});
+    for (int stall = count(0, 3); stall > 0; --stall)
+        actions.push_back({.at = at(0, 100000), .kind = Action::Kind::Stall, .ms = at(1, 8000)});
     for (int resize = count(0, 3); resize > 0; --resize)
         actions.push_back({.at = at(0, 4000),
                            .kind = Action::Kind::Resize,
@@ -102,6 +126,8 @@ public:
         }
         if (event.kind == EventKind::Tick)
             onTick(event);
+        if (event.kind == EventKind::Click)
+            ++clicks_;
         if (event.kind == EventKind::Fill)
             fill_ = event.rgb;
         if (event.kind == EventKind::Line || event.kind == EventKind::Box ||
@@ -128,6 +154,7 @@ public:
     }
 
     [[nodiscard]] const std::map<int, int>& cuesRun() const { return cuesRun_; }
+    [[nodiscard]] int clicks() const { return clicks_; }
 
 private:
     void checkCount()
@@ -165,7 +192,73 @@ private:
     Rgb fill_ = kBlack;
     std::set<std::pair<std::size_t, double>> ticks_;
     std::map<int, int> cuesRun_;
+    int clicks_ = 0;
 };
+
+// A machine that is sometimes slow: some ticks' handlers take up to `longestMs` longer, as if
+// the program had been swapped out or the system were busy, so that other timers fall due
+// meanwhile and their ticks wait.
+class SlowHandlers final : public StageListener
+{
+public:
+    SlowHandlers(VirtualRun& run, std::uint32_t seed)
+        : run_(run), random_(seed ^ 0x5EEDu),
+          share_(std::uniform_real_distribution<double>(0, 0.3)(random_)),
+          longestMs_(std::uniform_real_distribution<double>(1, 600)(random_))
+    {}
+
+    void onEvent(const Event& event) override
+    {
+        if (event.kind != EventKind::Tick ||
+            std::uniform_real_distribution<double>(0, 1)(random_) >= share_)
+            return;
+        const double ms = std::uniform_real_distribution<double>(0, longestMs_)(random_);
+        delayedMs_ += ms;
+        run_.clock().waitUntil(run_.clock().now() + ms);
+    }
+
+    [[nodiscard]] double delayedMs() const { return delayedMs_; }
+
+private:
+    VirtualRun& run_;
+    std::mt19937 random_;
+    double share_;
+    double longestMs_;
+    double delayedMs_ = 0;
+};
+
+// The labels and pictures visible now, front first.
+std::vector<Control> visibleControls(const Stage& stage)
+{
+    std::vector<Control> visible;
+    for (std::size_t i = 0; i < kControlCount; ++i) {
+        const Control control = controlAt(i);
+        if (stage.control(control).visible)
+            visible.push_back(control);
+    }
+    return visible;
+}
+
+// Clicks at a place on one of the visible controls; the click must not reach the window.
+void clickOnControl(VirtualRun& run, const Invariants& invariants, const Action& action)
+{
+    run.runUntil(action.at);
+    const std::vector<Control> visible = visibleControls(run.show().stage());
+    if (visible.empty())
+        return;
+    const Control target = visible[static_cast<std::size_t>(action.pick) % visible.size()];
+    const UnitRect& rect = designOf(target).rect;
+    const double x = rect.left + action.x * rect.width;
+    const double y = rect.top + action.y * rect.height;
+    const int clicksBefore = invariants.clicks();
+    const int periodBefore = run.scheduler().period(Timer::tmrTime);
+    run.addClickAt(action.at, x, y);
+    run.runUntil(action.at);
+    EXPECT_EQ(invariants.clicks(), clicksBefore)
+        << "a click on " << name(target) << " at " << x << ", " << y << " reached the window";
+    EXPECT_EQ(run.scheduler().period(Timer::tmrTime), periodBefore)
+        << "a click on " << name(target) << " changed the cue clock";
+}
 
 // Handles every handler due up to `until`, one due time at a time, checking in between.
 void runCheckedUntil(VirtualRun& run, Invariants& invariants, double until)
@@ -182,17 +275,31 @@ void playViewer(std::uint32_t seed)
     std::ostringstream errors;
     VirtualRun run(seed, errors);
     Invariants invariants(run);
+    SlowHandlers slow(run, seed);
     run.show().stage().addListener(&invariants);
+    run.show().stage().addListener(&slow);
     run.runUntil(0);
     invariants.betweenHandlers();
 
     double paused = 0;
     double pausedAt = 0;
+    double stalled = 0;
     for (const Action& action : randomViewer(seed)) {
         runCheckedUntil(run, invariants, action.at);
         switch (action.kind) {
         case Action::Kind::Click:
             run.addClick(action.at);
+            break;
+        case Action::Kind::ClickAt:
+            run.addClickAt(action.at, action.x, action.y);
+            break;
+        case Action::Kind::ClickOnControl:
+            clickOnControl(run, invariants, action);
+            break;
+        case Action::Kind::Stall:
+            run.runUntil(action.at);
+            stalled += action.ms;
+            run.clock().advanceTo(run.clock().now() + action.ms);
             break;
         case Action::Kind::Pause:
             run.runUntil(action.at);
@@ -217,8 +324,10 @@ void playViewer(std::uint32_t seed)
     }
     run.scheduler().resume();
     // Cues never come slower than one every 3000 ms, so the show ends within 46 of those after
-    // the first click; pauses push its end back.
-    const double limit = 2000 + 3000.0 * (kCueTotal + 1) + paused;
+    // the first click; pauses, stalls and slow handlers push its end back by at most their
+    // length and a period each.
+    const double limit =
+        2000 + 3000.0 * (kCueTotal + 1) + 2 * (paused + stalled + slow.delayedMs());
     runCheckedUntil(run, invariants, limit);
     run.runUntil(limit);
     invariants.betweenHandlers();
@@ -226,12 +335,14 @@ void playViewer(std::uint32_t seed)
     EXPECT_EQ(invariants.cuesRun().size(), static_cast<std::size_t>(kCueTotal))
         << "not every cue ran by " << limit << " ms";
     EXPECT_TRUE(errors.str().empty()) << errors.str();
+    run.show().stage().removeListener(&slow);
+    run.show().stage().removeListener(&invariants);
 }
 
 TEST(RandomViewers, ShowHoldsTogetherWhateverTheViewerDoes)
 {
     std::uint32_t first = 1;
-    std::uint32_t last = 100;
+    std::uint32_t last = 200;
     if (const char* replay = std::getenv("QUILLET3_REPLAY_SEED")) {
         first = static_cast<std::uint32_t>(std::strtoul(replay, nullptr, 10));
         last = first;

@@ -57,6 +57,39 @@ void paintShape(QPainter& painter, const Shape& shape)
     }
 }
 
+// The output pixels a shape may touch, with a pixel to spare on each side.
+QRect deviceBounds(const Shape& shape, const StageView& view)
+{
+    double left = 0;
+    double top = 0;
+    double right = 0;
+    double bottom = 0;
+    if (shape.kind == Shape::Kind::Circle) {
+        left = shape.a - shape.c;
+        right = shape.a + shape.c;
+        top = shape.b - shape.c;
+        bottom = shape.b + shape.c;
+    } else {
+        left = std::min(shape.a, shape.c);
+        right = std::max(shape.a, shape.c);
+        top = std::min(shape.b, shape.d);
+        bottom = std::max(shape.b, shape.d);
+    }
+    // A square cap reaches half a pen beyond the end of a line, further along a diagonal.
+    constexpr double kReach = kPenUnits;
+    const auto x = [&](double u) { return view.origin.x() + (u + kPixelCentre) * view.scale; };
+    const auto y = [&](double u) { return view.origin.y() + (u + kPixelCentre) * view.scale; };
+    const int x0 = static_cast<int>(std::floor(x(left - kReach))) - 1;
+    const int y0 = static_cast<int>(std::floor(y(top - kReach))) - 1;
+    const int x1 = static_cast<int>(std::ceil(x(right + kReach))) + 1;
+    const int y1 = static_cast<int>(std::ceil(y(bottom + kReach))) + 1;
+    return {QPoint(x0, y0), QPoint(x1, y1)};
+}
+
+// Past this many separate changes a frame is painted whole: the region would cost more to
+// keep than the pixels it saves.
+constexpr int kMostChangedRects = 256;
+
 } // namespace
 
 StageView StageView::fit(int surfaceWidth, int surfaceHeight, QSize output)
@@ -92,6 +125,7 @@ void Compositor::updateSurface(const Stage& stage, const StageView& view)
         surface_.scale = view.scale;
         surface_.eraseCount = list.eraseCount();
         surface_.paintedSeq = 0;
+        changes_.everything = true;
     }
     if (surface_.paintedSeq == list.lastSeq())
         return;
@@ -102,7 +136,15 @@ void Compositor::updateSurface(const Stage& stage, const StageView& view)
     QPainter painter(&surface_.image);
     painter.scale(view.scale, view.scale);
     painter.translate(kPixelCentre, kPixelCentre);
-    list.forEachAfter(surface_.paintedSeq, [&](const Shape& shape) { paintShape(painter, shape); });
+    const QRect surfaceRect(view.origin.toPoint(), view.surfacePixels);
+    list.forEachAfter(surface_.paintedSeq, [&](const Shape& shape) {
+        paintShape(painter, shape);
+        if (!changes_.everything) {
+            changes_.region += deviceBounds(shape, view) & surfaceRect;
+            if (changes_.region.rectCount() > kMostChangedRects)
+                changes_.everything = true;
+        }
+    });
     surface_.paintedSeq = list.lastSeq();
 }
 
@@ -182,23 +224,54 @@ void Compositor::paintControls(const Stage& stage, QPainter& painter, const Stag
     }
 }
 
-void Compositor::render(const Stage& stage, QImage& target)
-{
-    QPainter painter(&target);
-    paint(stage, painter, target.size());
-}
-
-void Compositor::paint(const Stage& stage, QPainter& painter, QSize output)
+QRegion Compositor::takeChanges(const Stage& stage, QSize output)
 {
     const StageView view = StageView::fit(stage.surfaceWidth(), stage.surfaceHeight(), output);
     updateSurface(stage, view);
+    const QRect whole(QPoint(0, 0), output);
+    const bool everything = changes_.everything || changes_.output != output ||
+                            changes_.controlsVersion != stage.controlsVersion();
+    QRegion changed = everything ? QRegion(whole) : changes_.region;
+    changes_ = {.everything = false, .output = output, .controlsVersion = stage.controlsVersion()};
+    return changed;
+}
+
+void Compositor::render(const Stage& stage, QImage& target)
+{
+    QRegion changed = takeChanges(stage, target.size());
+    if (target.cacheKey() != renderedKey_)
+        changed = QRect(QPoint(0, 0), target.size());
+    if (!changed.isEmpty()) {
+        QPainter painter(&target);
+        paint(stage, painter, target.size(), changed);
+    }
+    renderedKey_ = target.cacheKey();
+}
+
+void Compositor::paint(const Stage& stage, QPainter& painter, QSize output, const QRegion& area)
+{
+    const StageView view = StageView::fit(stage.surfaceWidth(), stage.surfaceHeight(), output);
+    updateSurface(stage, view);
+    // Rectangle by rectangle: a clip of one rectangle lets the painter copy whole rows, where a
+    // clip of many would have it blend span by span (and hand the spans to other threads).
+    painter.save();
+    for (const QRect& rect : area) {
+        painter.setClipRect(rect);
+        paintFrame(stage, painter, view, output);
+    }
+    painter.restore();
+}
+
+void Compositor::paintFrame(const Stage& stage, QPainter& painter, const StageView& view,
+                            QSize output)
+{
     painter.save();
     // Only the bars beside the surface are black; the surface covers the rest.
     const QRect surfaceRect(view.origin.toPoint(), view.surfacePixels);
     for (const QRect& bar : QRegion(QRect(QPoint(0, 0), output)).subtracted(surfaceRect))
         painter.fillRect(bar, Qt::black);
     painter.drawImage(surfaceRect.topLeft(), surface_.image);
-    painter.setClipRect(surfaceRect);
+    painter.setClipRect(surfaceRect, Qt::IntersectClip);
     paintControls(stage, painter, view);
     painter.restore();
 }

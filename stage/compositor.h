@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QPointF>
 #include <QRectF>
+#include <QRegion>
 #include <QSize>
 #include <array>
 #include <cstdint>
@@ -33,17 +34,27 @@ struct StageView
 // The surface is rasterised at the output's own resolution and kept: each render paints only
 // the shapes drawn since the last one, and starts over from the stage's display list when the
 // surface was erased or the output changed size.
+//
+// A frame is painted again only where it changed: where the shapes drawn since the last frame
+// lie, or everywhere when a control, the surface or the output changed. A light-column tick on
+// a 4K screen then costs the few columns it drew, not a whole frame.
 class Compositor
 {
 public:
-    // Renders into `target`, whose size is the output in device pixels.
+    // Renders into `target`, whose size is the output in device pixels. Where `target` still
+    // holds the frame this compositor rendered into it last, only what changed is painted.
     void render(const Stage& stage, QImage& target);
-    // Paints an output of `output` device pixels with a painter whose unit is one device pixel.
-    void paint(const Stage& stage, QPainter& painter, QSize output);
+    // Paints the part `area` of an output of `output` device pixels, with a painter whose unit
+    // is one device pixel.
+    void paint(const Stage& stage, QPainter& painter, QSize output, const QRegion& area);
     [[nodiscard]] QImage render(const Stage& stage, QSize size);
+    // What of an output of `output` pixels differs from the frame handed out before, in device
+    // pixels: the region a window must paint again. Everything when the output is another.
+    [[nodiscard]] QRegion takeChanges(const Stage& stage, QSize output);
 
 private:
     void updateSurface(const Stage& stage, const StageView& view);
+    void paintFrame(const Stage& stage, QPainter& painter, const StageView& view, QSize output);
     void paintControls(const Stage& stage, QPainter& painter, const StageView& view);
     const QImage& labelImage(Control control, const ControlState& state, QSize size, double scale);
 
@@ -71,8 +82,20 @@ private:
         QImage image;
     };
 
+    // What changed since the last frame was handed out, and what that frame was made of.
+    struct Changes
+    {
+        QRegion region;
+        bool everything = true;
+        QSize output;
+        std::uint64_t controlsVersion = ~std::uint64_t{0};
+    };
+
     SurfaceCache surface_;
     std::array<LabelCache, kControlCount> labels_;
+    Changes changes_;
+    // The target of the last render, as it was when that render ended.
+    qint64 renderedKey_ = 0;
 };
 
 // The picture a picture control shows, or a null image where it has none.

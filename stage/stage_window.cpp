@@ -21,6 +21,30 @@ QString captionText(bool paused)
     return caption;
 }
 
+// The widget's pixels that cover `device` pixels at `dpr` device pixels each.
+QRegion toLogical(const QRegion& device, qreal dpr)
+{
+    QRegion logical;
+    for (const QRect& r : device)
+        logical += QRect(QPoint(static_cast<int>(std::floor(r.left() / dpr)),
+                                static_cast<int>(std::floor(r.top() / dpr))),
+                         QPoint(static_cast<int>(std::ceil((r.right() + 1) / dpr)) - 1,
+                                static_cast<int>(std::ceil((r.bottom() + 1) / dpr)) - 1));
+    return logical;
+}
+
+// The device pixels that `logical` widget pixels cover.
+QRegion toDevice(const QRegion& logical, qreal dpr, QSize output)
+{
+    QRegion device;
+    for (const QRect& r : logical)
+        device += QRect(QPoint(static_cast<int>(std::floor(r.left() * dpr)),
+                               static_cast<int>(std::floor(r.top() * dpr))),
+                        QPoint(static_cast<int>(std::ceil((r.right() + 1) * dpr)) - 1,
+                               static_cast<int>(std::ceil((r.bottom() + 1) * dpr)) - 1));
+    return device & QRect(QPoint(0, 0), output);
+}
+
 } // namespace
 
 StageWindow::StageWindow(Stage& stage, WindowActions actions)
@@ -37,8 +61,11 @@ StageWindow::StageWindow(Stage& stage, WindowActions actions)
     frameTimer_.setSingleShot(true);
     frameTimer_.setTimerType(Qt::PreciseTimer);
     connect(&frameTimer_, &QTimer::timeout, this, [this] {
+        const QRegion area = changedArea();
+        if (area.isEmpty())
+            return;
         framePending_ = true;
-        update();
+        update(area);
     });
     sinceLastPaint_.start();
 }
@@ -61,7 +88,13 @@ void StageWindow::requestFrame()
 void StageWindow::presentNow()
 {
     frameTimer_.stop();
-    repaint();
+    repaint(changedArea());
+}
+
+QRegion StageWindow::changedArea()
+{
+    // Only what changed since the last frame is painted and sent to the display.
+    return toLogical(compositor_.takeChanges(stage_, deviceSize()), devicePixelRatioF());
 }
 
 void StageWindow::setPausedCaption(bool paused)
@@ -76,14 +109,14 @@ QSize StageWindow::deviceSize() const
             static_cast<int>(std::lround(height() * dpr))};
 }
 
-void StageWindow::paintEvent(QPaintEvent* /*event*/)
+void StageWindow::paintEvent(QPaintEvent* event)
 {
     // Painted straight into the window's backing store, in device pixels: no frame of our own
-    // to copy from, and nothing scaled on the way.
+    // to copy from, and nothing scaled on the way. The backing store keeps the rest.
     QPainter painter(this);
     const qreal dpr = devicePixelRatioF();
     painter.scale(1 / dpr, 1 / dpr);
-    compositor_.paint(stage_, painter, deviceSize());
+    compositor_.paint(stage_, painter, deviceSize(), toDevice(event->region(), dpr, deviceSize()));
     sinceLastPaint_.restart();
     framePending_ = false;
     ++framesPainted_;

@@ -47,6 +47,7 @@ protected:
 
 private:
     [[nodiscard]] QSize deviceSize() const;
+    [[nodiscard]] QRegion changedArea();
     [[nodiscard]] double refreshIntervalMs() const;
 
     Stage& stage_;

@@ -4,6 +4,8 @@
 #include "support.h"
 
 #include <QImage>
+#include <QRegion>
+#include <sstream>
 
 namespace q3::test {
 namespace {
@@ -198,6 +200,57 @@ TEST_F(SurfacePixels, LabelCoversTheDrawingBehindIt)
     stage.show(Control::lblTalk);
     EXPECT_EQ(at(2700, 5300), qRgb(128, 128, 255));
     EXPECT_EQ(at(2500, 5300), qRgb(0, 255, 0));
+}
+
+// A frame painted again only where it changed must be the frame painted whole, at every moment
+// of the show: wherever the damage misses a pixel, the two differ.
+class ChangedAreas : public testing::TestWithParam<QSize>
+{
+};
+
+TEST_P(ChangedAreas, FramePaintedWhereItChangedIsTheWholeFrame)
+{
+    const QSize size = GetParam();
+    std::ostringstream errors;
+    VirtualRun run(3, errors);
+    run.addClick(0);
+    Compositor kept;
+    Compositor whole;
+    QImage frame(size, QImage::Format_RGB32);
+    int differing = 0;
+    for (double t = 0; t < 100000; t += 53)
+        run.addSample(t, [&](double at) {
+            kept.render(run.show().stage(), frame);
+            if (differing == 0 && frame != whole.render(run.show().stage(), size)) {
+                ++differing;
+                ADD_FAILURE() << "the frame at " << at << " ms differs from the whole one";
+            }
+        });
+    run.runUntil(100000);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, ChangedAreas,
+                         testing::Values(QSize(800, 600), QSize(1013, 677), QSize(333, 517)),
+                         [](const testing::TestParamInfo<QSize>& param) {
+                             return std::to_string(param.param.width()) + "x" +
+                                    std::to_string(param.param.height());
+                         });
+
+TEST_F(SurfacePixels, ChangesAreWhereTheNewShapesAreOrEverythingWhenAControlChanged)
+{
+    stage.setBackground(kBlack);
+    const QSize size(800, 600);
+    EXPECT_EQ(compositor.takeChanges(stage, size), QRegion(0, 0, 800, 600)) << "the first frame";
+    EXPECT_TRUE(compositor.takeChanges(stage, size).isEmpty()) << "nothing new";
+    stage.setFill({255, 0, 0});
+    stage.box({1500, 1500}, {3000, 3000}, kWhite);
+    const QRegion box = compositor.takeChanges(stage, size);
+    EXPECT_TRUE(box.contains(QRect(99, 99, 102, 102))) << "the box with its outline";
+    EXPECT_TRUE(QRect(90, 90, 120, 120).contains(box.boundingRect()));
+    stage.show(Control::lblTalk);
+    EXPECT_EQ(compositor.takeChanges(stage, size), QRegion(0, 0, 800, 600)) << "a label shown";
+    EXPECT_EQ(compositor.takeChanges(stage, QSize(640, 480)), QRegion(0, 0, 640, 480))
+        << "another output";
 }
 
 } // namespace

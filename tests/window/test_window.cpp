@@ -1,9 +1,11 @@
 // The real window on an X server: clicks, keys, pause, resizing and repainting.
 #include "app/window_show.h"
+#include "script/cues.h"
 #include "stage/compositor.h"
 #include "stage/fonts.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QProcess>
@@ -147,6 +149,37 @@ TEST_F(RealWindow, CtrlQClosesTheWindow)
 {
     QTest::keyClick(&window(), Qt::Key_Q, Qt::ControlModifier);
     EXPECT_FALSE(window().isVisible());
+}
+
+// The window paints only what changed since its last frame: what reaches the display must
+// still be the whole picture, after the lamps and bulbs have flashed many frames.
+TEST_F(RealWindow, DisplayShowsTheWholePictureAfterFramesOfChangesOnly)
+{
+    window().resize(1000, 700);
+    QElapsedTimer waited;
+    waited.start();
+    while (show.show().cueCount().value() < kCueTotal && waited.elapsed() < 30000) {
+        runCuesQuickly();
+        runEventLoop(50);
+    }
+    ASSERT_EQ(show.show().cueCount().value(), kCueTotal);
+    const int before = window().framesPainted();
+    runEventLoop(1500);
+    EXPECT_GT(window().framesPainted() - before, 5) << "the lamps and bulbs were painted";
+    show.scheduler().pause();
+    runEventLoop(200);
+    const QImage shown = window()
+                             .screen()
+                             ->grabWindow(window().winId())
+                             .toImage()
+                             .convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(shown.size(), QSize(1000, 700));
+    const QImage expected = Compositor().render(show.show().stage(), shown.size());
+    int differing = 0;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x)
+            differing += shown.pixel(x, y) != expected.pixel(x, y) ? 1 : 0;
+    EXPECT_EQ(differing, 0);
 }
 
 TEST_F(RealWindow, RainDoesNotRepaintTheWindowOncePerTick)

@@ -7,11 +7,13 @@
 namespace q3 {
 
 Show::Show(Scheduler& scheduler, std::uint32_t seed, std::ostream& errors)
-    : stage_(scheduler), seed_(seed), errors_(errors)
+    : scheduler_(scheduler), stage_(scheduler), seed_(seed), errors_(errors)
 {}
 
-template <typename Body> void Show::runHandler(std::string_view handler, Body&& body)
+template <typename Body>
+void Show::runHandler(std::string_view handler, double eventTime, Body&& body)
 {
+    scheduler_.beginHandler(eventTime);
     try {
         body();
     } catch (const StageError& error) {
@@ -22,12 +24,13 @@ template <typename Body> void Show::runHandler(std::string_view handler, Body&& 
         event.handler = std::string(handler);
         stage_.report(event);
     }
+    scheduler_.endHandler();
 }
 
 void Show::load()
 {
     stage_.report({.kind = EventKind::Load});
-    runHandler("load", [this] {
+    runHandler("load", scheduler_.now(), [this] {
         CueCount_ = 0;
         stage_.hide(Control::lblShirt);
         stage_.hide(Control::lblTalk);
@@ -51,7 +54,7 @@ void Show::load()
 void Show::click()
 {
     stage_.report({.kind = EventKind::Click});
-    runHandler("click", [this] { stage_.setPeriod(Timer::tmrTime, 3000); });
+    runHandler("click", scheduler_.now(), [this] { stage_.setPeriod(Timer::tmrTime, 3000); });
 }
 
 bool Show::clickAt(double x, double y)
@@ -68,7 +71,7 @@ void Show::tick(Timer timer)
     if (timer == Timer::tmrTime)
         marker.v[0] = CueCount_.value();
     stage_.report(marker);
-    runHandler(name(timer), [this, timer] {
+    runHandler(name(timer), scheduler_.lastDue(timer), [this, timer] {
         switch (timer) {
         case Timer::tmrTime:
             cueTick();

@@ -39,8 +39,11 @@ public:
 
 private:
     void cueTick();
-    template <typename Body> void runHandler(std::string_view handler, Body&& body);
+    // Runs a handler for an event at `eventTime`, reporting its error if it raises one.
+    template <typename Body>
+    void runHandler(std::string_view handler, double eventTime, Body&& body);
 
+    Scheduler& scheduler_;
     Stage stage_;
     std::uint32_t seed_;
     std::ostream& errors_;

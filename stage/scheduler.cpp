@@ -3,6 +3,38 @@
 #include <cmath>
 
 namespace q3 {
+namespace {
+
+// A handler that starts later than this after its event fell due did not start on time (the
+// program was held up): its periods count from the clock's time, so that a timer set then
+// still waits a whole period.
+constexpr double kOnTimeMs = 20;
+
+} // namespace
+
+void Scheduler::beginHandler(double eventTime)
+{
+    handlerTime_ = eventTime;
+}
+
+void Scheduler::endHandler()
+{
+    handlerTime_.reset();
+}
+
+double Scheduler::handlerTime() const
+{
+    const double now = clock_.now();
+    if (handlerTime_ && now >= *handlerTime_ && now - *handlerTime_ <= kOnTimeMs)
+        return *handlerTime_;
+    return now;
+}
+
+void Scheduler::moveHandlerTime(double to)
+{
+    if (handlerTime_)
+        handlerTime_ = to;
+}
 
 void Scheduler::setPeriod(Timer timer, int ms)
 {
@@ -14,7 +46,7 @@ void Scheduler::setPeriod(Timer timer, int ms)
     if (ms == state.period)
         return;
     state.period = ms;
-    state.due = clock_.now() + ms;
+    state.due = handlerTime() + ms;
 }
 
 std::optional<double> Scheduler::dueTime(Timer timer) const
@@ -67,6 +99,7 @@ std::optional<Timer> Scheduler::takeDue()
     }
     if (chosen) {
         State& state = timers_.at(index(*chosen));
+        state.lastDue = state.due;
         const double periods = std::floor((now - state.due) / state.period) + 1;
         state.due += periods * state.period;
     }

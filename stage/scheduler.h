@@ -17,6 +17,10 @@ namespace q3 {
 //    meanwhile are not made up, so at most one tick of a timer ever waits.
 //  - Timers due at the same time fire in the order tmrTime, tmrTime2, tmrSL, tmrBL.
 //  - While paused nothing falls due; on resume every timer has the time it had left.
+//  - Inside a handler that started on time, "now" for a new period is the moment its event fell
+//    due, moved on by its busy pauses: the handler's own running time does not shift the
+//    timers it sets. Timers set together stay together on the wall clock as on virtual time,
+//    so the window handles the same events in the same order as a headless run.
 class Scheduler
 {
 public:
@@ -32,6 +36,17 @@ public:
     // time before it is returned, so its handler may set its period again.
     [[nodiscard]] std::optional<Timer> takeDue();
 
+    // A handler for an event at `eventTime` starts, or ends. Outside handlers new periods count
+    // from the clock's time.
+    void beginHandler(double eventTime);
+    void endHandler();
+    // What a period set now counts from (see above).
+    [[nodiscard]] double handlerTime() const;
+    // The running handler's time moves on to `to`, as after a busy pause.
+    void moveHandlerTime(double to);
+    // When the tick last taken of `timer` fell due: the time its handler starts from.
+    [[nodiscard]] double lastDue(Timer timer) const { return timers_.at(index(timer)).lastDue; }
+
     void pause();
     void resume();
     [[nodiscard]] bool paused() const { return pausedAt_.has_value(); }
@@ -44,11 +59,13 @@ private:
     {
         int period = 0;
         double due = 0;
+        double lastDue = 0;
     };
 
     Clock& clock_;
     std::array<State, kTimerCount> timers_{};
     std::optional<double> pausedAt_;
+    std::optional<double> handlerTime_;
 };
 
 } // namespace q3

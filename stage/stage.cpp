@@ -169,7 +169,9 @@ void Stage::maximise()
 
 void Stage::busyPause()
 {
-    const double start = scheduler_.now();
+    // Counted from the handler's time, so that the frames of a loop that started on time come
+    // every 100 ms of the wall clock, whatever the drawing between them took.
+    const double start = scheduler_.handlerTime();
     if (!listeners_.empty())
         publish({.kind = EventKind::Pause});
     // Only the first write changes anything; the writes are kept because they are what the
@@ -186,6 +188,7 @@ void Stage::busyPause()
         present_();
     // Pace the frame by time, not by the speed of the machine.
     scheduler_.clock().waitUntil(start + kPauseMs);
+    scheduler_.moveHandlerTime(start + kPauseMs);
 }
 
 int Stage::surfaceWidth() const

@@ -1,6 +1,8 @@
 // The timer rules, the order of events on virtual time and the busy pause.
 #include "support.h"
 
+#include <algorithm>
+
 namespace q3::test {
 namespace {
 
@@ -158,6 +160,79 @@ TEST_F(PauseTest, TicksFallingDueDuringThePauseWaitForTheHandler)
     stage.busyPause();
     EXPECT_EQ(scheduler.takeDue(), Timer::tmrSL);
     EXPECT_FALSE(scheduler.takeDue());
+}
+
+TEST_F(SchedulerTest, PeriodsSetInAHandlerCountFromItsEventNotFromItsRunningTime)
+{
+    scheduler.beginHandler(1000);
+    clock.advanceTo(1003); // the handler's own work
+    scheduler.setPeriod(Timer::tmrTime, 3000);
+    scheduler.setPeriod(Timer::tmrSL, 500);
+    scheduler.endHandler();
+    EXPECT_EQ(scheduler.dueTime(Timer::tmrTime), 4000);
+    EXPECT_EQ(scheduler.dueTime(Timer::tmrSL), 1500);
+
+    scheduler.beginHandler(5000);
+    clock.advanceTo(5100); // held up: not a handler that started on time
+    scheduler.setPeriod(Timer::tmrBL, 250);
+    scheduler.endHandler();
+    EXPECT_EQ(scheduler.dueTime(Timer::tmrBL), 5350);
+
+    clock.advanceTo(6000);
+    scheduler.setPeriod(Timer::tmrBL, 200); // outside any handler
+    EXPECT_EQ(scheduler.dueTime(Timer::tmrBL), 6200);
+}
+
+// A wall clock seen through a program that takes time: every look at it finds it a little
+// later, as when the handlers' own work moves real time on.
+class CreepingClock final : public Clock
+{
+public:
+    [[nodiscard]] double now() const override { return now_ += 0.004; }
+    void waitUntil(double ms) override { now_ = std::max(now_, ms); }
+    [[nodiscard]] bool isVirtual() const override { return false; }
+
+private:
+    mutable double now_ = 0;
+};
+
+// The ticks as "timer:cue" in the order they were handled.
+struct TickOrder final : StageListener
+{
+    void onEvent(const Event& event) override
+    {
+        if (event.kind == EventKind::Tick)
+            ticks.push_back(std::string(name(event.timer)) + ":" + std::to_string(event.v[0]));
+    }
+    std::vector<std::string> ticks;
+};
+
+TEST(EventOrder, ShowOnAClockThatMovesWhileHandlersRunKeepsTheVirtualOrder)
+{
+    constexpr double kEnd = 120000;
+    std::ostringstream errors;
+    VirtualRun virtualRun(4, errors);
+    TickOrder expected;
+    virtualRun.show().stage().addListener(&expected);
+    virtualRun.addClick(0);
+    virtualRun.runUntil(kEnd);
+
+    CreepingClock clock;
+    Scheduler scheduler(clock);
+    Show show(scheduler, 4, errors);
+    TickOrder actual;
+    show.stage().addListener(&actual);
+    show.load();
+    show.click();
+    // The click came a few microseconds after 0, and every due time with it.
+    for (auto due = scheduler.nextDue(); due && *due <= kEnd + 0.5; due = scheduler.nextDue()) {
+        clock.waitUntil(*due);
+        if (const auto timer = scheduler.takeDue())
+            show.tick(*timer);
+    }
+    ASSERT_GT(expected.ticks.size(), 1000U);
+    EXPECT_TRUE(sameEvents(actual.ticks, expected.ticks));
+    EXPECT_TRUE(errors.str().empty()) << errors.str();
 }
 
 } // namespace

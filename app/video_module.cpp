@@ -1,8 +1,10 @@
 #include "app/video_encoder.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QLibrary>
+#include <algorithm>
+#include <dlfcn.h>
 
 namespace q3 {
 namespace {
@@ -48,16 +50,18 @@ std::unique_ptr<VideoEncoder> openVideoEncoderFrom(const QStringList& candidates
         error = "the video encoder is not installed (" + std::string(kModuleFile) + ")";
         return nullptr;
     }
-    // Never unloaded: the encoder's code must stay while any encoder lives.
-    QLibrary module(*found);
-    if (!module.load()) {
-        error = "cannot load the video encoder: " + module.errorString().toStdString();
+    // Loaded straight through the dynamic loader and never unloaded: the encoder's code must
+    // stay while any encoder lives, and unloading FFmpeg at exit would only cost time.
+    void* module = dlopen(QFile::encodeName(*found).constData(), RTLD_NOW | RTLD_LOCAL);
+    if (module == nullptr) {
+        const char* why = dlerror();
+        error = "cannot load the video encoder: " + std::string(why != nullptr ? why : "unknown");
         return nullptr;
     }
     const auto version =
-        reinterpret_cast<VideoModuleVersionFunction>(module.resolve(kVideoModuleVersionSymbol));
+        reinterpret_cast<VideoModuleVersionFunction>(dlsym(module, kVideoModuleVersionSymbol));
     const auto open =
-        reinterpret_cast<VideoModuleOpenFunction>(module.resolve(kVideoModuleOpenSymbol));
+        reinterpret_cast<VideoModuleOpenFunction>(dlsym(module, kVideoModuleOpenSymbol));
     if (version == nullptr || open == nullptr || version() != kVideoModuleVersion) {
         error = "the video encoder belongs to another version: " + found->toStdString();
         return nullptr;

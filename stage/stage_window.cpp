@@ -21,28 +21,19 @@ QString captionText(bool paused)
     return caption;
 }
 
-// The widget's pixels that cover `device` pixels at `dpr` device pixels each.
-QRegion toLogical(const QRegion& device, qreal dpr)
+// The pixels of a grid `factor` times as fine that cover `region` (widget pixels to device
+// pixels with the device pixel ratio, and back with its inverse).
+QRegion covering(const QRegion& region, qreal factor)
 {
-    QRegion logical;
-    for (const QRect& r : device)
-        logical += QRect(QPoint(static_cast<int>(std::floor(r.left() / dpr)),
-                                static_cast<int>(std::floor(r.top() / dpr))),
-                         QPoint(static_cast<int>(std::ceil((r.right() + 1) / dpr)) - 1,
-                                static_cast<int>(std::ceil((r.bottom() + 1) / dpr)) - 1));
-    return logical;
-}
-
-// The device pixels that `logical` widget pixels cover.
-QRegion toDevice(const QRegion& logical, qreal dpr, QSize output)
-{
-    QRegion device;
-    for (const QRect& r : logical)
-        device += QRect(QPoint(static_cast<int>(std::floor(r.left() * dpr)),
-                               static_cast<int>(std::floor(r.top() * dpr))),
-                        QPoint(static_cast<int>(std::ceil((r.right() + 1) * dpr)) - 1,
-                               static_cast<int>(std::ceil((r.bottom() + 1) * dpr)) - 1));
-    return device & QRect(QPoint(0, 0), output);
+    const auto low = [factor](int edge) { return static_cast<int>(std::floor(edge * factor)); };
+    const auto high = [factor](int edge) {
+        return static_cast<int>(std::ceil((edge + 1) * factor)) - 1;
+    };
+    QRegion covered;
+    for (const QRect& r : region)
+        covered +=
+            QRect(QPoint(low(r.left()), low(r.top())), QPoint(high(r.right()), high(r.bottom())));
+    return covered;
 }
 
 } // namespace
@@ -94,7 +85,7 @@ void StageWindow::presentNow()
 QRegion StageWindow::changedArea()
 {
     // Only what changed since the last frame is painted and sent to the display.
-    return toLogical(compositor_.takeChanges(stage_, deviceSize()), devicePixelRatioF());
+    return covering(compositor_.takeChanges(stage_, deviceSize()), 1 / devicePixelRatioF());
 }
 
 void StageWindow::setPausedCaption(bool paused)
@@ -116,7 +107,9 @@ void StageWindow::paintEvent(QPaintEvent* event)
     QPainter painter(this);
     const qreal dpr = devicePixelRatioF();
     painter.scale(1 / dpr, 1 / dpr);
-    compositor_.paint(stage_, painter, deviceSize(), toDevice(event->region(), dpr, deviceSize()));
+    const QSize output = deviceSize();
+    compositor_.paint(stage_, painter, output,
+                      covering(event->region(), dpr) & QRect(QPoint(0, 0), output));
     sinceLastPaint_.restart();
     framePending_ = false;
     ++framesPainted_;

@@ -54,7 +54,7 @@ bool isInstalled(const QString& platform)
                                         .toObject()
                                         .value(QStringLiteral("Keys"))
                                         .toArray();
-            for (const QJsonValue& key : keys)
+            for (const auto& key : keys)
                 if (key.toString().compare(platform, Qt::CaseInsensitive) == 0)
                     return true;
         }

@@ -2,11 +2,13 @@
 #include "app/headless.h"
 #include "app/options.h"
 #include "app/recording.h"
+#include "app/window_platform.h"
 #include "app/window_show.h"
 
 #include <QApplication>
 #include <QGuiApplication>
 #include <chrono>
+#include <clocale>
 #include <cstdlib>
 #include <iostream>
 
@@ -20,16 +22,12 @@ std::uint32_t seedFromClock()
     return static_cast<std::uint32_t>(ns ^ (ns >> 32));
 }
 
-// Qt aborts when no display can be opened. Offer it the usual platforms and then the
-// offscreen one, so that a missing display is noticed here and explained.
-void chooseWindowPlatform()
+// The application object sets every category of the C library's locale from the environment.
+// Numbers are written for programs (the trace, the encoder's settings), so they keep a point
+// whatever the locale; texts keep the user's encoding.
+void keepNumbersInTheCLocale()
 {
-    if (qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        return;
-    if (qEnvironmentVariableIsSet("WAYLAND_DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "wayland;xcb;offscreen");
-    else
-        qputenv("QT_QPA_PLATFORM", "xcb;offscreen");
+    std::setlocale(LC_NUMERIC, "C");
 }
 
 // Qt's note about a missing runtime folder (it makes one itself) is only noise to a viewer.
@@ -44,12 +42,16 @@ void printQtMessage(QtMsgType type, const QMessageLogContext& context, const QSt
         std::cerr << qFormatLogMessage(type, context, message).toStdString() << '\n';
 }
 
-// While the platform is probed, its failures are expected: we explain them ourselves.
-void printQtMessageWhileProbing(QtMsgType type, const QMessageLogContext& context,
-                                const QString& message)
+// While the platform is probed, its complaints are expected: we explain its failure ourselves.
+// Qt gives up on a platform it cannot start with a fatal message and an abort; say why in one
+// line instead and end as for any other missing display.
+void explainPlatformFailure(QtMsgType type, const QMessageLogContext& /*context*/,
+                            const QString& /*message*/)
 {
-    if (context.category == nullptr || !std::string_view(context.category).starts_with("qt.qpa"))
-        printQtMessage(type, context, message);
+    if (type == QtFatalMsg) {
+        std::cerr << "quillet3: error: " << q3::platformStartFailure() << '\n';
+        std::_Exit(1);
+    }
 }
 
 } // namespace
@@ -81,6 +83,7 @@ int main(int argc, char* argv[])
     if (options.headless) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         QGuiApplication app(argc, argv);
+        keepNumbersInTheCLocale();
         if (options.recordPath || options.subtitlesPath) {
             // So that a recording made without a seed can be made again.
             if (!options.seed)
@@ -90,16 +93,16 @@ int main(int argc, char* argv[])
         return q3::runHeadless(options, seed);
     }
 
-    chooseWindowPlatform();
+    const bool platformChosen = q3::chooseWindowPlatform();
     q3::blockStopSignals();
-    qInstallMessageHandler(printQtMessageWhileProbing);
+    qInstallMessageHandler(explainPlatformFailure);
     QApplication app(argc, argv);
     qInstallMessageHandler(printQtMessage);
-    if (QGuiApplication::platformName() == QStringLiteral("offscreen") &&
-        qgetenv("QT_QPA_PLATFORM") != "offscreen") {
-        std::cerr << "quillet3: error: no display to open the window on; use --headless or "
-                     "--screenshot MS:FILE.png to play the show without one\n";
+    if (const auto why =
+            q3::platformWithoutWindow(QGuiApplication::platformName(), platformChosen)) {
+        std::cerr << "quillet3: error: " << *why << '\n';
         return 1;
     }
+    keepNumbersInTheCLocale();
     return q3::runWindow(options.tracePath, seed);
 }

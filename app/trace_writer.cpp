@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <iostream>
@@ -49,12 +50,14 @@ void TraceWriter::writeLine(const std::string& body)
     line_.clear();
     line_ += "{\"t\":";
     const double t = clock_.now();
+    // Milliseconds with a point whatever the locale: whole on virtual time, to the microsecond
+    // on the wall clock.
     std::array<char, 32> number{};
-    if (clock_.isVirtual())
-        std::snprintf(number.data(), number.size(), "%.0f", t);
-    else
-        std::snprintf(number.data(), number.size(), "%.3f", t);
-    line_ += number.data();
+    const int decimals = clock_.isVirtual() ? 0 : 3;
+    char* end = std::to_chars(number.data(), number.data() + number.size(), t,
+                              std::chars_format::fixed, decimals)
+                    .ptr;
+    line_.append(number.data(), end);
     line_ += ',';
     line_.append(body, 1); // the body's own "{" is replaced by the time
     line_ += '\n';

@@ -1,8 +1,8 @@
 #include "stage/event.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <string_view>
 
 namespace q3 {
@@ -79,18 +79,24 @@ void appendField(std::string& out, std::string_view key, std::string_view text)
     appendString(out, text);
 }
 
-// Shortest decimal that reads back as the same double: font sizes such as 20.25 or 160.
+// Shortest decimal that reads back as the same double: font sizes such as 20.25 or 160. Written
+// and read with a point whatever the locale, as JSON needs.
 std::string formatNumber(double value)
 {
     if (value == std::floor(value) && std::abs(value) < 1e15)
         return std::to_string(static_cast<long long>(value));
     std::array<char, 32> buffer{};
+    char* end = buffer.data();
     for (int precision = 1; precision <= 17; ++precision) {
-        std::snprintf(buffer.data(), buffer.size(), "%.*g", precision, value);
-        if (std::strtod(buffer.data(), nullptr) == value)
+        end = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
+                            std::chars_format::general, precision)
+                  .ptr;
+        double back = 0;
+        std::from_chars(buffer.data(), end, back);
+        if (back == value)
             break;
     }
-    return buffer.data();
+    return {buffer.data(), end};
 }
 
 void appendKind(std::string& out, std::string_view kind)

@@ -1,4 +1,6 @@
 // The program's command line, run as a user runs it.
+#include "tests/locales.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -229,15 +231,127 @@ TEST(CommandLine, SameSeedGivesTheSameTrace)
     EXPECT_TRUE(first.out == second.out);
 }
 
-TEST(CommandLine, WindowWithoutADisplayExplainsAndExitsOne)
+// A window asked for where none can be shown: no display, or a Qt platform that is not
+// installed, cannot start or draws only into memory.
+struct Platform
 {
+    const char* why;
+    const char* platform; // QT_QPA_PLATFORM, or nullptr for none
+    const char* display;  // DISPLAY, or nullptr for none
+    const char* says;     // what the one line says, besides where to go instead
+};
+
+void PrintTo(const Platform& platform, std::ostream* os)
+{
+    *os << platform.why;
+}
+
+const Platform kPlatforms[] = {
+    {"none named and no display", nullptr, nullptr, "window on; use"},
+    {"empty", "", nullptr, "window on; use"},
+    {"not installed", "bogus", nullptr,
+     "no installed Qt plugin provides the Qt platform \"bogus\""},
+    {"wayland without its plugin or compositor", "wayland", nullptr, "\"wayland\""},
+    {"xcb without a display", "xcb", nullptr, "\"xcb\" (QT_QPA_PLATFORM) needs DISPLAY"},
+    {"xcb with a display nobody serves", "xcb", ":4093", "could not connect to DISPLAY=:4093"},
+    {"offscreen", "offscreen", nullptr, "\"offscreen\" (QT_QPA_PLATFORM) shows no window"},
+    {"minimal", "minimal", nullptr, "\"minimal\" (QT_QPA_PLATFORM) shows no window"},
+    {"falling back to offscreen", "xcb;offscreen", nullptr, "\"offscreen\""},
+};
+
+class WindowWithoutADisplay : public testing::TestWithParam<Platform>
+{
+};
+
+TEST_P(WindowWithoutADisplay, ExplainsInOneLineAndExitsOne)
+{
+    const Platform& row = GetParam();
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         env.remove(QLatin1String(name));
-    const Outcome outcome = runProgram({}, env);
-    EXPECT_EQ(outcome.status, 1);
-    EXPECT_TRUE(outcome.err.contains(QStringLiteral("--headless"))) << outcome.err.toStdString();
-    EXPECT_EQ(outcome.err.count(u'\n'), 1) << outcome.err.toStdString();
+    if (row.platform != nullptr)
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QLatin1String(row.platform));
+    if (row.display != nullptr)
+        env.insert(QStringLiteral("DISPLAY"), QLatin1String(row.display));
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(QUILLET3_BINARY), {});
+    ASSERT_TRUE(process.waitForFinished(20000)) << "the window played where nobody sees it";
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << "no abort: " << err.toStdString();
+    EXPECT_EQ(process.exitCode(), 1) << err.toStdString();
+    EXPECT_TRUE(err.startsWith(QStringLiteral("quillet3: error: no display to open the window on")))
+        << err.toStdString();
+    EXPECT_TRUE(err.endsWith(QStringLiteral(
+        "use --headless or --screenshot MS:FILE.png to play the show without one\n")))
+        << err.toStdString();
+    EXPECT_TRUE(err.contains(QLatin1String(row.says))) << err.toStdString();
+    EXPECT_EQ(err.count(u'\n'), 1) << err.toStdString();
+    EXPECT_TRUE(process.readAllStandardOutput().isEmpty());
 }
+
+INSTANTIATE_TEST_SUITE_P(Platforms, WindowWithoutADisplay, testing::ValuesIn(kPlatforms),
+                         [](const testing::TestParamInfo<Platform>& param) {
+                             std::string name = param.param.why;
+                             for (char& c : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(c)))
+                                     c = '_';
+                             return name;
+                         });
+
+// The program's files in a locale that writes numbers with a decimal comma are those of the C
+// locale, byte for byte: the trace stays JSON, and the encoder's settings, written into the
+// video, keep their points. The names are not ASCII, as a user's may be.
+class EveryLocale : public testing::TestWithParam<const char*>
+{
+protected:
+    // The trace, subtitles and recording of one seed, run in the locale.
+    QList<QByteArray> filesIn(const char* locale)
+    {
+        const QString base = dir.filePath(QString::fromLatin1(locale) + QStringLiteral("-gösteri"));
+        const QStringList shared{QStringLiteral("--seed"), QStringLiteral("11"),
+                                 QStringLiteral("--size"), QStringLiteral("160x120")};
+        const QStringList runs[] = {
+            shared + QStringList{QStringLiteral("--headless"), QStringLiteral("--trace"),
+                                 base + QStringLiteral(".jsonl")},
+            shared + QStringList{QStringLiteral("--record"), base + QStringLiteral(".mp4"),
+                                 QStringLiteral("--subtitles"), base + QStringLiteral(".vtt"),
+                                 QStringLiteral("--fps"), QStringLiteral("2"),
+                                 QStringLiteral("--quiet")}};
+        for (const QStringList& arguments : runs) {
+            const Outcome outcome = runProgram(arguments, q3::test::environmentIn(locale));
+            EXPECT_EQ(outcome.status, 0) << locale << ": " << outcome.err.toStdString();
+        }
+        QList<QByteArray> files;
+        for (const char* suffix : {".jsonl", ".vtt", ".mp4"}) {
+            QFile file(base + QLatin1String(suffix));
+            EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << locale << suffix;
+            files << file.readAll();
+        }
+        return files;
+    }
+
+    QTemporaryDir dir;
+};
+
+TEST_P(EveryLocale, WritesTheBytesOfTheCLocale)
+{
+    ASSERT_EQ(q3::test::decimalPointOf(GetParam()), ",")
+        << "the build makes the locale from the C library's sources (the locales package)";
+    const QList<QByteArray> inC = filesIn("C");
+    const QList<QByteArray> inLocale = filesIn(GetParam());
+    ASSERT_EQ(inC.size(), 3);
+    EXPECT_GT(inC[0].count('\n'), 10000) << "the whole show's trace";
+    EXPECT_TRUE(inC[1].contains("-->")) << "captions";
+    EXPECT_GT(inC[2].size(), 10000) << "a video";
+    const char* const names[] = {"trace", "subtitles", "recording"};
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(inLocale[i] == inC[i]) << names[i] << " differs from the C locale's";
+}
+
+INSTANTIATE_TEST_SUITE_P(Locales, EveryLocale, testing::ValuesIn(q3::test::kCommaLocales),
+                         [](const testing::TestParamInfo<const char*>& param) {
+                             return std::string(param.param).substr(0, 5);
+                         });
 
 } // namespace

@@ -3,11 +3,14 @@
 #include "script/cues.h"
 #include "stage/compositor.h"
 #include "stage/fonts.h"
+#include "tests/locales.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QScreen>
 #include <QSignalSpy>
@@ -217,6 +220,40 @@ TEST(WindowProgram, SigtermClosesTheWindowCleanly)
     ASSERT_GE(lines.size(), 3);
     EXPECT_TRUE(lines.last().isEmpty()) << "the last line is complete";
     EXPECT_TRUE(lines.at(lines.size() - 2).endsWith('}'));
+}
+
+// The window's trace times carry fractions of a millisecond; in a locale that writes numbers with
+// a decimal comma they still keep a point, so that every line is JSON.
+TEST(WindowProgram, TraceIsJsonInEveryLocale)
+{
+    for (const char* locale : test::kCommaLocales) {
+        ASSERT_EQ(test::decimalPointOf(locale), ",") << locale;
+        QTemporaryDir dir;
+        const QString trace = dir.filePath(QStringLiteral("trace.jsonl"));
+        QProcess program;
+        program.setProcessEnvironment(test::environmentIn(locale));
+        program.start(QStringLiteral(QUILLET3_BINARY), {QStringLiteral("--trace"), trace});
+        ASSERT_TRUE(program.waitForStarted()) << locale;
+        // The trace is made once the window's signals are handled: SIGTERM then writes it whole.
+        QElapsedTimer waited;
+        waited.start();
+        while (!QFile::exists(trace) && program.state() == QProcess::Running &&
+               waited.elapsed() < 10000)
+            QTest::qWait(10);
+        ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
+        ASSERT_TRUE(program.waitForFinished(5000)) << locale;
+        QFile file(trace);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly))
+            << locale << ": " << program.readAllStandardError().toStdString();
+        const QList<QByteArray> lines = file.readAll().split('\n');
+        ASSERT_GE(lines.size(), 3) << locale;
+        for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
+            QJsonParseError error{};
+            const QJsonDocument line = QJsonDocument::fromJson(lines[i], &error);
+            ASSERT_EQ(error.error, QJsonParseError::NoError) << locale << ": " << lines[i].data();
+            EXPECT_TRUE(line.object().value(QStringLiteral("t")).isDouble()) << lines[i].data();
+        }
+    }
 }
 
 } // namespace

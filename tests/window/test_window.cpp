@@ -165,7 +165,8 @@ TEST_F(RealWindow, DisplayShowsTheWholePictureAfterFramesOfChangesOnly)
         runCuesQuickly();
         runEventLoop(50);
     }
-    ASSERT_EQ(show.show().cueCount().value(), kCueTotal);
+    // After the last cue the cue clock goes on counting, so a busy machine may be past it.
+    ASSERT_GE(show.show().cueCount().value(), kCueTotal);
     const int before = window().framesPainted();
     runEventLoop(1500);
     EXPECT_GT(window().framesPainted() - before, 5) << "the lamps and bulbs were painted";

@@ -2,6 +2,7 @@
 #include "app/headless.h"
 #include "app/options.h"
 #include "app/recording.h"
+#include "app/stop_signals.h"
 #include "app/window_show.h"
 
 #include <QApplication>
@@ -73,6 +74,7 @@ int main(int argc, char* argv[])
         break;
     }
 
+    q3::installStopSignals();
     const q3::Options& options = parsed.options;
     const std::uint32_t seed = options.seed.value_or(seedFromClock());
     QCoreApplication::setApplicationName(QStringLiteral("quillet3"));
@@ -91,7 +93,6 @@ int main(int argc, char* argv[])
     }
 
     chooseWindowPlatform();
-    q3::blockStopSignals();
     qInstallMessageHandler(printQtMessageWhileProbing);
     QApplication app(argc, argv);
     qInstallMessageHandler(printQtMessage);

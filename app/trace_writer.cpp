@@ -111,7 +111,7 @@ void TraceWriter::writeLine(const std::string& body)
             pump(0);
         }
         if (waiting_.size() > kMostWaitingBytes)
-            fail("stopped the trace to " + shown_ + ": nothing has read it for too long");
+            fail("cannot write " + shown_ + ": nothing has read it for too long");
         return;
     }
     if (waiting_.size() >= kBlockBytes ||

@@ -155,6 +155,17 @@ void TraceWriter::pump(int waitMs)
     }
 }
 
+void TraceWriter::flushWaiting()
+{
+    if (finished_)
+        return;
+    lastFlush_ = clock_.now();
+    if (nonBlocking_)
+        pump(0);
+    else
+        flush();
+}
+
 void TraceWriter::start(std::uint32_t seed, std::string_view mode)
 {
     writeLine("{\"ev\":\"start\",\"seed\":" + std::to_string(seed) + ",\"mode\":\"" +

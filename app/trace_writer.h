@@ -34,6 +34,9 @@ public:
 
     void start(std::uint32_t seed, std::string_view mode);
     void onEvent(const Event& event) override;
+    // On the wall clock: hands over the lines that have waited, so that a reader sees them while
+    // the show is quiet. Called now and then by the event loop.
+    void flushWaiting();
     // Writes what is left and places the file; false if anything could not be written.
     bool finish();
     [[nodiscard]] bool failed() const { return failed_; }

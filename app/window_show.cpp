@@ -17,6 +17,7 @@ double earlyWakeMs(double wait)
     return 2 + wait / 200;
 }
 constexpr double kLongestFinalWaitMs = 30;
+constexpr int kTraceFlushMs = 200;
 
 } // namespace
 
@@ -119,6 +120,12 @@ int runWindow(const std::optional<QString>& tracePath, std::uint32_t seed)
             startTrace(*tracePath, windowShow.show().stage(), windowShow.clock(), seed, "window");
         if (!trace)
             return 1;
+    }
+    // Lines written while the show is quiet still reach the trace soon.
+    QTimer traceFlush;
+    if (trace) {
+        QObject::connect(&traceFlush, &QTimer::timeout, [&] { trace->flushWaiting(); });
+        traceFlush.start(kTraceFlushMs);
     }
     windowShow.start();
     const int status = QApplication::exec();

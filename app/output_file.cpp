@@ -176,14 +176,9 @@ void OutputFile::noteError(int error)
 
 void OutputFile::fail(const std::string& message)
 {
-    if (reason_.empty())
-        reason_ = message;
+    if (message_.empty())
+        message_ = message;
     removeTemporary();
-}
-
-std::string OutputFile::message() const
-{
-    return reason_;
 }
 
 void OutputFile::removeTemporary()

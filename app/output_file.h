@@ -42,15 +42,15 @@ public:
     // Removes the temporary file and keeps `reason` as the failure, unless there is one already.
     void abandon(const std::string& reason);
 
-    [[nodiscard]] bool failed() const { return !reason_.empty(); }
-    [[nodiscard]] std::string message() const;
+    [[nodiscard]] bool failed() const { return !message_.empty(); }
+    [[nodiscard]] const std::string& message() const { return message_; }
     // The open temporary file, for writers that seek (-1 once closed or failed).
     [[nodiscard]] int descriptor() const { return fd_; }
     // A failure met by a writer that used the descriptor itself.
     void noteError(int error);
 
 private:
-    void fail(const std::string& reason);
+    void fail(const std::string& message);
     void removeTemporary();
     bool place();
 
@@ -60,7 +60,7 @@ private:
     Existing existing_;
     int fd_ = -1;
     int slot_ = -1;
-    std::string reason_;
+    std::string message_;
 };
 
 // Writes all of `bytes` to `fd`, going on after short writes; 0, or the errno of the failure.

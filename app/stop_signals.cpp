@@ -65,13 +65,14 @@ void installStopSignals()
 
 int rememberTemporary(const char* path)
 {
-    if (std::strlen(path) >= PATH_MAX)
+    const std::size_t length = std::strlen(path);
+    if (length >= PATH_MAX)
         return -1;
     for (std::size_t i = 0; i < kSlots; ++i) {
         Slot& slot = temporaries[i];
         if (slot.used.load())
             continue;
-        std::strcpy(slot.path.data(), path);
+        std::memcpy(slot.path.data(), path, length + 1);
         slot.used.store(true);
         return static_cast<int>(i);
     }

@@ -12,6 +12,7 @@
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace q3 {
 namespace {
@@ -206,8 +207,15 @@ QString followLinks(const QString& path)
         const ssize_t length = ::readlink(current.c_str(), target.data(), target.size() - 1);
         if (length <= 0)
             break;
-        const std::string next(target.data(), static_cast<std::size_t>(length));
-        current = next.starts_with('/') ? next : folderOf(current) + "/" + next;
+        const std::string_view next(target.data(), static_cast<std::size_t>(length));
+        if (next.starts_with('/')) {
+            current = next;
+        } else {
+            std::string joined = folderOf(current);
+            joined += '/';
+            joined += next;
+            current = std::move(joined);
+        }
     }
     return QFile::decodeName(QByteArray::fromStdString(current));
 }

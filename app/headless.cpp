@@ -8,10 +8,14 @@
 
 #include <QBuffer>
 #include <QImageWriter>
+#include <algorithm>
 #include <iostream>
 
 namespace q3 {
 namespace {
+
+// Show time between looks at whether the outputs still work.
+constexpr double kStretchMs = 60000;
 
 bool savePng(const QImage& image, const QString& path)
 {
@@ -62,7 +66,13 @@ int runHeadless(const Options& options, std::uint32_t seed)
     }
 
     if (options.durationMs) {
-        run.runUntil(*options.durationMs);
+        // In stretches, so that a failed output ends a long run at once.
+        const double end = *options.durationMs;
+        for (double until = std::min(kStretchMs, end);; until = std::min(until + kStretchMs, end)) {
+            run.runUntil(until);
+            if (!ok || (trace && trace->failed()) || until >= end)
+                break;
+        }
     } else {
         const double end = run.runWholeShow();
         if (lastShot > end)

@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QWidget>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <sstream>
@@ -195,6 +196,27 @@ TEST_F(RealWindow, RainDoesNotRepaintTheWindowOncePerTick)
     const double refreshRate = window().screen()->refreshRate();
     EXPECT_LE(frames, 0.5 * refreshRate + 3) << "at most one frame per display refresh";
     EXPECT_GT(frames, 5);
+}
+
+// Closing the window ends the trace file and gives it its name, whole and with nothing beside it.
+TEST(WindowTrace, ClosingTheWindowPlacesTheWholeTrace)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("trace.jsonl"));
+    QTimer::singleShot(300, [] {
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            widget->close();
+    });
+    EXPECT_EQ(runWindow(path, 4), 0);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              QStringList{QStringLiteral("trace.jsonl")});
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    ASSERT_GE(lines.size(), 3);
+    EXPECT_TRUE(lines.first().endsWith(R"(,"ev":"start","seed":4,"mode":"window"})"))
+        << lines.first().toStdString();
+    EXPECT_TRUE(lines.last().isEmpty()) << "the last line is complete";
 }
 
 // The program itself, stopped by a signal while it plays: it ends at once with 128 plus the

@@ -1,10 +1,12 @@
+#include "app/output_file.h"
 #include "app/video_encoder.h"
 
-#include <QSaveFile>
 #include <array>
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <sys/stat.h>
+#include <unistd.h>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -62,40 +64,48 @@ struct ScalerDeleter
     void operator()(SwsContext* scaler) const { sws_freeContext(scaler); }
 };
 
-// libavformat writes through these into the QSaveFile, which holds the temporary file and
-// renames it into place on commit.
+// libavformat writes through these straight into the program's file, so that a failed write is
+// known by its errno.
 #if LIBAVFORMAT_VERSION_MAJOR >= 61
 using IoBytes = const std::uint8_t*;
 #else
 using IoBytes = std::uint8_t*;
 #endif
 
+struct FileSink
+{
+    int fd = -1;
+    int error = 0; // the errno of the first failed write or seek
+};
+
 int writeToFile(void* opaque, IoBytes bytes, int count)
 {
-    auto* file = static_cast<QSaveFile*>(opaque);
-    const qint64 written = file->write(reinterpret_cast<const char*>(bytes), count);
-    return written == count ? count : AVERROR(EIO);
+    auto* sink = static_cast<FileSink*>(opaque);
+    const std::string_view data(reinterpret_cast<const char*>(bytes),
+                                static_cast<std::size_t>(count));
+    if (const int error = writeAll(sink->fd, data); error != 0) {
+        if (sink->error == 0)
+            sink->error = error;
+        return AVERROR(error);
+    }
+    return count;
 }
 
 std::int64_t seekInFile(void* opaque, std::int64_t offset, int whence)
 {
-    auto* file = static_cast<QSaveFile*>(opaque);
-    if ((whence & AVSEEK_SIZE) != 0)
-        return file->size();
-    qint64 target = offset;
-    switch (whence & ~AVSEEK_FORCE) {
-    case SEEK_SET:
-        break;
-    case SEEK_CUR:
-        target += file->pos();
-        break;
-    case SEEK_END:
-        target += file->size();
-        break;
-    default:
-        return AVERROR(EINVAL);
+    auto* sink = static_cast<FileSink*>(opaque);
+    if ((whence & AVSEEK_SIZE) != 0) {
+        struct stat info = {};
+        return ::fstat(sink->fd, &info) == 0 ? info.st_size : AVERROR(errno);
     }
-    return file->seek(target) ? target : AVERROR(EIO);
+    const off_t at = ::lseek(sink->fd, offset, whence & ~AVSEEK_FORCE);
+    if (at < 0) {
+        const int error = errno;
+        if (sink->error == 0)
+            sink->error = error;
+        return AVERROR(error);
+    }
+    return at;
 }
 
 struct Codec
@@ -140,7 +150,7 @@ AVDictionary* encoderOptions(VideoFormat format)
 
 struct Parts
 {
-    QSaveFile file;
+    FileSink file;
     std::unique_ptr<AVFormatContext, FormatDeleter> format;
     std::unique_ptr<AVIOContext, IoDeleter> io;
     std::unique_ptr<AVCodecContext, CodecDeleter> codec;
@@ -230,14 +240,14 @@ public:
     bool addFrame(const QImage& image, long long index) override;
     bool finish(long long endIndex) override;
     [[nodiscard]] const std::string& error() const override { return parts_->error; }
+    [[nodiscard]] int writeError() const override { return parts_->file.error; }
     [[nodiscard]] long long framesEncoded() const override { return parts_->encoded; }
 
 private:
     std::unique_ptr<Parts> parts_;
 };
 
-std::unique_ptr<VideoEncoder> openEncoder(const QString& path, const VideoSettings& settings,
-                                          std::string& error)
+std::unique_ptr<VideoEncoder> openEncoder(int fd, const VideoSettings& settings, std::string& error)
 {
     // The libraries' own notes would only interleave with the progress; failures are reported
     // by us, in one line.
@@ -317,10 +327,7 @@ std::unique_ptr<VideoEncoder> openEncoder(const QString& path, const VideoSettin
     if (const int r = avcodec_parameters_from_context(p->stream->codecpar, &c); r < 0)
         return failAv("cannot describe the stream", r);
 
-    p->file.setFileName(path);
-    if (!p->file.open(QIODevice::WriteOnly))
-        return failWith("cannot write " + path.toStdString() + ": " +
-                        p->file.errorString().toStdString());
+    p->file.fd = fd;
     auto* buffer = static_cast<unsigned char*>(av_malloc(kIoBufferBytes));
     if (buffer == nullptr)
         return failWith("out of memory");
@@ -331,8 +338,8 @@ std::unique_ptr<VideoEncoder> openEncoder(const QString& path, const VideoSettin
         return failWith("out of memory");
     }
     p->format->pb = p->io.get();
-    if (const int r = avformat_write_header(p->format.get(), nullptr); r < 0)
-        return failAv("cannot write the start of the file", r);
+    // The start of the file is written with the first frame, where a failed write is reported
+    // like any other.
 
     return std::make_unique<FfmpegEncoder>(std::move(p));
 }
@@ -347,6 +354,9 @@ bool FfmpegEncoder::addFrame(const QImage& image, long long index)
         return p.fail("a frame of the wrong size or format");
     if (index <= p.lastPts)
         return p.fail("frames out of order");
+    if (p.lastPts < 0 && !p.check(avformat_write_header(p.format.get(), nullptr),
+                                  "cannot write the start of the file"))
+        return false;
     if (!p.endPrevious(index))
         return false;
     // The encoder may still hold the previous picture.
@@ -376,12 +386,7 @@ bool FfmpegEncoder::finish(long long endIndex)
     if (!p.check(av_write_trailer(p.format.get()), "cannot complete the file"))
         return false;
     avio_flush(p.io.get());
-    if (p.io->error < 0)
-        return p.check(p.io->error, "cannot write");
-    if (!p.file.commit())
-        return p.fail("cannot write " + p.file.fileName().toStdString() + ": " +
-                      p.file.errorString().toStdString());
-    return true;
+    return p.check(p.io->error, "cannot write");
 }
 
 } // namespace
@@ -394,10 +399,10 @@ Q_DECL_EXPORT int quillet3_video_module_version()
     return q3::kVideoModuleVersion;
 }
 
-Q_DECL_EXPORT q3::VideoEncoder*
-quillet3_video_open(const QString& path, const q3::VideoSettings& settings, std::string& error)
+Q_DECL_EXPORT q3::VideoEncoder* quillet3_video_open(int fd, const q3::VideoSettings& settings,
+                                                    std::string& error)
 {
-    return q3::openEncoder(path, settings, error).release();
+    return q3::openEncoder(fd, settings, error).release();
 }
 
 } // extern "C"

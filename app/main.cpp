@@ -2,6 +2,7 @@
 #include "app/headless.h"
 #include "app/options.h"
 #include "app/recording.h"
+#include "app/stop_signals.h"
 #include "app/window_platform.h"
 #include "app/window_show.h"
 
@@ -75,6 +76,7 @@ int main(int argc, char* argv[])
         break;
     }
 
+    q3::installStopSignals();
     const q3::Options& options = parsed.options;
     const std::uint32_t seed = options.seed.value_or(seedFromClock());
     QCoreApplication::setApplicationName(QStringLiteral("quillet3"));
@@ -94,7 +96,6 @@ int main(int argc, char* argv[])
     }
 
     const bool platformChosen = q3::chooseWindowPlatform();
-    q3::blockStopSignals();
     qInstallMessageHandler(explainPlatformFailure);
     QApplication app(argc, argv);
     qInstallMessageHandler(printQtMessage);

@@ -1,5 +1,7 @@
 #include "app/options.h"
 
+#include "app/output_file.h"
+
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFile>
@@ -8,8 +10,9 @@
 #include <climits>
 #include <fcntl.h>
 #include <limits>
-#include <set>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace q3 {
 namespace {
@@ -18,7 +21,7 @@ constexpr const char* kVersion = "3.0.0";
 
 std::string quoted(const QString& text)
 {
-    return "'" + text.toStdString() + "'";
+    return quotedPath(text);
 }
 
 // A whole number from 0 to `max`, digits only.
@@ -108,6 +111,84 @@ void checkVideo(const QString& path, QSize size)
                       std::to_string(size.height())};
 }
 
+// Which file a path names, so that one file under two names is found: its device and inode, or
+// for a file not made yet, its folder's and its own name.
+struct FileIdentity
+{
+    dev_t device = 0;
+    ino_t inode = 0;
+    QString name;
+
+    friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+
+std::optional<FileIdentity> identityOf(const QString& path)
+{
+    struct stat info = {};
+    if (path == QStringLiteral("-")) {
+        // Standard output matters only where it is a file another output could name.
+        if (::fstat(STDOUT_FILENO, &info) == 0 && S_ISREG(info.st_mode))
+            return FileIdentity{info.st_dev, info.st_ino, {}};
+        return std::nullopt;
+    }
+    const QFileInfo target(followLinks(path));
+    if (::stat(QFile::encodeName(target.filePath()).constData(), &info) == 0)
+        return FileIdentity{info.st_dev, info.st_ino, {}};
+    if (::stat(QFile::encodeName(target.absolutePath()).constData(), &info) == 0)
+        return FileIdentity{info.st_dev, info.st_ino, target.fileName()};
+    return std::nullopt;
+}
+
+void refuseNonRegular(const QString& path)
+{
+    // These files are written beside their destination and renamed over it, which would replace
+    // a device or a pipe (even /dev/full, for root) instead of writing into it.
+    const QFileInfo target(followLinks(path));
+    if (target.exists() && !target.isFile())
+        throw Failure{"cannot write " + quoted(path) + ": it is not a regular file"};
+}
+
+// Every output can be written, and no two of them are one file.
+void checkOutputs(const Options& o)
+{
+    std::vector<std::pair<FileIdentity, QString>> claimed;
+    const auto claim = [&](const QString& path) {
+        if (path != QStringLiteral("-"))
+            requireWritable(path);
+        const std::optional<FileIdentity> identity = identityOf(path);
+        if (!identity)
+            return;
+        for (const auto& [other, otherPath] : claimed) {
+            if (other != *identity)
+                continue;
+            if (otherPath == path)
+                throw Failure{quoted(path) + " is named as output more than once"};
+            const auto name = [](const QString& p) {
+                return p == QStringLiteral("-") ? std::string("standard output") : quoted(p);
+            };
+            throw Failure{name(otherPath) + " and " + name(path) + " are the same file"};
+        }
+        claimed.emplace_back(*identity, path);
+    };
+    for (const ScreenshotRequest& shot : o.screenshots) {
+        claim(shot.path);
+        refuseNonRegular(shot.path);
+    }
+    if (o.tracePath)
+        claim(*o.tracePath);
+    // With standard output closed, the next file the program opens takes its number and
+    // the trace would be written into that file.
+    if (o.tracePath && *o.tracePath == QStringLiteral("-") && ::fcntl(STDOUT_FILENO, F_GETFD) == -1)
+        throw Failure{"cannot write the trace to standard output: it is closed"};
+    for (const auto& path : {o.recordPath, o.subtitlesPath}) {
+        if (path) {
+            claim(*path);
+            requireNew(*path, o.overwrite);
+            refuseNonRegular(*path);
+        }
+    }
+}
+
 QString helpText(const QCommandLineParser& parser)
 {
     // The parser runs before the application exists, so it cannot know the program's name.
@@ -142,16 +223,21 @@ std::optional<std::string> whyNotWritable(const QString& path)
     for (const QByteArray& part : encoded.split('/'))
         if (part.size() > NAME_MAX)
             return "a name in the path is longer than " + std::to_string(NAME_MAX) + " bytes";
-    const QFileInfo info(path);
+    // A link is written through: what matters is where it leads.
+    const QFileInfo info(followLinks(path));
     if (info.isDir())
         return "it is a folder";
-    if (info.exists())
+    // A device or a pipe is written into where it is.
+    if (info.exists() && !info.isFile())
         return info.isWritable() ? std::nullopt : std::optional<std::string>("permission denied");
     const QFileInfo folder(info.absolutePath());
     if (!folder.exists())
         return "the folder " + quoted(folder.filePath()) + " does not exist";
     if (!folder.isDir())
         return quoted(folder.filePath()) + " is not a folder";
+    if (info.exists() && !info.isWritable())
+        return "permission denied";
+    // The file is made beside its destination and renamed over it.
     if (!folder.isWritable())
         return "the folder " + quoted(folder.filePath()) + " is not writable";
     return std::nullopt;
@@ -304,36 +390,7 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
                                   " ms is past the end of the run at " +
                                   std::to_string(*o.durationMs) + " ms"};
         }
-        std::set<QString> outputs;
-        const auto claim = [&](const QString& path) {
-            const QString key = QFileInfo(path).absoluteFilePath();
-            if (!outputs.insert(key).second)
-                throw Failure{quoted(path) + " is named as output more than once"};
-            requireWritable(path);
-        };
-        for (const ScreenshotRequest& shot : o.screenshots) {
-            claim(shot.path);
-            // A picture is written beside its file and renamed over it, which would replace a
-            // device or a pipe (even /dev/full, for root) instead of writing into it.
-            if (QFileInfo::exists(shot.path) && !QFileInfo(shot.path).isFile())
-                throw Failure{"cannot write " + quoted(shot.path) + ": it is not a regular file"};
-        }
-        if (o.tracePath && *o.tracePath != QStringLiteral("-"))
-            claim(*o.tracePath);
-        // With standard output closed, the next file the program opens takes its number and
-        // the trace would be written into that file.
-        if (o.tracePath && *o.tracePath == QStringLiteral("-") &&
-            ::fcntl(STDOUT_FILENO, F_GETFD) == -1)
-            throw Failure{"cannot write the trace to standard output: it is closed"};
-        for (const auto& path : {o.recordPath, o.subtitlesPath}) {
-            if (path) {
-                claim(*path);
-                requireNew(*path, o.overwrite);
-                // Recordings are renamed into place too.
-                if (QFileInfo::exists(*path) && !QFileInfo(*path).isFile())
-                    throw Failure{"cannot write " + quoted(*path) + ": it is not a regular file"};
-            }
-        }
+        checkOutputs(o);
     } catch (const Failure& failure) {
         return fail(failure.message);
     }

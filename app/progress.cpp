@@ -1,5 +1,7 @@
 #include "app/progress.h"
 
+#include "app/stop_signals.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -42,6 +44,10 @@ Progress::Progress(std::ostream& out, Style style, double totalMs)
 
 void Progress::update(double doneMs, double elapsedSeconds)
 {
+    // Once the stream has failed (a pipe whose reader has gone), progress is no longer shown;
+    // the recording goes on.
+    if (!out_.good())
+        return;
     doneMs = std::clamp(doneMs, 0.0, totalMs_);
     switch (style_) {
     case Style::Silent:
@@ -81,12 +87,14 @@ void Progress::drawBar(double doneMs, double elapsedSeconds)
                 formatted("  %.1fx real time  %.0f s left  ", speed, leftSeconds)
          << std::flush;
     drawn_ = true;
+    noteOpenStatusLine(true);
 }
 
 void Progress::finish()
 {
     if (style_ == Style::Bar && drawn_)
         out_ << '\n' << std::flush;
+    noteOpenStatusLine(false);
 }
 
 } // namespace q3

@@ -1,5 +1,6 @@
 #include "app/recording.h"
 
+#include "app/output_file.h"
 #include "app/progress.h"
 #include "app/subtitles.h"
 #include "app/video_encoder.h"
@@ -9,7 +10,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <csignal>
 #include <iostream>
 #include <sstream>
 #include <unistd.h>
@@ -20,46 +20,6 @@ namespace {
 // Show time between looks at the progress and at the signals: a second, or a hundredth of a
 // short show so that its progress still comes in tenths.
 constexpr double kStretchMs = 1000;
-
-// The signal handler can reach nothing but a flag of static storage.
-volatile std::sig_atomic_t& caughtSignal()
-{
-    static volatile std::sig_atomic_t caught = 0;
-    return caught;
-}
-
-void noteSignal(int number)
-{
-    caughtSignal() = number;
-}
-
-// Ctrl+C and SIGTERM end a recording between frames, so that it can clean up after itself.
-class SignalCatcher
-{
-public:
-    SignalCatcher()
-    {
-        caughtSignal() = 0;
-        struct sigaction action = {};
-        action.sa_handler = noteSignal;
-        sigemptyset(&action.sa_mask);
-        sigaction(SIGINT, &action, &previousInt_);
-        sigaction(SIGTERM, &action, &previousTerm_);
-    }
-    ~SignalCatcher()
-    {
-        sigaction(SIGINT, &previousInt_, nullptr);
-        sigaction(SIGTERM, &previousTerm_, nullptr);
-    }
-    SignalCatcher(const SignalCatcher&) = delete;
-    SignalCatcher& operator=(const SignalCatcher&) = delete;
-
-    [[nodiscard]] int caught() const { return caughtSignal(); }
-
-private:
-    struct sigaction previousInt_ = {};
-    struct sigaction previousTerm_ = {};
-};
 
 // What the picture depends on. Where it has not changed, neither has the frame.
 struct FrameKey
@@ -132,17 +92,25 @@ private:
     bool ok_ = true;
 };
 
-int interrupted(int signal)
+// Says why the video could not be made: a write that failed by what the system said, anything
+// else by the encoder's own words.
+int encodingFailed(const VideoEncoder& encoder, OutputFile& video, const QString& path)
 {
-    std::cerr << "quillet3: interrupted; nothing was written\n";
-    return 128 + signal;
+    if (encoder.writeError() != 0) {
+        video.noteError(encoder.writeError());
+        std::cerr << "quillet3: error: " << video.message() << '\n';
+    } else {
+        video.abandon(encoder.error());
+        std::cerr << "quillet3: error: cannot record " << shownPath(path) << ": " << encoder.error()
+                  << '\n';
+    }
+    return 1;
 }
 
 } // namespace
 
 int runRecording(const Options& options, std::uint32_t seed)
 {
-    const SignalCatcher catcher;
     const auto started = std::chrono::steady_clock::now();
     loadStageFonts();
 
@@ -156,24 +124,29 @@ int runRecording(const Options& options, std::uint32_t seed)
     if (options.subtitlesPath)
         stage.addListener(&captions);
 
+    const Existing existing = options.overwrite ? Existing::Replace : Existing::Keep;
+    std::optional<OutputFile> video;
     std::unique_ptr<VideoEncoder> encoder;
     std::optional<FrameRecorder> frames;
     if (options.recordPath) {
         const VideoSettings settings{*videoFormatFor(*options.recordPath), options.size,
                                      options.fps};
+        video.emplace(*options.recordPath, existing);
+        if (video->failed()) {
+            std::cerr << "quillet3: error: " << video->message() << '\n';
+            return 1;
+        }
         std::string error;
-        encoder = openVideoEncoder(*options.recordPath, settings, error);
+        encoder = openVideoEncoder(video->descriptor(), settings, error);
         if (!encoder) {
-            std::cerr << "quillet3: error: cannot record " << options.recordPath->toStdString()
-                      << ": " << error << '\n';
+            std::cerr << "quillet3: error: cannot record " << shownPath(*options.recordPath) << ": "
+                      << error << '\n';
             return 1;
         }
         frames.emplace(*encoder, options.size);
         for (long long k = 0; k < frameCount; ++k)
-            run.addSample(double(k) * 1000.0 / options.fps, [&, k](double) {
-                if (catcher.caught() == 0)
-                    frames->frame(stage, k);
-            });
+            run.addSample(double(k) * 1000.0 / options.fps,
+                          [&, k](double) { frames->frame(stage, k); });
     }
 
     Progress progress(
@@ -185,22 +158,22 @@ int runRecording(const Options& options, std::uint32_t seed)
         run.runUntil(until);
         const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
         progress.update(until, elapsed.count());
-        if (catcher.caught() != 0 || (frames && !frames->ok()) || until >= endMs)
+        if ((frames && !frames->ok()) || until >= endMs)
             break;
     }
     progress.finish();
 
-    if (catcher.caught() != 0)
-        return interrupted(catcher.caught());
-    if (encoder && (!frames->ok() || !encoder->finish(frameCount))) {
-        std::cerr << "quillet3: error: cannot record " << options.recordPath->toStdString() << ": "
-                  << encoder->error() << '\n';
-        return 1;
-    }
+    if (encoder && (!frames->ok() || !encoder->finish(frameCount)))
+        return encodingFailed(*encoder, *video, *options.recordPath);
+    // The subtitles are written before either file is placed, so that a failure leaves neither.
+    std::optional<OutputFile> subtitles;
     if (options.subtitlesPath) {
-        if (auto why = writeWebVtt(*options.subtitlesPath, captions.finish(endMs))) {
-            std::cerr << "quillet3: error: cannot write " << options.subtitlesPath->toStdString()
-                      << ": " << *why << '\n';
+        subtitles.emplace(*options.subtitlesPath, existing);
+        subtitles->write(toWebVtt(captions.finish(endMs)));
+    }
+    for (std::optional<OutputFile>* file : {&video, &subtitles}) {
+        if (*file && !(*file)->commit()) {
+            std::cerr << "quillet3: error: " << (*file)->message() << '\n';
             return 1;
         }
     }

@@ -1,6 +1,5 @@
 #include "app/subtitles.h"
 
-#include <QSaveFile>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -145,18 +144,6 @@ std::string toWebVtt(const std::vector<SubtitleCue>& cues)
         out += escaped(cue.text) + '\n';
     }
     return out;
-}
-
-std::optional<std::string> writeWebVtt(const QString& path, const std::vector<SubtitleCue>& cues)
-{
-    const std::string text = toWebVtt(cues);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(text.data(), static_cast<qint64>(text.size())) !=
-            static_cast<qint64>(text.size()) ||
-        !file.commit())
-        return file.errorString().toStdString();
-    return std::nullopt;
 }
 
 } // namespace q3

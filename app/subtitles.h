@@ -46,8 +46,4 @@ private:
 // The captions as a WebVTT file.
 [[nodiscard]] std::string toWebVtt(const std::vector<SubtitleCue>& cues);
 
-// Writes the file whole or not at all; the reason where it could not.
-[[nodiscard]] std::optional<std::string> writeWebVtt(const QString& path,
-                                                     const std::vector<SubtitleCue>& cues);
-
 } // namespace q3

@@ -1,51 +1,98 @@
 #include "app/trace_writer.h"
 
+#include <QFile>
 #include <array>
 #include <cerrno>
 #include <charconv>
+#include <climits>
 #include <cmath>
 #include <cstring>
+#include <fcntl.h>
 #include <iostream>
+#include <poll.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 
 namespace q3 {
+namespace {
 
-std::unique_ptr<TraceWriter> TraceWriter::open(const std::string& path, const Clock& clock,
-                                               std::string& error)
+// The trace must not slow the show: it is written in large blocks.
+constexpr std::size_t kBlockBytes = 1 << 16;
+// On the wall clock someone may be reading the trace while the show plays.
+constexpr double kFlushEveryMs = 200;
+// What a stream's reader may leave waiting before the trace stops: minutes of the busiest scenes.
+constexpr std::size_t kMostWaitingBytes = 32u << 20;
+// How long the end of the show waits for a reader that takes nothing.
+constexpr int kLastWaitMs = 2000;
+
+bool isRegularFile(int fd)
 {
-    if (path == "-")
-        return std::unique_ptr<TraceWriter>(new TraceWriter(stdout, {}, clock));
-    std::FILE* file = std::fopen(path.c_str(), "w");
-    if (file == nullptr) {
-        error = std::strerror(errno);
-        return nullptr;
-    }
-    return std::unique_ptr<TraceWriter>(new TraceWriter(file, path, clock));
+    struct stat info = {};
+    return ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
 }
 
-TraceWriter::TraceWriter(std::FILE* file, std::string path, const Clock& clock)
-    : file_(file), path_(std::move(path)), clock_(clock)
+// The first `limit` bytes or fewer of `text`, ending after a line where one ends in them.
+std::size_t wholeLinesWithin(const std::string& text, std::size_t limit)
 {
-    // The trace must not slow the show: write in large blocks.
-    std::setvbuf(file_, nullptr, _IOFBF, 1 << 16);
+    if (text.size() <= limit)
+        return text.size();
+    const std::size_t end = text.rfind('\n', limit - 1);
+    return end == std::string::npos ? text.find('\n') + 1 : end + 1;
+}
+
+} // namespace
+
+std::unique_ptr<TraceWriter> TraceWriter::open(const QString& path, const Clock& clock)
+{
+    if (path == QStringLiteral("-"))
+        return std::unique_ptr<TraceWriter>(
+            new TraceWriter(clock, nullptr, STDOUT_FILENO, "the trace to standard output"));
+    const QByteArray name = QFile::encodeName(path);
+    struct stat info = {};
+    if (::stat(name.constData(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        const int fd = ::open(name.constData(), O_WRONLY | O_CLOEXEC);
+        if (fd < 0) {
+            std::cerr << "quillet3: error: cannot write " << shownPath(path) << ": "
+                      << std::strerror(errno) << '\n';
+            return nullptr;
+        }
+        return std::unique_ptr<TraceWriter>(new TraceWriter(clock, nullptr, fd, shownPath(path)));
+    }
+    auto file = std::make_unique<OutputFile>(path, Existing::Replace);
+    if (file->failed()) {
+        std::cerr << "quillet3: error: " << file->message() << '\n';
+        return nullptr;
+    }
+    return std::unique_ptr<TraceWriter>(new TraceWriter(clock, std::move(file), -1, {}));
+}
+
+TraceWriter::TraceWriter(const Clock& clock, std::unique_ptr<OutputFile> file, int stream,
+                         std::string shown)
+    : clock_(clock), file_(std::move(file)), stream_(stream), shown_(std::move(shown))
+{
+    nonBlocking_ = stream_ >= 0 && !clock_.isVirtual() && !isRegularFile(stream_);
 }
 
 TraceWriter::~TraceWriter()
 {
-    finish();
+    if (stream_ > STDERR_FILENO)
+        ::close(stream_);
 }
 
-void TraceWriter::noteFailure()
+void TraceWriter::fail(const std::string& message)
 {
-    if (error_.empty())
-        error_ = errno != 0 ? std::strerror(errno) : "write error";
+    if (failed_)
+        return;
+    failed_ = true;
+    waiting_.clear();
+    std::cerr << "quillet3: error: " << message << '\n' << std::flush;
 }
 
 void TraceWriter::writeLine(const std::string& body)
 {
     // After the first failure nothing more is written: the trace is lost either way.
-    if (file_ == nullptr || !error_.empty())
+    if (failed_ || finished_)
         return;
     line_.clear();
     line_ += "{\"t\":";
@@ -61,16 +108,66 @@ void TraceWriter::writeLine(const std::string& body)
     line_ += ',';
     line_.append(body, 1); // the body's own "{" is replaced by the time
     line_ += '\n';
-    errno = 0;
-    if (std::fwrite(line_.data(), 1, line_.size(), file_) != line_.size())
-        noteFailure();
-    // On the wall clock someone may be reading the trace while the show plays.
-    constexpr double kFlushEveryMs = 200;
-    if (!clock_.isVirtual() && t - lastFlush_ >= kFlushEveryMs) {
-        if (std::fflush(file_) != 0)
-            noteFailure();
-        lastFlush_ = t;
+    waiting_ += line_;
+    if (nonBlocking_) {
+        if (t - lastFlush_ >= kFlushEveryMs || waiting_.size() >= kBlockBytes) {
+            lastFlush_ = t;
+            pump(0);
+        }
+        if (waiting_.size() > kMostWaitingBytes)
+            fail("cannot write " + shown_ + ": nothing has read it for too long");
+        return;
     }
+    if (waiting_.size() >= kBlockBytes ||
+        (!clock_.isVirtual() && t - lastFlush_ >= kFlushEveryMs)) {
+        lastFlush_ = t;
+        flush();
+    }
+}
+
+void TraceWriter::flush()
+{
+    if (failed_ || waiting_.empty())
+        return;
+    if (file_) {
+        if (!file_->write(waiting_))
+            fail(file_->message());
+    } else if (const int error = writeAll(stream_, waiting_); error != 0) {
+        fail("cannot write " + shown_ + ": " + std::strerror(error));
+    }
+    waiting_.clear();
+}
+
+void TraceWriter::pump(int waitMs)
+{
+    while (!failed_ && !waiting_.empty()) {
+        pollfd ready{stream_, POLLOUT, 0};
+        const int polled = ::poll(&ready, 1, waitMs);
+        if (polled == 0 && waitMs > 0)
+            return fail("cannot write " + shown_ + ": nothing has read it for " +
+                        std::to_string(waitMs / 1000) + " s");
+        if (polled <= 0)
+            return;
+        // Up to what a pipe takes in one piece when it has room at all, so that the write
+        // cannot wait; and in whole lines, so that the stream never ends inside one.
+        const std::size_t size = wholeLinesWithin(waiting_, PIPE_BUF);
+        const ssize_t written = ::write(stream_, waiting_.data(), size);
+        if (written < 0 && errno != EAGAIN && errno != EINTR)
+            return fail("cannot write " + shown_ + ": " + std::strerror(errno));
+        if (written > 0)
+            waiting_.erase(0, static_cast<std::size_t>(written));
+    }
+}
+
+void TraceWriter::flushWaiting()
+{
+    if (finished_)
+        return;
+    lastFlush_ = clock_.now();
+    if (nonBlocking_)
+        pump(0);
+    else
+        flush();
 }
 
 void TraceWriter::start(std::uint32_t seed, std::string_view mode)
@@ -86,34 +183,24 @@ void TraceWriter::onEvent(const Event& event)
 
 bool TraceWriter::finish()
 {
-    if (file_ == nullptr)
-        return error_.empty();
-    errno = 0;
-    if (std::fflush(file_) != 0 || std::ferror(file_) != 0)
-        noteFailure();
-    if (!path_.empty()) {
-        errno = 0;
-        if (std::fclose(file_) != 0)
-            noteFailure();
-        struct stat info
-        {
-        };
-        if (!error_.empty() && ::stat(path_.c_str(), &info) == 0 && S_ISREG(info.st_mode))
-            std::remove(path_.c_str());
-    }
-    file_ = nullptr;
-    return error_.empty();
+    if (finished_)
+        return !failed_;
+    if (nonBlocking_)
+        pump(kLastWaitMs);
+    else
+        flush();
+    finished_ = true;
+    if (file_ && !failed_ && !file_->commit())
+        fail(file_->message());
+    return !failed_;
 }
 
-std::unique_ptr<TraceWriter> startTrace(const std::string& path, Stage& stage, const Clock& clock,
+std::unique_ptr<TraceWriter> startTrace(const QString& path, Stage& stage, const Clock& clock,
                                         std::uint32_t seed, std::string_view mode)
 {
-    std::string error;
-    std::unique_ptr<TraceWriter> trace = TraceWriter::open(path, clock, error);
-    if (!trace) {
-        std::cerr << "quillet3: error: cannot write " << path << ": " << error << '\n';
+    std::unique_ptr<TraceWriter> trace = TraceWriter::open(path, clock);
+    if (!trace)
         return nullptr;
-    }
     trace->start(seed, mode);
     stage.addListener(trace.get());
     return trace;

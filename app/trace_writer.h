@@ -1,10 +1,11 @@
 #pragma once
 
+#include "app/output_file.h"
 #include "stage/clock.h"
 #include "stage/stage.h"
 
+#include <QString>
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -13,37 +14,57 @@ namespace q3 {
 
 // Writes every stage event as one JSON line with its time since the window loaded: whole
 // milliseconds on virtual time, fractions of a millisecond on the wall clock.
+//
+// A trace to a file is an output like the others: written whole when the run ends, or not at
+// all (a failure or a stop signal leaves nothing at the destination). A trace to standard output
+// ("-"), or into a pipe or a device that already exists, is streamed as it goes and only ever
+// handed over in whole lines. On the wall clock it never holds up the show: lines that the
+// reader does not take wait in memory, and if too many wait, the trace stops.
+//
+// The first failure is reported at once, on the error stream, in one line; nothing more is
+// written after it.
 class TraceWriter final : public StageListener
 {
 public:
-    // "-" is standard output. Returns null with the reason in `error` if the file cannot be opened.
-    static std::unique_ptr<TraceWriter> open(const std::string& path, const Clock& clock,
-                                             std::string& error);
+    // Returns null, having said why, if the trace cannot be started.
+    static std::unique_ptr<TraceWriter> open(const QString& path, const Clock& clock);
     ~TraceWriter() override;
+    TraceWriter(const TraceWriter&) = delete;
+    TraceWriter& operator=(const TraceWriter&) = delete;
 
     void start(std::uint32_t seed, std::string_view mode);
     void onEvent(const Event& event) override;
-    // Flushes and closes; false if anything could not be written, with the reason in error().
-    // A file the trace created is removed then, so that no half trace is left behind.
+    // On the wall clock: hands over the lines that have waited, so that a reader sees them while
+    // the show is quiet. Called now and then by the event loop.
+    void flushWaiting();
+    // Writes what is left and places the file; false if anything could not be written.
     bool finish();
-    [[nodiscard]] const std::string& error() const { return error_; }
+    [[nodiscard]] bool failed() const { return failed_; }
 
 private:
-    TraceWriter(std::FILE* file, std::string path, const Clock& clock);
+    TraceWriter(const Clock& clock, std::unique_ptr<OutputFile> file, int stream,
+                std::string shown);
     void writeLine(const std::string& body);
-    void noteFailure();
+    void flush();
+    // Hands the reader of a stream what it takes without waiting, or waits up to `waitMs`.
+    void pump(int waitMs);
+    void fail(const std::string& message);
 
-    std::FILE* file_;
-    std::string path_; // empty for standard output
-    std::string error_;
     const Clock& clock_;
+    std::unique_ptr<OutputFile> file_;
+    int stream_ = -1;
+    bool nonBlocking_ = false;
+    std::string shown_;
+    std::string waiting_; // whole lines not yet written
     std::string line_;
     double lastFlush_ = 0;
+    bool failed_ = false;
+    bool finished_ = false;
 };
 
-// Opens the trace at `path`, writes its first line and has it follow the stage. Where the file
-// cannot be opened, says why on stderr and returns null.
-[[nodiscard]] std::unique_ptr<TraceWriter> startTrace(const std::string& path, Stage& stage,
+// Opens the trace at `path`, writes its first line and has it follow the stage. Where it cannot
+// be started, says why on stderr and returns null.
+[[nodiscard]] std::unique_ptr<TraceWriter> startTrace(const QString& path, Stage& stage,
                                                       const Clock& clock, std::uint32_t seed,
                                                       std::string_view mode);
 

@@ -32,8 +32,8 @@ struct VideoSettings
 // The same frames give the same bytes: the encoders run with a fixed number of threads and the
 // file carries no dates or library versions.
 //
-// The file is written beside the destination under a temporary name and takes the destination's
-// name only when finish() succeeds; an encoder destroyed before that removes what it wrote.
+// The encoder writes into a file the program has opened (an OutputFile's temporary file, which
+// the program places once finish() has succeeded), and leaves it open.
 //
 // The encoder lives in a module of its own, loaded on the first recording, so that playing the
 // show does not load FFmpeg's libraries and every codec they pull in.
@@ -54,13 +54,15 @@ public:
     [[nodiscard]] virtual bool finish(long long endIndex) = 0;
 
     [[nodiscard]] virtual const std::string& error() const = 0;
+    // The errno of a write into the file that failed, or 0 where the failure was another.
+    [[nodiscard]] virtual int writeError() const = 0;
     [[nodiscard]] virtual long long framesEncoded() const = 0;
 };
 
-// Opens an encoder for `path`; nullptr, with the reason in `error`, when the module, the file or
-// the encoder cannot be opened.
-[[nodiscard]] std::unique_ptr<VideoEncoder>
-openVideoEncoder(const QString& path, const VideoSettings& settings, std::string& error);
+// Opens an encoder that writes into `fd`, a new empty file open for writing; nullptr, with the
+// reason in `error`, when the module or the encoder cannot be opened.
+[[nodiscard]] std::unique_ptr<VideoEncoder> openVideoEncoder(int fd, const VideoSettings& settings,
+                                                             std::string& error);
 
 // Where the module may be, in the order tried, for a program in `programDir`: where the package
 // installs it, then beside the program (in a build tree).
@@ -68,19 +70,18 @@ openVideoEncoder(const QString& path, const VideoSettings& settings, std::string
 
 // Loads the module from the first candidate that exists and opens an encoder with it.
 [[nodiscard]] std::unique_ptr<VideoEncoder> openVideoEncoderFrom(const QStringList& candidates,
-                                                                 const QString& path,
+                                                                 int fd,
                                                                  const VideoSettings& settings,
                                                                  std::string& error);
 
 // What the module exports. The version changes whenever this header does, so that a module from
 // another build is refused rather than called wrongly.
-inline constexpr int kVideoModuleVersion = 1;
+inline constexpr int kVideoModuleVersion = 2;
 inline constexpr const char* kVideoModuleVersionSymbol = "quillet3_video_module_version";
 inline constexpr const char* kVideoModuleOpenSymbol = "quillet3_video_open";
 using VideoModuleVersionFunction = int (*)();
 // Returns a new encoder, owned by the caller, or nullptr with the reason in `error`.
-using VideoModuleOpenFunction = VideoEncoder* (*)(const QString& path,
-                                                  const VideoSettings& settings,
+using VideoModuleOpenFunction = VideoEncoder* (*)(int fd, const VideoSettings& settings,
                                                   std::string& error);
 
 } // namespace q3

@@ -39,8 +39,7 @@ QStringList videoModuleCandidates(const QString& programDir)
     };
 }
 
-std::unique_ptr<VideoEncoder> openVideoEncoderFrom(const QStringList& candidates,
-                                                   const QString& path,
+std::unique_ptr<VideoEncoder> openVideoEncoderFrom(const QStringList& candidates, int fd,
                                                    const VideoSettings& settings,
                                                    std::string& error)
 {
@@ -66,13 +65,13 @@ std::unique_ptr<VideoEncoder> openVideoEncoderFrom(const QStringList& candidates
         error = "the video encoder belongs to another version: " + found->toStdString();
         return nullptr;
     }
-    return std::unique_ptr<VideoEncoder>(open(path, settings, error));
+    return std::unique_ptr<VideoEncoder>(open(fd, settings, error));
 }
 
-std::unique_ptr<VideoEncoder> openVideoEncoder(const QString& path, const VideoSettings& settings,
+std::unique_ptr<VideoEncoder> openVideoEncoder(int fd, const VideoSettings& settings,
                                                std::string& error)
 {
-    return openVideoEncoderFrom(videoModuleCandidates(programDir()), path, settings, error);
+    return openVideoEncoderFrom(videoModuleCandidates(programDir()), fd, settings, error);
 }
 
 } // namespace q3

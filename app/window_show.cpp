@@ -3,13 +3,9 @@
 #include "stage/fonts.h"
 
 #include <QApplication>
-#include <QSocketNotifier>
 #include <algorithm>
 #include <cmath>
 #include <iostream>
-#include <signal.h>
-#include <sys/signalfd.h>
-#include <unistd.h>
 
 namespace q3 {
 namespace {
@@ -21,6 +17,7 @@ double earlyWakeMs(double wait)
     return 2 + wait / 200;
 }
 constexpr double kLongestFinalWaitMs = 30;
+constexpr int kTraceFlushMs = 200;
 
 } // namespace
 
@@ -113,81 +110,30 @@ void WindowShow::rearm()
     wakeUp_.start(std::max(0, ms));
 }
 
-void blockStopSignals()
-{
-    sigset_t stopSet;
-    sigemptyset(&stopSet);
-    sigaddset(&stopSet, SIGINT);
-    sigaddset(&stopSet, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSet, nullptr);
-}
-
-namespace {
-
-// Ctrl+C and SIGTERM close the window as the viewer would, so that the program ends through the
-// event loop and writes out what it has. The signals arrive as data on a descriptor, read by the
-// event loop like any other input: no handler, and no wake-up while none comes.
-class StopSignals
-{
-public:
-    explicit StopSignals(QWidget& window)
-    {
-        sigset_t stopSet;
-        sigemptyset(&stopSet);
-        sigaddset(&stopSet, SIGINT);
-        sigaddset(&stopSet, SIGTERM);
-        fd_ = signalfd(-1, &stopSet, SFD_NONBLOCK | SFD_CLOEXEC);
-        if (fd_ < 0)
-            return;
-        notifier_.emplace(fd_, QSocketNotifier::Read);
-        QObject::connect(&*notifier_, &QSocketNotifier::activated, [this, &window] {
-            signalfd_siginfo info{};
-            if (read(fd_, &info, sizeof info) == sizeof info)
-                caught_ = static_cast<int>(info.ssi_signo);
-            window.close();
-        });
-    }
-    ~StopSignals()
-    {
-        notifier_.reset();
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    StopSignals(const StopSignals&) = delete;
-    StopSignals& operator=(const StopSignals&) = delete;
-
-    [[nodiscard]] int caught() const { return caught_; }
-
-private:
-    int fd_ = -1;
-    int caught_ = 0;
-    std::optional<QSocketNotifier> notifier_;
-};
-
-} // namespace
-
 int runWindow(const std::optional<QString>& tracePath, std::uint32_t seed)
 {
     loadStageFonts();
     WindowShow windowShow(seed, std::cerr);
     std::unique_ptr<TraceWriter> trace;
     if (tracePath) {
-        trace = startTrace(tracePath->toStdString(), windowShow.show().stage(), windowShow.clock(),
-                           seed, "window");
+        trace =
+            startTrace(*tracePath, windowShow.show().stage(), windowShow.clock(), seed, "window");
         if (!trace)
-            return 2;
+            return 1;
     }
-    const StopSignals stopSignals(windowShow.window());
+    // Lines written while the show is quiet still reach the trace soon.
+    QTimer traceFlush;
+    if (trace) {
+        QObject::connect(&traceFlush, &QTimer::timeout, [&] { trace->flushWaiting(); });
+        traceFlush.start(kTraceFlushMs);
+    }
     windowShow.start();
-    int status = QApplication::exec();
-    if (stopSignals.caught() != 0)
-        status = 128 + stopSignals.caught();
+    const int status = QApplication::exec();
     if (trace) {
         windowShow.show().stage().removeListener(trace.get());
-        if (!trace->finish()) {
-            std::cerr << "quillet3: error: cannot write the trace\n";
+        // A failure was reported when it happened.
+        if (!trace->finish())
             return 1;
-        }
     }
     return status;
 }

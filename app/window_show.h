@@ -47,12 +47,8 @@ private:
     QTimer wakeUp_;
 };
 
-// Holds Ctrl+C and SIGTERM back from every thread, so that the window can take them as events.
-// Called before the application starts its threads.
-void blockStopSignals();
-
-// Plays the show in its window until the window is closed; returns the exit status (128 plus the
-// signal's number when Ctrl+C or SIGTERM closed it).
+// Plays the show in its window until the window is closed; returns the exit status. A stop signal
+// ends the program as in every mode (app/stop_signals.h).
 int runWindow(const std::optional<QString>& tracePath, std::uint32_t seed);
 
 } // namespace q3

@@ -159,6 +159,30 @@ const BadInput kBadInputs[] = {
      2,
      R"(exec >&-; exec "$Q" --headless --trace - --duration 100)"},
     {"trace onto a full device", {"--headless", "--duration", "3000", "--trace", "/dev/full"}, 1},
+    {"screenshot named with a newline into a missing folder",
+     {"--screenshot", "10:@/missing/a\nb.png"}},
+    // One file under two names: the links are removed again after the run, so that the folder
+    // shows whether anything was written.
+    {"subtitles through a link to the recording",
+     {},
+     2,
+     R"(ln -s rec.mp4 "$D/same.vtt"; "$Q" --record "$D/rec.mp4" --subtitles "$D/same.vtt" )"
+     R"(--duration 100; s=$?; rm "$D/same.vtt"; exit $s)"},
+    {"screenshot through a second name of the trace",
+     {},
+     2,
+     R"(: >"$D/t.jsonl"; ln "$D/t.jsonl" "$D/h.png"; "$Q" --trace "$D/t.jsonl" )"
+     R"(--screenshot "10:$D/h.png" --duration 20; s=$?; rm "$D/t.jsonl" "$D/h.png"; exit $s)"},
+    {"screenshot into the file that is standard output",
+     {},
+     2,
+     R"("$Q" --headless --trace - --screenshot "10:$D/o.png" --duration 20 >"$D/o.png"; )"
+     R"(s=$?; rm "$D/o.png"; exit $s)"},
+    {"trace through a link into a missing folder",
+     {},
+     2,
+     R"(ln -s missing/t.jsonl "$D/l.jsonl"; "$Q" --headless --trace "$D/l.jsonl" )"
+     R"(--duration 20; s=$?; rm "$D/l.jsonl"; exit $s)"},
 };
 
 INSTANTIATE_TEST_SUITE_P(BadInput, RefusedCommandLine, testing::ValuesIn(kBadInputs),

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <array>
@@ -460,43 +461,109 @@ TEST_F(Recording, IsNotRenamedOverAPipeEvenWithOverwrite)
     EXPECT_TRUE(QFileInfo(path).exists() && !QFileInfo(path).isFile());
 }
 
-// A long recording, stopped by a signal as soon as its file has been started.
-class InterruptedRecording : public testing::TestWithParam<int>
+// A long run stopped by a signal as soon as its output has been started, in every headless mode:
+// files are whole or not there at all, a stream ends at a whole line.
+enum class Mode
 {
-protected:
-    QTemporaryDir dir;
+    Recording,
+    TraceFile,
+    TraceToStandardOutput,
 };
 
-TEST_P(InterruptedRecording, LeavesNothingBehind)
+class Interrupted : public testing::TestWithParam<std::tuple<Mode, int>>
 {
-    const int signal = GetParam();
+protected:
+    // Starts the program and waits until its output is being written.
+    void start(Mode mode)
+    {
+        if (mode == Mode::Recording)
+            process.start(QStringLiteral(QUILLET3_BINARY),
+                          args({"--record"})
+                              << dir.filePath(QStringLiteral("show.mp4")) << args({"--subtitles"})
+                              << dir.filePath(QStringLiteral("show.vtt"))
+                              << args({"--size", "1920x1440", "--fps", "120"}));
+        else
+            process.start(QStringLiteral(QUILLET3_BINARY),
+                          args({"--headless", "--duration", "100000000", "--trace"})
+                              << (mode == Mode::TraceFile ? dir.filePath(QStringLiteral("t.jsonl"))
+                                                          : QStringLiteral("-")));
+        ASSERT_TRUE(process.waitForStarted());
+        // Progress, trace lines or a temporary file with something in it.
+        const auto started = [&] {
+            err += process.readAllStandardError();
+            out += process.readAllStandardOutput();
+            const QFileInfoList files = QDir(dir.path()).entryInfoList(QDir::Files | QDir::Hidden);
+            return err.contains("recorded 10%") || out.size() > 100000 ||
+                   (!files.isEmpty() && files.first().size() > 100000);
+        };
+        while (!started() && process.waitForReadyRead(100))
+            ;
+        for (int i = 0; i < 2000 && !started() && process.state() == QProcess::Running; ++i)
+            process.waitForFinished(10);
+        ASSERT_TRUE(started()) << err.toStdString();
+        ASSERT_EQ(process.state(), QProcess::Running);
+    }
+
+    QTemporaryDir dir;
     QProcess process;
-    process.start(QStringLiteral(QUILLET3_BINARY),
-                  args({"--record"})
-                      << dir.filePath(QStringLiteral("show.mp4")) << args({"--subtitles"})
-                      << dir.filePath(QStringLiteral("show.vtt"))
-                      << args({"--size", "1920x1440", "--fps", "120"}));
-    process.setReadChannel(QProcess::StandardError);
-    ASSERT_TRUE(process.waitForStarted());
-    // The first progress line comes once frames are being written.
     QByteArray err;
-    while (!err.contains("recorded 10%") && process.waitForReadyRead(20000))
-        err += process.readAllStandardError();
-    ASSERT_TRUE(err.contains("recorded 10%")) << err.toStdString();
-    ASSERT_EQ(process.state(), QProcess::Running);
+    QByteArray out;
+};
+
+TEST_P(Interrupted, ExitsWithTheSignalsStatusAndLeavesNoPartFile)
+{
+    const auto [mode, signal] = GetParam();
+    start(mode);
     ::kill(static_cast<pid_t>(process.processId()), signal);
     ASSERT_TRUE(process.waitForFinished(30000));
     EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(process.exitCode(), 128 + signal);
     err += process.readAllStandardError();
-    EXPECT_TRUE(err.endsWith("quillet3: interrupted; nothing was written\n")) << err.toStdString();
+    out += process.readAllStandardOutput();
+    if (mode == Mode::TraceToStandardOutput) {
+        EXPECT_TRUE(out.endsWith('\n')) << "the stream ends at a whole line";
+        EXPECT_EQ(err, QByteArray());
+    } else {
+        EXPECT_TRUE(err.endsWith("quillet3: interrupted; nothing was written\n"))
+            << err.toStdString();
+    }
     EXPECT_EQ(entries(dir.path()), QStringList{});
 }
 
-INSTANTIATE_TEST_SUITE_P(Signal, InterruptedRecording, testing::Values(SIGINT, SIGTERM),
-                         [](const testing::TestParamInfo<int>& param) {
-                             return std::string(param.param == SIGINT ? "CtrlC" : "Sigterm");
+INSTANTIATE_TEST_SUITE_P(Signal, Interrupted,
+                         testing::Combine(testing::Values(Mode::Recording, Mode::TraceFile,
+                                                          Mode::TraceToStandardOutput),
+                                          testing::Values(SIGINT, SIGTERM, SIGHUP)),
+                         [](const testing::TestParamInfo<std::tuple<Mode, int>>& param) {
+                             const Mode mode = std::get<0>(param.param);
+                             const int signal = std::get<1>(param.param);
+                             const std::string modeName = mode == Mode::Recording ? "Recording"
+                                                          : mode == Mode::TraceFile
+                                                              ? "TraceFile"
+                                                              : "TraceToStandardOutput";
+                             return modeName + (signal == SIGINT    ? "_CtrlC"
+                                                : signal == SIGTERM ? "_Sigterm"
+                                                                    : "_Sighup");
                          });
+
+// Progress into a pipe whose reader has gone: the progress stops, the recording does not.
+TEST_F(Recording, GoesOnWhenTheProgressPipeCloses)
+{
+    QProcess shell;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("Q"), QStringLiteral(QUILLET3_BINARY));
+    env.insert(QStringLiteral("D"), dir.path());
+    shell.setProcessEnvironment(env);
+    shell.start(QStringLiteral("/bin/sh"),
+                {QStringLiteral("-c"),
+                 QStringLiteral(R"({ "$Q" --record "$D/p.mp4" --size 320x240 --duration 30000 )"
+                                R"(--seed 3 2>&1; echo $? >"$D/status"; } | head -1)")});
+    ASSERT_TRUE(shell.waitForFinished(60000));
+    QFile status(file("status"));
+    ASSERT_TRUE(status.open(QIODevice::ReadOnly));
+    EXPECT_EQ(status.readAll(), QByteArray("0\n"));
+    EXPECT_EQ(decode(file("p.mp4")).codec, "h264");
+}
 
 // The program copied into a folder of its own, with whatever stands beside it in place of the
 // video encoder module: it must refuse to record, in one line, and write nothing.

@@ -6,6 +6,7 @@
 #include "tests/locales.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -17,6 +18,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QWidget>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <sstream>
@@ -200,54 +202,94 @@ TEST_F(RealWindow, RainDoesNotRepaintTheWindowOncePerTick)
     EXPECT_GT(frames, 5);
 }
 
-// The program itself, closed by a signal while it plays: it ends through the event loop, with
-// every line of its trace written.
-TEST(WindowProgram, SigtermClosesTheWindowCleanly)
+// Closing the window ends the trace file and gives it its name, whole and with nothing beside it.
+TEST(WindowTrace, ClosingTheWindowPlacesTheWholeTrace)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("trace.jsonl"));
+    QTimer::singleShot(300, [] {
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            widget->close();
+    });
+    EXPECT_EQ(runWindow(path, 4), 0);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              QStringList{QStringLiteral("trace.jsonl")});
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    ASSERT_GE(lines.size(), 3);
+    EXPECT_TRUE(lines.first().endsWith(R"(,"ev":"start","seed":4,"mode":"window"})"))
+        << lines.first().toStdString();
+    EXPECT_TRUE(lines.last().isEmpty()) << "the last line is complete";
+}
+
+// The program itself, stopped by a signal while it plays: it ends at once with 128 plus the
+// signal's number, and its trace, like every output file, is whole or not there at all.
+class WindowProgram : public testing::TestWithParam<int>
+{
+};
+
+TEST_P(WindowProgram, StopSignalEndsItAndRemovesTheUnfinishedTrace)
 {
     QTemporaryDir dir;
     const QString trace = dir.filePath(QStringLiteral("trace.jsonl"));
     QProcess program;
     program.start(QStringLiteral(QUILLET3_BINARY), {QStringLiteral("--trace"), trace});
     ASSERT_TRUE(program.waitForStarted());
-    QTest::qWait(1500);
+    // The trace is being written once its first lines, the window's load, are in.
+    const auto writing = [&] {
+        const QFileInfoList files = QDir(dir.path()).entryInfoList(QDir::Files | QDir::Hidden);
+        return !files.isEmpty() && files.first().size() > 0;
+    };
+    for (int i = 0; i < 500 && !writing() && program.state() == QProcess::Running; ++i)
+        QTest::qWait(20);
+    ASSERT_TRUE(writing()) << program.readAllStandardError().toStdString();
     ASSERT_EQ(program.state(), QProcess::Running) << program.readAllStandardError().toStdString();
-    ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
+    ::kill(static_cast<pid_t>(program.processId()), GetParam());
     ASSERT_TRUE(program.waitForFinished(3000));
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(program.exitCode(), 128 + SIGTERM);
-    QFile file(trace);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QList<QByteArray> lines = file.readAll().split('\n');
-    ASSERT_GE(lines.size(), 3);
-    EXPECT_TRUE(lines.last().isEmpty()) << "the last line is complete";
-    EXPECT_TRUE(lines.at(lines.size() - 2).endsWith('}'));
+    EXPECT_EQ(program.exitCode(), 128 + GetParam());
+    EXPECT_EQ(program.readAllStandardError(),
+              QByteArray("quillet3: interrupted; nothing was written\n"));
+    EXPECT_TRUE(QDir(dir.path())
+                    .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)
+                    .isEmpty());
 }
+
+INSTANTIATE_TEST_SUITE_P(Signal, WindowProgram, testing::Values(SIGINT, SIGTERM, SIGHUP),
+                         [](const testing::TestParamInfo<int>& param) {
+                             return std::string(param.param == SIGINT    ? "CtrlC"
+                                                : param.param == SIGTERM ? "Sigterm"
+                                                                         : "Sighup");
+                         });
 
 // The window's trace times carry fractions of a millisecond; in a locale that writes numbers with
 // a decimal comma they still keep a point, so that every line is JSON.
-TEST(WindowProgram, TraceIsJsonInEveryLocale)
+TEST(WindowTrace, IsJsonInEveryLocale)
 {
     for (const char* locale : test::kCommaLocales) {
         ASSERT_EQ(test::decimalPointOf(locale), ",") << locale;
-        QTemporaryDir dir;
-        const QString trace = dir.filePath(QStringLiteral("trace.jsonl"));
         QProcess program;
         program.setProcessEnvironment(test::environmentIn(locale));
-        program.start(QStringLiteral(QUILLET3_BINARY), {QStringLiteral("--trace"), trace});
+        program.start(QStringLiteral(QUILLET3_BINARY),
+                      {QStringLiteral("--trace"), QStringLiteral("-")});
         ASSERT_TRUE(program.waitForStarted()) << locale;
-        // The trace is made once the window's signals are handled: SIGTERM then writes it whole.
+        // A streamed trace ends at a whole line when the program is stopped.
+        QByteArray streamed;
         QElapsedTimer waited;
         waited.start();
-        while (!QFile::exists(trace) && program.state() == QProcess::Running &&
-               waited.elapsed() < 10000)
-            QTest::qWait(10);
+        while (streamed.count('\n') < 3 && program.state() == QProcess::Running &&
+               waited.elapsed() < 10000) {
+            program.waitForReadyRead(100);
+            streamed += program.readAllStandardOutput();
+        }
         ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
         ASSERT_TRUE(program.waitForFinished(5000)) << locale;
-        QFile file(trace);
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly))
+        streamed += program.readAllStandardOutput();
+        const QList<QByteArray> lines = streamed.split('\n');
+        ASSERT_GE(lines.size(), 3)
             << locale << ": " << program.readAllStandardError().toStdString();
-        const QList<QByteArray> lines = file.readAll().split('\n');
-        ASSERT_GE(lines.size(), 3) << locale;
+        EXPECT_TRUE(lines.last().isEmpty()) << "the last line is whole";
         for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
             QJsonParseError error{};
             const QJsonDocument line = QJsonDocument::fromJson(lines[i], &error);

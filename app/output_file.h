@@ -1,0 +1,90 @@
+#pragma once
+
+#include <QString>
+#include <cerrno>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unistd.h>
+
+namespace q3 {
+
+// What becomes of a file already at the destination.
+enum class Existing
+{
+    Keep,    // the output fails with "already exists", even if another program made it meanwhile
+    Replace, // the output takes its place
+};
+
+// An output that is written whole or not at all: a hidden temporary file beside the destination,
+// every write checked, and on commit flushed to the disk and given the destination's name in one
+// step. Until then the destination is untouched; if anything fails, or the object goes before
+// commit(), or a stop signal ends the program, only the temporary file is removed.
+//
+// A destination that is a symbolic link is written through: the file goes where the link leads
+// and the link stays as the user made it.
+//
+// The first failure is kept: later calls do nothing and return false, and message() gives the
+// one line to show ("cannot write PATH: REASON").
+class OutputFile
+{
+public:
+    OutputFile(const QString& destination, Existing existing);
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+    OutputFile(OutputFile&&) = delete;
+    OutputFile& operator=(OutputFile&&) = delete;
+
+    bool write(std::string_view bytes);
+    // Flushes, closes and places the file under its name.
+    bool commit();
+    // Removes the temporary file and keeps `reason` as the failure, unless there is one already.
+    void abandon(const std::string& reason);
+
+    [[nodiscard]] bool failed() const { return !message_.empty(); }
+    [[nodiscard]] const std::string& message() const { return message_; }
+    // The open temporary file, for writers that seek (-1 once closed or failed).
+    [[nodiscard]] int descriptor() const { return fd_; }
+    // A failure met by a writer that used the descriptor itself.
+    void noteError(int error);
+
+private:
+    void fail(const std::string& message);
+    void removeTemporary();
+    bool place();
+
+    QString shown_; // the destination as the user named it
+    std::string destination_;
+    std::string temporary_;
+    Existing existing_;
+    int fd_ = -1;
+    int slot_ = -1;
+    std::string message_;
+};
+
+// Writes all of `bytes` to `fd`, going on after short writes; 0, or the errno of the failure.
+[[nodiscard]] inline int writeAll(int fd, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0)
+            return errno;
+        if (written == 0)
+            return EIO;
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return 0;
+}
+
+// Where `path` leads: the file at the end of its symbolic links, which need not exist. A path
+// that is not a link is returned as it is.
+[[nodiscard]] QString followLinks(const QString& path);
+
+// A path as messages show it: as it is, or in single quotes with \n, \t and other unprintable
+// bytes escaped, so that a message always stays on one line.
+[[nodiscard]] std::string shownPath(const QString& path);
+// Always in quotes, escaped the same way.
+[[nodiscard]] std::string quotedPath(const QString& path);
+
+} // namespace q3

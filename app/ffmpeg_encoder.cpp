@@ -149,6 +149,7 @@ struct Parts
     std::unique_ptr<AVPacket, PacketDeleter> packet;
     AVStream* stream = nullptr;
     std::int64_t lastPts = -1;
+    bool constantRate = true;
     long long encoded = 0;
     // A frame lasts until the next one; its packet waits here until that is known.
     std::map<std::int64_t, std::int64_t> durations;
@@ -219,6 +220,20 @@ struct Parts
         durations[lastPts] = pts - lastPts;
         return writeWaiting();
     }
+
+    // At a constant rate, the picture in `frame` again at every grid step before `pts`.
+    bool repeatUntil(std::int64_t pts)
+    {
+        while (constantRate && lastPts >= 0 && lastPts + 1 < pts) {
+            if (!endPrevious(lastPts + 1))
+                return false;
+            frame->pts = ++lastPts;
+            ++encoded;
+            if (!encode(frame.get()))
+                return false;
+        }
+        return true;
+    }
 };
 
 // The encoder the module hands out.
@@ -244,6 +259,7 @@ std::unique_ptr<VideoEncoder> openEncoder(const QString& path, const VideoSettin
     av_log_set_level(AV_LOG_QUIET);
 
     auto p = std::make_unique<Parts>();
+    p->constantRate = settings.constantRate;
     const auto failWith = [&](const std::string& why) -> std::unique_ptr<VideoEncoder> {
         error = why;
         return nullptr;
@@ -347,7 +363,7 @@ bool FfmpegEncoder::addFrame(const QImage& image, long long index)
         return p.fail("a frame of the wrong size or format");
     if (index <= p.lastPts)
         return p.fail("frames out of order");
-    if (!p.endPrevious(index))
+    if (!p.repeatUntil(index) || !p.endPrevious(index))
         return false;
     // The encoder may still hold the previous picture.
     if (!p.check(av_frame_make_writable(p.frame.get()), "cannot allocate a frame"))
@@ -369,7 +385,8 @@ bool FfmpegEncoder::finish(long long endIndex)
         return false;
     if (p.lastPts < 0 || endIndex <= p.lastPts)
         return p.fail("no frame before the end");
-    if (!p.endPrevious(endIndex) || !p.encode(nullptr) || !p.writeWaiting())
+    if (!p.repeatUntil(endIndex) || !p.endPrevious(endIndex) || !p.encode(nullptr) ||
+        !p.writeWaiting())
         return false;
     if (!p.waiting.empty())
         return p.fail("a frame without its time");

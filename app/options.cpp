@@ -289,15 +289,19 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
         QStringLiteral("FILE.vtt"));
     const QCommandLineOption fps(QStringLiteral("fps"),
                                  QStringLiteral("Frames per second of the recording, 1 to 120 "
-                                                "(default 30)."),
+                                                "(default 30): a constant rate."),
                                  QStringLiteral("N"));
+    const QCommandLineOption variableRate(
+        QStringLiteral("variable-frame-rate"),
+        QStringLiteral("Record a frame only where the picture changes: a smaller file, which "
+                       "some editors do not take."));
     const QCommandLineOption quiet(QStringLiteral("quiet"),
                                    QStringLiteral("No progress while recording."));
     const QCommandLineOption overwrite(
         QStringLiteral("overwrite"),
         QStringLiteral("Replace an existing recording or subtitles file."));
     parser.addOptions({help, version, headless, duration, click, seed, trace, screenshot, size,
-                       record, subtitles, fps, quiet, overwrite});
+                       record, subtitles, fps, variableRate, quiet, overwrite});
 
     ParsedCommandLine result;
     const auto fail = [&](const std::string& message) {
@@ -361,6 +365,7 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
                               ", not " + quoted(*v)};
             o.fps = static_cast<int>(*value);
         }
+        o.variableFrameRate = parser.isSet(variableRate);
         o.quiet = parser.isSet(quiet);
         o.overwrite = parser.isSet(overwrite);
 
@@ -370,8 +375,10 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
                     throw Failure{"--" + option->names().last().toStdString() +
                                   " works only with --headless or --screenshot"};
         }
-        if (!o.recordPath && parser.isSet(fps))
-            throw Failure{"--fps works only with --record"};
+        for (const auto* option : {&fps, &variableRate})
+            if (!o.recordPath && parser.isSet(*option))
+                throw Failure{"--" + option->names().last().toStdString() +
+                              " works only with --record"};
         if (!recording && parser.isSet(overwrite))
             throw Failure{"--overwrite works only with --record or --subtitles"};
         if (recording && (!o.screenshots.empty() || o.tracePath))

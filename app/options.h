@@ -29,6 +29,8 @@ struct Options
     std::optional<QString> recordPath;
     std::optional<QString> subtitlesPath;
     int fps = 30;
+    // Every frame of the grid (false), or a frame only where the picture changes (true).
+    bool variableFrameRate = false;
     bool quiet = false;     // no progress while recording
     bool overwrite = false; // replace an existing recording or subtitles file
 };

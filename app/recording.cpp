@@ -63,29 +63,48 @@ long long framesIn(double endMs, int fps)
     return std::max(1LL, (ms * fps + 999) / 1000);
 }
 
-// Samples the stage at the frames' times, and renders and encodes a frame only where the
-// picture changed since the one before.
+// Samples the stage at the frames' times, and renders and hands the encoder a picture only where
+// it changed since the one before; the encoder repeats it at a constant rate.
 class FrameRecorder
 {
 public:
-    FrameRecorder(VideoEncoder& encoder, QSize size)
-        : encoder_(encoder), image_(size, QImage::Format_BGR888)
-    {}
-
-    void frame(const Stage& stage, long long index)
+    FrameRecorder(VideoEncoder& encoder, VirtualRun& run, const Options& options,
+                  long long frameCount)
+        : encoder_(encoder), run_(run), fps_(options.fps), frameCount_(frameCount),
+          image_(options.size, QImage::Format_BGR888)
     {
-        const FrameKey key = keyOf(stage);
-        if (!ok_ || (encoder_.framesEncoded() > 0 && key == last_))
-            return;
-        last_ = key;
-        compositor_.render(stage, image_);
-        ok_ = encoder_.addFrame(image_, index);
+        sampleAt(0);
     }
 
     [[nodiscard]] bool ok() const { return ok_; }
 
 private:
+    // Each frame's sample asks for the next one, so that a single sample waits however long the
+    // recording is.
+    void sampleAt(long long index)
+    {
+        if (index >= frameCount_)
+            return;
+        run_.addSample(double(index) * 1000.0 / fps_, [this, index](double) {
+            frame(index);
+            sampleAt(index + 1);
+        });
+    }
+
+    void frame(long long index)
+    {
+        const FrameKey key = keyOf(run_.show().stage());
+        if (!ok_ || (encoder_.framesEncoded() > 0 && key == last_))
+            return;
+        last_ = key;
+        compositor_.render(run_.show().stage(), image_);
+        ok_ = encoder_.addFrame(image_, index);
+    }
+
     VideoEncoder& encoder_;
+    VirtualRun& run_;
+    int fps_;
+    long long frameCount_;
     Compositor compositor_;
     QImage image_;
     FrameKey last_;
@@ -130,7 +149,7 @@ int runRecording(const Options& options, std::uint32_t seed)
     std::optional<FrameRecorder> frames;
     if (options.recordPath) {
         const VideoSettings settings{*videoFormatFor(*options.recordPath), options.size,
-                                     options.fps};
+                                     options.fps, !options.variableFrameRate};
         video.emplace(*options.recordPath, existing);
         if (video->failed()) {
             std::cerr << "quillet3: error: " << video->message() << '\n';
@@ -143,10 +162,7 @@ int runRecording(const Options& options, std::uint32_t seed)
                       << error << '\n';
             return 1;
         }
-        frames.emplace(*encoder, options.size);
-        for (long long k = 0; k < frameCount; ++k)
-            run.addSample(double(k) * 1000.0 / options.fps,
-                          [&, k](double) { frames->frame(stage, k); });
+        frames.emplace(*encoder, run, options, frameCount);
     }
 
     Progress progress(

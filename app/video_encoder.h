@@ -24,11 +24,16 @@ struct VideoSettings
     VideoFormat format = VideoFormat::Mp4H264;
     QSize size{1280, 960};
     int fps = 30;
+    // A frame at every step of the grid, as editors expect; otherwise only where the picture
+    // changes.
+    bool constantRate = true;
 };
 
 // Encodes frames of one size into an MP4 or WebM file, in yuv420p so that every player can show
-// it. Frames have times on a grid of 1/fps s and each lasts until the next: a picture that does
-// not change is stored once, however long it stays, so a still scene costs nothing to encode.
+// it. Frames have times on a grid of 1/fps s and each picture lasts until the next. At a constant
+// rate the picture is stored again at every step until the next one: it is converted once and
+// handed to the encoder as it is, and the encoder is set to skip what did not change cheaply.
+// At a variable rate a picture is stored once, however long it stays.
 // The same frames give the same bytes: the encoders run with a fixed number of threads and the
 // file carries no dates or library versions.
 //
@@ -76,7 +81,7 @@ public:
 
 // What the module exports. The version changes whenever this header does, so that a module from
 // another build is refused rather than called wrongly.
-inline constexpr int kVideoModuleVersion = 2;
+inline constexpr int kVideoModuleVersion = 3;
 inline constexpr const char* kVideoModuleVersionSymbol = "quillet3_video_module_version";
 inline constexpr const char* kVideoModuleOpenSymbol = "quillet3_video_open";
 using VideoModuleVersionFunction = int (*)();

@@ -202,8 +202,8 @@ TEST(CommandLine, HelpNamesEveryOption)
         << outcome.out.toStdString();
     for (const char* option :
          {"--headless", "--duration", "--click", "--seed", "--trace", "--screenshot", "--size",
-          "--version", "--record", "--subtitles", "--fps", "--quiet", "--overwrite", "F11",
-          "Escape", "Space", "Ctrl+Q"})
+          "--version", "--record", "--subtitles", "--fps", "--variable-frame-rate", "--quiet",
+          "--overwrite", "F11", "Escape", "Space", "Ctrl+Q"})
         EXPECT_TRUE(outcome.out.contains(QLatin1String(option))) << option;
 }
 

@@ -101,5 +101,5 @@ int main(int argc, char* argv[])
                      "--screenshot MS:FILE.png to play the show without one\n";
         return 1;
     }
-    return q3::runWindow(options.tracePath, seed);
+    return q3::runWindow(options.tracePath, seed, options.quality);
 }

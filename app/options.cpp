@@ -123,6 +123,7 @@ QString helpText(const QCommandLineParser& parser)
         "  F11      toggle fullscreen\n"
         "  Escape   leave fullscreen\n"
         "  Space    pause and resume the show\n"
+        "  Q        switch between crisp and smooth quality\n"
         "  Ctrl+Q   close the window\n");
     return text;
 }
@@ -205,13 +206,18 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
                                  QStringLiteral("Frames per second of the recording, 1 to 120 "
                                                 "(default 30)."),
                                  QStringLiteral("N"));
+    const QCommandLineOption quality(
+        QStringLiteral("quality"),
+        QStringLiteral("crisp: hard pixels (default); smooth: antialiased shapes and pictures. "
+                       "In the window Q switches between them."),
+        QStringLiteral("crisp|smooth"));
     const QCommandLineOption quiet(QStringLiteral("quiet"),
                                    QStringLiteral("No progress while recording."));
     const QCommandLineOption overwrite(
         QStringLiteral("overwrite"),
         QStringLiteral("Replace an existing recording or subtitles file."));
     parser.addOptions({help, version, headless, duration, click, seed, trace, screenshot, size,
-                       record, subtitles, fps, quiet, overwrite});
+                       record, subtitles, fps, quality, quiet, overwrite});
 
     ParsedCommandLine result;
     const auto fail = [&](const std::string& message) {
@@ -274,6 +280,12 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
                 throw Failure{"--fps takes a whole number from 1 to " + std::to_string(kMaxFps) +
                               ", not " + quoted(*v)};
             o.fps = static_cast<int>(*value);
+        }
+        if (auto v = single(quality)) {
+            const auto named = qualityNamed(v->toStdString());
+            if (!named)
+                throw Failure{"--quality takes crisp or smooth, not " + quoted(*v)};
+            o.quality = *named;
         }
         o.quiet = parser.isSet(quiet);
         o.overwrite = parser.isSet(overwrite);

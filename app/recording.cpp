@@ -108,8 +108,8 @@ long long framesIn(double endMs, int fps)
 class FrameRecorder
 {
 public:
-    FrameRecorder(VideoEncoder& encoder, QSize size)
-        : encoder_(encoder), image_(size, QImage::Format_BGR888)
+    FrameRecorder(VideoEncoder& encoder, QSize size, Quality quality)
+        : encoder_(encoder), compositor_(quality), image_(size, QImage::Format_BGR888)
     {}
 
     void frame(const Stage& stage, long long index)
@@ -168,7 +168,7 @@ int runRecording(const Options& options, std::uint32_t seed)
                       << ": " << error << '\n';
             return 1;
         }
-        frames.emplace(*encoder, options.size);
+        frames.emplace(*encoder, options.size, options.quality);
         for (long long k = 0; k < frameCount; ++k)
             run.addSample(double(k) * 1000.0 / options.fps, [&, k](double) {
                 if (catcher.caught() == 0)

@@ -166,7 +166,7 @@ private:
 
 } // namespace
 
-int runWindow(const std::optional<QString>& tracePath, std::uint32_t seed)
+int runWindow(const std::optional<QString>& tracePath, std::uint32_t seed, Quality quality)
 {
     loadStageFonts();
     WindowShow windowShow(seed, std::cerr);
@@ -177,6 +177,7 @@ int runWindow(const std::optional<QString>& tracePath, std::uint32_t seed)
         if (!trace)
             return 2;
     }
+    windowShow.window().setQuality(quality);
     const StopSignals stopSignals(windowShow.window());
     windowShow.start();
     int status = QApplication::exec();

@@ -53,6 +53,6 @@ void blockStopSignals();
 
 // Plays the show in its window until the window is closed; returns the exit status (128 plus the
 // signal's number when Ctrl+C or SIGTERM closed it).
-int runWindow(const std::optional<QString>& tracePath, std::uint32_t seed);
+int runWindow(const std::optional<QString>& tracePath, std::uint32_t seed, Quality quality);
 
 } // namespace q3

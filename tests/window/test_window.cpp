@@ -134,6 +134,34 @@ TEST_F(RealWindow, SpacePausesWithTheTimeLeftKept)
     EXPECT_NEAR(leftAfter, leftBefore, 60);
 }
 
+TEST_F(RealWindow, QSwitchesQualityAndTheTitleNamesItBesideThePause)
+{
+    runCuesQuickly();
+    QElapsedTimer waited;
+    waited.start();
+    while (show.show().cueCount().value() < 5 && waited.elapsed() < 10000)
+        runEventLoop(5);
+    show.show().stage().setPeriod(Timer::tmrTime, 0);
+    QTest::keyClick(&window(), Qt::Key_Q);
+    EXPECT_EQ(window().quality(), Quality::Smooth);
+    EXPECT_EQ(window().windowTitle(), QStringLiteral("Quillet 3 (smooth)"));
+    runEventLoop(100);
+    const QImage shown = grab();
+    const QImage expected = Compositor(Quality::Smooth).render(show.show().stage(), shown.size());
+    int differing = 0;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x)
+            differing += shown.pixel(x, y) != expected.pixel(x, y) ? 1 : 0;
+    EXPECT_LT(differing, shown.width() * shown.height() / 200);
+    QTest::keyClick(&window(), Qt::Key_Space);
+    EXPECT_EQ(window().windowTitle(), QStringLiteral("Quillet 3 (smooth, paused)"));
+    QTest::keyClick(&window(), Qt::Key_Q);
+    EXPECT_EQ(window().windowTitle(), QStringLiteral("Quillet 3 (paused)"));
+    QTest::keyClick(&window(), Qt::Key_Space);
+    EXPECT_EQ(window().windowTitle(), QStringLiteral("Quillet 3"));
+    EXPECT_TRUE(window().isVisible()) << "Q alone does not close the window";
+}
+
 TEST_F(RealWindow, F11TogglesFullscreenAndEscapeLeavesIt)
 {
     QTest::keyClick(&window(), Qt::Key_F11);

@@ -67,10 +67,8 @@ std::optional<Quality> qualityNamed(std::string_view name)
 }
 
 PixelGrid::PixelGrid(double scale)
-    : scale_(scale),
-      lineWidth_(std::max(1, static_cast<int>(std::lround(scale * kUnitsPerPixel))))
-{
-}
+    : scale_(scale), lineWidth_(std::max(1, static_cast<int>(std::lround(scale * kUnitsPerPixel))))
+{}
 
 QRect PixelGrid::rect(const UnitRect& r) const
 {
@@ -130,10 +128,9 @@ void ShapeRaster::paint(const Shape& shape)
         break;
     case Shape::Kind::Box: {
         // The outline's colour over the whole box, then the interior inside the outline.
-        const QRect outer =
-            QRect(QPoint(grid_.at(shape.a), grid_.at(shape.b)),
-                  QPoint(grid_.at(shape.c), grid_.at(shape.d)))
-                .normalized();
+        const QRect outer = QRect(QPoint(grid_.at(shape.a), grid_.at(shape.b)),
+                                  QPoint(grid_.at(shape.c), grid_.at(shape.d)))
+                                .normalized();
         fill(outer, shape.outline);
         const int w = grid_.lineWidth();
         const QRect interior = outer.adjusted(w, w, -w, -w);
@@ -222,7 +219,8 @@ void ShapeRaster::line(const Shape& shape)
     const int rise = alongX ? dy : dx;
     const int sign = (alongX ? dx : dy) > 0 ? 1 : -1;
     const auto across = [&](int k) {
-        return static_cast<int>(floorDiv(2 * std::int64_t{k} * rise + steps, 2 * std::int64_t{steps}));
+        return static_cast<int>(
+            floorDiv(2 * std::int64_t{k} * rise + steps, 2 * std::int64_t{steps}));
     };
     int runStart = 0;
     for (int k = 1; k <= steps; ++k) {
@@ -257,11 +255,11 @@ QImage scalePixelArt(const QImage& picture, QSize size)
     if (size == source.size())
         return source;
     const auto multiple = [](int want, int have) { return (want + have - 1) / have; };
-    const int n = std::max({1, multiple(size.width(), source.width()),
-                            multiple(size.height(), source.height())});
-    QImage enlarged = n == 1 ? source
-                             : source.scaled(source.size() * n, Qt::IgnoreAspectRatio,
-                                             Qt::FastTransformation);
+    const int n = std::max(
+        {1, multiple(size.width(), source.width()), multiple(size.height(), source.height())});
+    QImage enlarged =
+        n == 1 ? source
+               : source.scaled(source.size() * n, Qt::IgnoreAspectRatio, Qt::FastTransformation);
     if (enlarged.size() == size)
         return enlarged;
     return enlarged.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);

@@ -212,10 +212,10 @@ TEST(CommandLine, QualityReachesTheScreenshot)
     QTemporaryDir dir;
     for (const char* quality : {"crisp", "smooth"}) {
         const QString path = dir.filePath(QStringLiteral("hero-%1.png").arg(quality));
-        const Outcome outcome = runProgram(
-            {QStringLiteral("--screenshot"), QStringLiteral("15000:") + path,
-             QStringLiteral("--quality"), QLatin1String(quality), QStringLiteral("--seed"),
-             QStringLiteral("3")});
+        const Outcome outcome =
+            runProgram({QStringLiteral("--screenshot"), QStringLiteral("15000:") + path,
+                        QStringLiteral("--quality"), QLatin1String(quality),
+                        QStringLiteral("--seed"), QStringLiteral("3")});
         ASSERT_EQ(outcome.status, 0) << outcome.err.toStdString();
         const QImage image(path);
         std::set<QRgb> colours;

@@ -281,15 +281,14 @@ TEST_F(SurfacePixels, ChangesAreWhereTheNewShapesAreOrEverythingWhenAControlChan
         << "another output";
 }
 
-
 // The one pixel grid, at the design's size, common screens and an odd one: one-pixel lines of
 // one weight, the white bar under the screen label, the gap under the hero's head, round
 // discs and even picture pixels.
 struct GridCase
 {
     QSize size;
-    int lineWidth;    // device pixels of a one-pixel line
-    int headGapRows;  // background rows between the head and the white box
+    int lineWidth;   // device pixels of a one-pixel line
+    int headGapRows; // background rows between the head and the white box
 };
 
 void PrintTo(const GridCase& c, std::ostream* os)
@@ -336,10 +335,10 @@ TEST_P(OnePixelGrid, LinesAndOutlinesOfTheStageSetHaveOneWeight)
         bool across; // a horizontal line, measured down a column
     };
     std::vector<Stroke> strokes{
-        {"lowest right rung", 9920, 6860, true},  {"lowest left rung", 2090, 6860, true},
+        {"lowest right rung", 9920, 6860, true},      {"lowest left rung", 2090, 6860, true},
         {"back edge of the floor", 8800, 5750, true}, {"left outer pole", 2150, 5160, false},
-        {"left inner pole", 2260, 5160, false},   {"right inner pole", 9730, 5160, false},
-        {"right outer pole", 9850, 5160, false},  {"left tower's outline", 2025, 5160, false},
+        {"left inner pole", 2260, 5160, false},       {"right inner pole", 9730, 5160, false},
+        {"right outer pole", 9850, 5160, false},      {"left tower's outline", 2025, 5160, false},
         {"lamp's outline", 350, 100, true},
     };
     for (int y = 5060; y <= 6660; y += 200) {
@@ -363,15 +362,14 @@ TEST_P(OnePixelGrid, WhiteBarStaysUnderTheScreenLabel)
     r.run.runUntil(57000);
     const QImage frame = Compositor().render(r.stage(), GetParam().size);
     const StageView view = viewOf(r.stage());
-    const QRect label = view.grid()
-                            .rect(designOf(Control::lblCountDown).rect)
-                            .translated(view.origin.toPoint());
+    const QRect label =
+        view.grid().rect(designOf(Control::lblCountDown).rect).translated(view.origin.toPoint());
     const int top = at(r.stage(), 0, 4580).y();
     const int bottom = at(r.stage(), 0, 4650).y() + GetParam().lineWidth;
     for (int y = top; y < bottom; ++y)
         for (const int x : {label.left() - 1, label.right() + 1})
-            EXPECT_NE(frame.pixel(x, y), qRgb(255, 255, 255)) << "beside the label at " << x
-                                                              << ", " << y;
+            EXPECT_NE(frame.pixel(x, y), qRgb(255, 255, 255))
+                << "beside the label at " << x << ", " << y;
 }
 
 TEST_P(OnePixelGrid, BackgroundShowsBetweenHeadAndBodyWhereTheUnitsLeaveRoom)
@@ -418,8 +416,8 @@ TEST_P(OnePixelGrid, DiscsAreSymmetricWithoutStubs)
         for (int y = box.top() - 1; y <= box.bottom() + 1; ++y)
             for (int x = box.left() - 1; x <= box.right() + 1; ++x) {
                 const bool inside = frame.pixel(x, y) != ground;
-                ASSERT_EQ(inside, box.contains(x, y) && frame.pixel(box.left() + box.right() - x,
-                                                                   y) != ground)
+                ASSERT_EQ(inside, box.contains(x, y) &&
+                                      frame.pixel(box.left() + box.right() - x, y) != ground)
                     << "mirrored across at " << x << ", " << y;
                 ASSERT_EQ(inside, box.contains(x, y) &&
                                       frame.pixel(x, box.top() + box.bottom() - y) != ground)
@@ -464,8 +462,7 @@ TEST_P(OnePixelGrid, EveryDuckPixelTakesTheSameShare)
 
 INSTANTIATE_TEST_SUITE_P(Sizes, OnePixelGrid,
                          testing::Values(GridCase{{800, 600}, 1, 0}, GridCase{{1280, 960}, 2, 1},
-                                         GridCase{{1920, 1080}, 2, 1},
-                                         GridCase{{3840, 2160}, 4, 4},
+                                         GridCase{{1920, 1080}, 2, 1}, GridCase{{3840, 2160}, 4, 4},
                                          GridCase{{1366, 768}, 1, 1}),
                          [](const testing::TestParamInfo<GridCase>& param) {
                              return std::to_string(param.param.size.width()) + "x" +

@@ -105,16 +105,31 @@ void Compositor::paintAgain(const DisplayList& list, const PixelGrid& grid, Shap
                std::tuple(b.top(), b.left(), b.bottom(), b.right());
     });
     areas.erase(std::unique(areas.begin(), areas.end()), areas.end());
-    std::vector<std::pair<QRect, const Shape*>> kept;
+    struct Kept
+    {
+        QRect bounds;
+        QRect opaque; // painted over whole, whatever lay below: a box's pixels
+        const Shape* shape;
+    };
+    std::vector<Kept> kept;
     list.forEachEntryAfter(0, [&](const DisplayList::Entry& entry) {
-        kept.emplace_back(grid.bounds(entry.shape), &entry.shape);
+        const bool box = entry.shape.kind == Shape::Kind::Box;
+        kept.push_back(
+            {grid.bounds(entry.shape), box ? grid.box(entry.shape) : QRect(), &entry.shape});
     });
     for (const QRect& area : areas) {
         raster.setClip(area);
-        raster.fill(area, list.background());
-        for (const auto& [bounds, shape] : kept)
-            if (bounds.intersects(area))
-                raster.paint(*shape);
+        // What lies below the last box that covers the area cannot show through it.
+        std::size_t first = kept.size();
+        while (first > 0 && !kept[first - 1].opaque.contains(area))
+            --first;
+        if (first == 0)
+            raster.fill(area, list.background());
+        else
+            --first;
+        for (std::size_t i = first; i < kept.size(); ++i)
+            if (kept[i].bounds.intersects(area))
+                raster.paint(*kept[i].shape);
     }
 }
 

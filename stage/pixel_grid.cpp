@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QPen>
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -76,6 +77,11 @@ QRect PixelGrid::rect(const UnitRect& r) const
             QPoint(at(r.left + r.width) - 1, at(r.top + r.height) - 1)};
 }
 
+QRect PixelGrid::box(const Shape& shape) const
+{
+    return QRect(QPoint(at(shape.a), at(shape.b)), QPoint(at(shape.c), at(shape.d))).normalized();
+}
+
 QRect PixelGrid::bounds(const Shape& shape) const
 {
     if (shape.kind == Shape::Kind::Circle) {
@@ -93,13 +99,7 @@ QRect PixelGrid::bounds(const Shape& shape) const
 
 ShapeRaster::ShapeRaster(QImage& surface, const PixelGrid& grid, Quality quality)
     : surface_(surface), grid_(grid), quality_(quality), clip_(surface.rect())
-{
-    if (quality_ == Quality::Smooth) {
-        painter_.emplace(&surface_);
-        painter_->setRenderHint(QPainter::Antialiasing);
-        painter_->setPen(Qt::NoPen);
-    }
-}
+{}
 
 void ShapeRaster::setClip(const QRect& clip)
 {
@@ -110,6 +110,10 @@ void ShapeRaster::setClip(const QRect& clip)
 
 void ShapeRaster::fill(const QRect& rect, Rgb colour)
 {
+    // An empty rectangle given with its right edge left of its left one stays empty (Qt's
+    // intersection would turn it round).
+    if (!rect.isValid())
+        return;
     const QRect r = rect & clip_;
     if (r.isEmpty())
         return;
@@ -127,15 +131,24 @@ void ShapeRaster::paint(const Shape& shape)
         line(shape);
         break;
     case Shape::Kind::Box: {
-        // The outline's colour over the whole box, then the interior inside the outline.
-        const QRect outer = QRect(QPoint(grid_.at(shape.a), grid_.at(shape.b)),
-                                  QPoint(grid_.at(shape.c), grid_.at(shape.d)))
-                                .normalized();
-        fill(outer, shape.outline);
+        // Each pixel once: the four sides of the outline, then the interior.
+        const QRect outer = grid_.box(shape);
         const int w = grid_.lineWidth();
         const QRect interior = outer.adjusted(w, w, -w, -w);
-        if (interior.isValid())
-            fill(interior, shape.fill);
+        if (!interior.isValid()) {
+            fill(outer, shape.outline);
+            break;
+        }
+        fill(QRect(outer.topLeft(), QPoint(outer.right(), interior.top() - 1)), shape.outline);
+        fill(QRect(QPoint(outer.left(), interior.bottom() + 1), outer.bottomRight()),
+             shape.outline);
+        fill(QRect(QPoint(outer.left(), interior.top()),
+                   QPoint(interior.left() - 1, interior.bottom())),
+             shape.outline);
+        fill(QRect(QPoint(interior.right() + 1, interior.top()),
+                   QPoint(outer.right(), interior.bottom())),
+             shape.outline);
+        fill(interior, shape.fill);
         break;
     }
     case Shape::Kind::Circle:
@@ -177,15 +190,92 @@ void ShapeRaster::disc(const Shape& shape)
 
 void ShapeRaster::smoothDisc(const QRect& outer, const Shape& shape)
 {
-    // The same ellipses as the crisp disc, with each edge pixel shaded by its cover.
+    // The same ellipses as the crisp disc, with each edge pixel shaded by its cover. The
+    // outline's colour is not painted where the interior will cover it whole.
     const int w = grid_.lineWidth();
-    painter_->setBrush(toQColor(shape.outline));
-    painter_->drawEllipse(QRectF(outer.x(), outer.y(), outer.width(), outer.height()));
     const QRect inner = outer.adjusted(w, w, -w, -w);
-    if (inner.isValid()) {
-        painter_->setBrush(toQColor(shape.fill));
-        painter_->drawEllipse(QRectF(inner.x(), inner.y(), inner.width(), inner.height()));
+    const int top = std::max(outer.top(), clip_.top());
+    const int bottom = std::min(outer.bottom(), clip_.bottom());
+    for (int y = top; y <= bottom; ++y) {
+        const RowCover ring = rowCover(outer, y);
+        if (!inner.isValid() || y < inner.top() || y > inner.bottom()) {
+            paintRow(ring, y, shape.outline, {});
+            continue;
+        }
+        const RowCover hole = rowCover(inner, y);
+        paintRow(ring, y, shape.outline, {hole.fullFrom, hole.fullTo});
+        paintRow(hole, y, shape.fill, {});
     }
+}
+
+ShapeRaster::RowCover ShapeRaster::rowCover(const QRect& box, int y)
+{
+    // The row is cut into thin strips; in each strip the ellipse inscribed in `box` covers an
+    // exact stretch of x, and a pixel's cover is the mean of its share of those stretches.
+    RowCover row;
+    const double cx = box.x() + box.width() / 2.0;
+    const double cy = box.y() + box.height() / 2.0;
+    const double rx = box.width() / 2.0;
+    const double ry = box.height() / 2.0;
+    double innerLeft = -1e9;
+    double innerRight = 1e9;
+    double outerLeft = cx;
+    double outerRight = cx;
+    for (std::size_t s = 0; s < kStrips; ++s) {
+        const double t = (y + (double(s) + 0.5) / kStrips - cy) / ry;
+        const double half = t * t < 1 ? rx * std::sqrt(1 - t * t) : 0;
+        row.left.at(s) = cx - half;
+        row.right.at(s) = cx + half;
+        innerLeft = std::max(innerLeft, cx - half);
+        innerRight = std::min(innerRight, cx + half);
+        outerLeft = std::min(outerLeft, cx - half);
+        outerRight = std::max(outerRight, cx + half);
+    }
+    row.fullFrom = static_cast<int>(std::ceil(innerLeft));
+    row.fullTo = static_cast<int>(std::floor(innerRight)) - 1;
+    row.from = static_cast<int>(std::floor(outerLeft));
+    row.to = static_cast<int>(std::ceil(outerRight)) - 1;
+    return row;
+}
+
+void ShapeRaster::paintRow(const RowCover& row, int y, Rgb colour, std::pair<int, int> skip)
+{
+    // Pixels wholly inside are filled (but for `skip`); only those at the ends are blended.
+    const int fullFrom = row.fullFrom;
+    const int fullTo = row.fullTo;
+    if (fullFrom <= fullTo) {
+        if (skip.first <= skip.second) {
+            fill(QRect(QPoint(fullFrom, y), QPoint(std::min(fullTo, skip.first - 1), y)), colour);
+            fill(QRect(QPoint(std::max(fullFrom, skip.second + 1), y), QPoint(fullTo, y)), colour);
+        } else {
+            fill(QRect(QPoint(fullFrom, y), QPoint(fullTo, y)), colour);
+        }
+    }
+    auto* line = reinterpret_cast<QRgb*>(surface_.scanLine(y));
+    const auto shade = [&](int x) {
+        if (x < clip_.left() || x > clip_.right())
+            return;
+        double cover = 0;
+        for (std::size_t s = 0; s < kStrips; ++s)
+            cover += std::clamp(
+                std::min(row.right.at(s), x + 1.0) - std::max(row.left.at(s), double(x)), 0.0, 1.0);
+        const int a = static_cast<int>(cover * 255 / kStrips + 0.5);
+        if (a <= 0)
+            return;
+        const auto mix = [a](int src, int dst) { return (src * a + dst * (255 - a) + 127) / 255; };
+        QRgb& pixel = line[x];
+        pixel = qRgb(mix(colour.r, qRed(pixel)), mix(colour.g, qGreen(pixel)),
+                     mix(colour.b, qBlue(pixel)));
+    };
+    if (fullFrom > fullTo) {
+        for (int x = row.from; x <= row.to; ++x)
+            shade(x);
+        return;
+    }
+    for (int x = row.from; x < fullFrom; ++x)
+        shade(x);
+    for (int x = fullTo + 1; x <= row.to; ++x)
+        shade(x);
 }
 
 void ShapeRaster::line(const Shape& shape)
@@ -242,9 +332,14 @@ void ShapeRaster::smoothLine(QPoint from, QPoint to, Rgb colour)
     const double w = grid_.lineWidth();
     const bool alongX = std::abs(to.x() - from.x()) >= std::abs(to.y() - from.y());
     const QPointF offset = alongX ? QPointF(0.5, w / 2) : QPointF(w / 2, 0.5);
+    if (!painter_) {
+        // Begun only for the few slanted lines: a painter costs more to begin than a disc.
+        painter_.emplace(&surface_);
+        painter_->setRenderHint(QPainter::Antialiasing);
+        painter_->setClipRect(clip_);
+    }
     painter_->setPen(QPen(toQColor(colour), w, Qt::SolidLine, Qt::FlatCap));
     painter_->drawLine(QPointF(from) + offset, QPointF(to) + offset);
-    painter_->setPen(Qt::NoPen);
 }
 
 QImage scalePixelArt(const QImage& picture, QSize size)

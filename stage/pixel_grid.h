@@ -8,8 +8,11 @@
 #include <QPainter>
 #include <QRect>
 #include <QSize>
+#include <array>
 #include <cmath>
+#include <cstddef>
 #include <optional>
+#include <utility>
 
 namespace q3 {
 
@@ -40,6 +43,8 @@ public:
     }
     // A label's or picture's rectangle.
     [[nodiscard]] QRect rect(const UnitRect& r) const;
+    // The pixels a box covers, outline and interior: every one of them in a colour of its own.
+    [[nodiscard]] QRect box(const Shape& shape) const;
     // The pixels a shape may colour, with one to spare on every side for antialiased edges.
     [[nodiscard]] QRect bounds(const Shape& shape) const;
 
@@ -63,14 +68,28 @@ public:
 private:
     void line(const Shape& shape);
     void disc(const Shape& shape);
+    // Where the ellipse inscribed in a box lies in one row: per strip of the row, and the
+    // pixels it covers wholly (fullFrom to fullTo) or in part (from to to).
+    static constexpr std::size_t kStrips = 8;
+    struct RowCover
+    {
+        std::array<double, kStrips> left{};
+        std::array<double, kStrips> right{};
+        int fullFrom = 0;
+        int fullTo = -1;
+        int from = 0;
+        int to = -1;
+    };
+    static RowCover rowCover(const QRect& box, int y);
     void smoothDisc(const QRect& outer, const Shape& shape);
+    void paintRow(const RowCover& row, int y, Rgb colour, std::pair<int, int> skip);
     void smoothLine(QPoint from, QPoint to, Rgb colour);
 
     QImage& surface_;
     const PixelGrid& grid_;
     Quality quality_;
     QRect clip_;
-    std::optional<QPainter> painter_; // only for the smooth edges
+    std::optional<QPainter> painter_; // only for slanted smooth lines
 };
 
 // A pixel-art picture at `size` device pixels: each picture pixel takes the same share of the

@@ -210,6 +210,27 @@ void ShapeRaster::smoothDisc(const QRect& outer, const Shape& shape)
 
 ShapeRaster::RowCover ShapeRaster::rowCover(const QRect& box, int y)
 {
+    // Worked out once per size of ellipse and moved into place: a tick paints many lamps
+    // and bulbs of one size.
+    std::vector<RowCover>& rows = covers_[{box.width(), box.height()}];
+    if (rows.empty())
+        for (int r = 0; r < box.height(); ++r)
+            rows.push_back(coverAt(box.size(), r));
+    RowCover row = rows.at(static_cast<std::size_t>(y - box.top()));
+    for (std::size_t s = 0; s < kStrips; ++s) {
+        row.left.at(s) += box.left();
+        row.right.at(s) += box.left();
+    }
+    row.fullFrom += box.left();
+    row.fullTo += box.left();
+    row.from += box.left();
+    row.to += box.left();
+    return row;
+}
+
+ShapeRaster::RowCover ShapeRaster::coverAt(QSize size, int y)
+{
+    const QRect box(QPoint(0, 0), size);
     // The row is cut into thin strips; in each strip the ellipse inscribed in `box` covers an
     // exact stretch of x, and a pixel's cover is the mean of its share of those stretches.
     RowCover row;

@@ -11,8 +11,10 @@
 #include <array>
 #include <cmath>
 #include <cstddef>
+#include <map>
 #include <optional>
 #include <utility>
+#include <vector>
 
 namespace q3 {
 
@@ -80,7 +82,8 @@ private:
         int from = 0;
         int to = -1;
     };
-    static RowCover rowCover(const QRect& box, int y);
+    RowCover rowCover(const QRect& box, int y);
+    static RowCover coverAt(QSize size, int y);
     void smoothDisc(const QRect& outer, const Shape& shape);
     void paintRow(const RowCover& row, int y, Rgb colour, std::pair<int, int> skip);
     void smoothLine(QPoint from, QPoint to, Rgb colour);
@@ -90,6 +93,7 @@ private:
     Quality quality_;
     QRect clip_;
     std::optional<QPainter> painter_; // only for slanted smooth lines
+    std::map<std::pair<int, int>, std::vector<RowCover>> covers_;
 };
 
 // A pixel-art picture at `size` device pixels: each picture pixel takes the same share of the

@@ -280,7 +280,7 @@ void ShapeRaster::paintRow(const RowCover& row, int y, Rgb colour, std::pair<int
         for (std::size_t s = 0; s < kStrips; ++s)
             cover += std::clamp(
                 std::min(row.right.at(s), x + 1.0) - std::max(row.left.at(s), double(x)), 0.0, 1.0);
-        const int a = static_cast<int>(cover * 255 / kStrips + 0.5);
+        const int a = static_cast<int>(std::floor(cover * 255 / kStrips + 0.5));
         if (a <= 0)
             return;
         const auto mix = [a](int src, int dst) { return (src * a + dst * (255 - a) + 127) / 255; };
@@ -367,7 +367,7 @@ QImage scalePixelArt(const QImage& picture, QSize size)
 {
     if (picture.isNull() || size.isEmpty())
         return {};
-    const QImage source = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QImage source = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     if (size == source.size())
         return source;
     const auto multiple = [](int want, int have) { return (want + have - 1) / have; };

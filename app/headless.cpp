@@ -53,7 +53,7 @@ int runHeadless(const Options& options, std::uint32_t seed)
     for (const int click : options.clicks)
         run.addClick(click);
 
-    Compositor compositor;
+    Compositor compositor(options.quality);
     bool ok = true;
     double lastShot = 0;
     for (const ScreenshotRequest& shot : options.screenshots) {

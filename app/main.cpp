@@ -105,5 +105,5 @@ int main(int argc, char* argv[])
         return 1;
     }
     keepNumbersInTheCLocale();
-    return q3::runWindow(options.tracePath, seed);
+    return q3::runWindow(options.tracePath, seed, options.quality);
 }

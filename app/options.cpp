@@ -204,6 +204,7 @@ QString helpText(const QCommandLineParser& parser)
         "  F11      toggle fullscreen\n"
         "  Escape   leave fullscreen\n"
         "  Space    pause and resume the show\n"
+        "  Q        switch between crisp and smooth quality\n"
         "  Ctrl+Q   close the window\n");
     return text;
 }
@@ -295,13 +296,18 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
         QStringLiteral("variable-frame-rate"),
         QStringLiteral("Record a frame only where the picture changes: a smaller file, which "
                        "some editors do not take."));
+    const QCommandLineOption quality(
+        QStringLiteral("quality"),
+        QStringLiteral("crisp: hard pixels (default); smooth: antialiased shapes and pictures. "
+                       "In the window Q switches between them."),
+        QStringLiteral("crisp|smooth"));
     const QCommandLineOption quiet(QStringLiteral("quiet"),
                                    QStringLiteral("No progress while recording."));
     const QCommandLineOption overwrite(
         QStringLiteral("overwrite"),
         QStringLiteral("Replace an existing recording or subtitles file."));
     parser.addOptions({help, version, headless, duration, click, seed, trace, screenshot, size,
-                       record, subtitles, fps, variableRate, quiet, overwrite});
+                       record, subtitles, fps, variableRate, quality, quiet, overwrite});
 
     ParsedCommandLine result;
     const auto fail = [&](const std::string& message) {
@@ -366,6 +372,12 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
             o.fps = static_cast<int>(*value);
         }
         o.variableFrameRate = parser.isSet(variableRate);
+        if (auto v = single(quality)) {
+            const auto named = qualityNamed(v->toStdString());
+            if (!named)
+                throw Failure{"--quality takes crisp or smooth, not " + quoted(*v)};
+            o.quality = *named;
+        }
         o.quiet = parser.isSet(quiet);
         o.overwrite = parser.isSet(overwrite);
 

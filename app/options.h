@@ -1,5 +1,7 @@
 #pragma once
 
+#include "stage/quality.h"
+
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -25,6 +27,7 @@ struct Options
     std::optional<QString> tracePath; // "-" is standard output
     std::vector<ScreenshotRequest> screenshots;
     QSize size{1280, 960};
+    Quality quality = Quality::Crisp; // of the window, screenshots and recordings
     // Recording: a video (.mp4 or .webm) and/or WebVTT subtitles of the headless show.
     std::optional<QString> recordPath;
     std::optional<QString> subtitlesPath;

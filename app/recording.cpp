@@ -71,7 +71,7 @@ public:
     FrameRecorder(VideoEncoder& encoder, VirtualRun& run, const Options& options,
                   long long frameCount)
         : encoder_(encoder), run_(run), fps_(options.fps), frameCount_(frameCount),
-          image_(options.size, QImage::Format_BGR888)
+          compositor_(options.quality), image_(options.size, QImage::Format_BGR888)
     {
         sampleAt(0);
     }

@@ -110,7 +110,7 @@ void WindowShow::rearm()
     wakeUp_.start(std::max(0, ms));
 }
 
-int runWindow(const std::optional<QString>& tracePath, std::uint32_t seed)
+int runWindow(const std::optional<QString>& tracePath, std::uint32_t seed, Quality quality)
 {
     loadStageFonts();
     WindowShow windowShow(seed, std::cerr);
@@ -127,6 +127,7 @@ int runWindow(const std::optional<QString>& tracePath, std::uint32_t seed)
         QObject::connect(&traceFlush, &QTimer::timeout, [&] { trace->flushWaiting(); });
         traceFlush.start(kTraceFlushMs);
     }
+    windowShow.window().setQuality(quality);
     windowShow.start();
     const int status = QApplication::exec();
     if (trace) {

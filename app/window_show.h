@@ -49,6 +49,6 @@ private:
 
 // Plays the show in its window until the window is closed; returns the exit status. A stop signal
 // ends the program as in every mode (app/stop_signals.h).
-int runWindow(const std::optional<QString>& tracePath, std::uint32_t seed);
+int runWindow(const std::optional<QString>& tracePath, std::uint32_t seed, Quality quality);
 
 } // namespace q3

@@ -28,7 +28,7 @@ void BM_Cue18Picture(benchmark::State& state)
 {
     loadStageFonts();
     BenchStage s;
-    WarmOutput out(s.stage, outputSize(state));
+    WarmOutput out(s.stage, outputSize(state), qualityOf(state));
     for (auto _ : state) {
         cue18(s.stage);
         out.compositor.render(s.stage, out.target);
@@ -54,7 +54,7 @@ void BM_CompositedFrame(benchmark::State& state)
     std::ostringstream errors;
     VirtualRun run(1, errors);
     const Stage& stage = endCard(run);
-    WarmOutput out(stage, outputSize(state));
+    WarmOutput out(stage, outputSize(state), qualityOf(state));
     QImage other = out.target.copy();
     for (auto _ : state) {
         std::swap(out.target, other);
@@ -74,7 +74,7 @@ void BM_RenderAfterResize(benchmark::State& state)
     VirtualRun run(1, errors);
     const Stage& stage = endCard(run);
     const QSize size = outputSize(state);
-    WarmOutput out(stage, size);
+    WarmOutput out(stage, size, qualityOf(state));
     QImage other(size - QSize(16, 12), QImage::Format_RGB32);
     for (auto _ : state) {
         state.PauseTiming();

@@ -16,14 +16,14 @@ const Stage& withConcertSet(Stage& stage)
 // The concert stage with the compositor caught up, as when the lamps and bulbs first run.
 struct Concert : BenchStage
 {
-    explicit Concert(QSize size) : out(withConcertSet(stage), size) {}
+    Concert(QSize size, Quality quality) : out(withConcertSet(stage), size, quality) {}
     WarmOutput out;
 };
 
 void BM_LampTick(benchmark::State& state)
 {
     loadStageFonts();
-    Concert c(outputSize(state));
+    Concert c(outputSize(state), qualityOf(state));
     for (auto _ : state) {
         lampTick(c.stage, c.effects);
         c.out.compositor.render(c.stage, c.out.target);
@@ -35,7 +35,7 @@ BENCHMARK(BM_LampTick)->Apply(outputSizes)->Unit(benchmark::kMillisecond);
 void BM_BulbTick(benchmark::State& state)
 {
     loadStageFonts();
-    Concert c(outputSize(state));
+    Concert c(outputSize(state), qualityOf(state));
     for (auto _ : state) {
         bulbTick(c.stage, c.effects);
         c.out.compositor.render(c.stage, c.out.target);
@@ -70,7 +70,7 @@ void BM_RainTick(benchmark::State& state)
     loadStageFonts();
     BenchStage s;
     cue15(s.stage);
-    WarmOutput out(s.stage, outputSize(state));
+    WarmOutput out(s.stage, outputSize(state), qualityOf(state));
     for (auto _ : state) {
         rainTick(s.stage);
         out.compositor.render(s.stage, out.target);

@@ -13,13 +13,21 @@
 
 namespace q3::bench {
 
-// The design window, a common desktop and a 4K screen.
+// The design window, a common desktop and a 4K screen, each in crisp (smooth=0) and smooth
+// quality.
 inline void outputSizes(benchmark::internal::Benchmark* b)
 {
-    b->ArgNames({"w", "h"});
-    b->Args({800, 600});
-    b->Args({1920, 1080});
-    b->Args({3840, 2160});
+    b->ArgNames({"w", "h", "smooth"});
+    for (const int smooth : {0, 1}) {
+        b->Args({800, 600, smooth});
+        b->Args({1920, 1080, smooth});
+        b->Args({3840, 2160, smooth});
+    }
+}
+
+inline Quality qualityOf(const benchmark::State& state)
+{
+    return state.range(2) != 0 ? Quality::Smooth : Quality::Crisp;
 }
 
 inline QSize outputSize(const benchmark::State& state)
@@ -47,7 +55,8 @@ struct BenchStage
 // has between two frames.
 struct WarmOutput
 {
-    WarmOutput(const Stage& stage, QSize size) : target(size, QImage::Format_RGB32)
+    WarmOutput(const Stage& stage, QSize size, Quality quality = Quality::Crisp)
+        : compositor(quality), target(size, QImage::Format_RGB32)
     {
         compositor.render(stage, target);
     }

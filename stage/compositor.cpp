@@ -1,89 +1,23 @@
 #include "stage/compositor.h"
 
+#include "stage/pixel_grid.h"
+
 #include <QColor>
 #include <QPainter>
 #include <QPen>
 #include <QRegion>
 #include <algorithm>
 #include <cmath>
+#include <tuple>
+#include <utility>
+#include <vector>
 
 namespace q3 {
 namespace {
 
-// Lines and outlines are one pixel of the 800 x 600 design wide, and scale with the stage.
-constexpr double kPenUnits = kUnitsPerPixel;
-// Unit u lies in design pixel u / 15; shapes are drawn through the centres of those pixels.
-constexpr double kPixelCentre = kUnitsPerPixel / 2.0;
-
 QColor toQColor(Rgb c)
 {
     return {c.r, c.g, c.b};
-}
-
-// Boxes and circles are painted as their outline's outer edge in the outline colour, then the
-// interior in the fill colour: the same pixels as a stroked outline over a filled interior, at a
-// fraction of the cost of stroking.
-void paintShape(QPainter& painter, const Shape& shape)
-{
-    constexpr double kHalfPen = kPenUnits / 2;
-    switch (shape.kind) {
-    case Shape::Kind::Line:
-        painter.setPen(
-            QPen(toQColor(shape.outline), kPenUnits, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
-        painter.drawLine(QPointF(shape.a, shape.b), QPointF(shape.c, shape.d));
-        break;
-    case Shape::Kind::Box: {
-        const QRectF rect =
-            QRectF(QPointF(shape.a, shape.b), QPointF(shape.c, shape.d)).normalized();
-        painter.fillRect(rect.adjusted(-kHalfPen, -kHalfPen, kHalfPen, kHalfPen),
-                         toQColor(shape.outline));
-        const QRectF interior = rect.adjusted(kHalfPen, kHalfPen, -kHalfPen, -kHalfPen);
-        if (interior.isValid())
-            painter.fillRect(interior, toQColor(shape.fill));
-        break;
-    }
-    case Shape::Kind::Circle: {
-        const QPointF centre(shape.a, shape.b);
-        const double radius = shape.c;
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(toQColor(shape.outline));
-        painter.drawEllipse(centre, radius + kHalfPen, radius + kHalfPen);
-        if (radius > kHalfPen) {
-            painter.setBrush(toQColor(shape.fill));
-            painter.drawEllipse(centre, radius - kHalfPen, radius - kHalfPen);
-        }
-        break;
-    }
-    }
-}
-
-// The output pixels a shape may touch, with a pixel to spare on each side.
-QRect deviceBounds(const Shape& shape, const StageView& view)
-{
-    double left = 0;
-    double top = 0;
-    double right = 0;
-    double bottom = 0;
-    if (shape.kind == Shape::Kind::Circle) {
-        left = shape.a - shape.c;
-        right = shape.a + shape.c;
-        top = shape.b - shape.c;
-        bottom = shape.b + shape.c;
-    } else {
-        left = std::min(shape.a, shape.c);
-        right = std::max(shape.a, shape.c);
-        top = std::min(shape.b, shape.d);
-        bottom = std::max(shape.b, shape.d);
-    }
-    // A square cap reaches half a pen beyond the end of a line, further along a diagonal.
-    constexpr double kReach = kPenUnits;
-    const auto x = [&](double u) { return view.origin.x() + (u + kPixelCentre) * view.scale; };
-    const auto y = [&](double u) { return view.origin.y() + (u + kPixelCentre) * view.scale; };
-    const int x0 = static_cast<int>(std::floor(x(left - kReach))) - 1;
-    const int y0 = static_cast<int>(std::floor(y(top - kReach))) - 1;
-    const int x1 = static_cast<int>(std::ceil(x(right + kReach))) + 1;
-    const int y1 = static_cast<int>(std::ceil(y(bottom + kReach))) + 1;
-    return {QPoint(x0, y0), QPoint(x1, y1)};
 }
 
 // Past this many separate changes a frame is painted whole: the region would cost more to
@@ -113,57 +47,91 @@ QPointF StageView::toUnits(QPointF outputPoint) const
     return (outputPoint - origin) / scale;
 }
 
+void Compositor::setQuality(Quality quality)
+{
+    quality_ = quality;
+}
+
 void Compositor::updateSurface(const Stage& stage, const StageView& view)
 {
     const DisplayList& list = stage.displayList();
     const bool restart = surface_.image.size() != view.surfacePixels ||
-                         surface_.scale != view.scale || surface_.eraseCount != list.eraseCount();
+                         surface_.scale != view.scale || surface_.eraseCount != list.eraseCount() ||
+                         surface_.quality != quality_;
     if (restart) {
         if (surface_.image.size() != view.surfacePixels)
             surface_.image = QImage(view.surfacePixels, QImage::Format_RGB32);
         surface_.image.fill(toQColor(list.background()));
         surface_.scale = view.scale;
         surface_.eraseCount = list.eraseCount();
+        surface_.quality = quality_;
         surface_.paintedSeq = 0;
         changes_.everything = true;
     }
     if (surface_.paintedSeq == list.lastSeq())
         return;
-    // Shapes are painted without antialiasing, as the design's pixels were: every pixel is
-    // wholly the shape's or not, so a shape painted again over itself (the bulbs and lamps are,
-    // for hours) leaves the same pixels, and painting the kept list afresh gives exactly the
-    // picture that painting it shape by shape gave.
-    QPainter painter(&surface_.image);
-    painter.scale(view.scale, view.scale);
-    painter.translate(kPixelCentre, kPixelCentre);
-    const QRect surfaceRect(view.origin.toPoint(), view.surfacePixels);
-    list.forEachAfter(surface_.paintedSeq, [&](const Shape& shape) {
-        paintShape(painter, shape);
+    // Crisp shapes cover every pixel wholly or not at all, so a shape painted again over itself
+    // (the bulbs and lamps are, for hours) leaves the pixels it left before. Smooth edges would
+    // darken with every repaint instead; there, where a shape takes the place of an earlier one,
+    // that part of the surface is painted again from the kept shapes, as a fresh render paints
+    // it.
+    const PixelGrid grid = view.grid();
+    ShapeRaster raster(surface_.image, grid, quality_);
+    const bool smooth = quality_ == Quality::Smooth;
+    std::vector<QRect> again;
+    list.forEachEntryAfter(surface_.paintedSeq, [&](const DisplayList::Entry& entry) {
+        const QRect bounds = grid.bounds(entry.shape) & surface_.image.rect();
+        if (smooth && entry.replacing)
+            again.push_back(bounds);
+        else
+            raster.paint(entry.shape);
         if (!changes_.everything) {
-            changes_.region += deviceBounds(shape, view) & surfaceRect;
+            changes_.region += bounds.translated(view.origin.toPoint());
             if (changes_.region.rectCount() > kMostChangedRects)
                 changes_.everything = true;
         }
     });
     surface_.paintedSeq = list.lastSeq();
+    paintAgain(list, grid, raster, std::move(again));
 }
 
-namespace {
-
-// A label's rectangle in output pixels, its edges rounded so that neighbouring labels meet.
-QRect deviceRect(const UnitRect& r, const StageView& view)
+void Compositor::paintAgain(const DisplayList& list, const PixelGrid& grid, ShapeRaster& raster,
+                            std::vector<QRect> areas)
 {
-    const auto x = [&](double u) {
-        return static_cast<int>(std::lround(view.origin.x() + u * view.scale));
+    if (areas.empty())
+        return;
+    std::sort(areas.begin(), areas.end(), [](const QRect& a, const QRect& b) {
+        return std::tuple(a.top(), a.left(), a.bottom(), a.right()) <
+               std::tuple(b.top(), b.left(), b.bottom(), b.right());
+    });
+    areas.erase(std::unique(areas.begin(), areas.end()), areas.end());
+    struct Kept
+    {
+        QRect bounds;
+        QRect opaque; // painted over whole, whatever lay below: a box's pixels
+        const Shape* shape;
     };
-    const auto y = [&](double u) {
-        return static_cast<int>(std::lround(view.origin.y() + u * view.scale));
-    };
-    return QRect(QPoint(x(r.left), y(r.top)),
-                 QPoint(x(r.left + r.width) - 1, y(r.top + r.height) - 1));
+    std::vector<Kept> kept;
+    list.forEachEntryAfter(0, [&](const DisplayList::Entry& entry) {
+        const bool box = entry.shape.kind == Shape::Kind::Box;
+        kept.push_back(
+            {grid.bounds(entry.shape), box ? grid.box(entry.shape) : QRect(), &entry.shape});
+    });
+    for (const QRect& area : areas) {
+        raster.setClip(area);
+        // What lies below the last box that covers the area cannot show through it.
+        std::size_t first = kept.size();
+        while (first > 0 && !kept[first - 1].opaque.contains(area))
+            --first;
+        if (first == 0)
+            raster.fill(area, list.background());
+        else
+            --first;
+        for (std::size_t i = first; i < kept.size(); ++i)
+            if (kept[i].bounds.intersects(area))
+                raster.paint(*kept[i].shape);
+    }
 }
-
-} // namespace
 
 const QImage& Compositor::labelImage(Control control, const ControlState& state, QSize size,
                                      double scale)
@@ -211,13 +179,11 @@ void Compositor::paintControls(const Stage& stage, QPainter& painter, const Stag
         if (!state.visible)
             continue;
         const ControlSpec& row = designOf(control);
-        const QRect rect = deviceRect(row.rect, view);
+        const QRect rect = view.grid().rect(row.rect).translated(view.origin.toPoint());
         if (rect.isEmpty())
             continue;
         if (row.kind == ControlKind::Picture) {
-            const QImage& picture = pictureOf(control);
-            if (!picture.isNull())
-                painter.drawImage(rect, picture);
+            painter.drawImage(rect.topLeft(), pictureImage(control, rect.size()));
             continue;
         }
         painter.drawImage(rect.topLeft(), labelImage(control, state, rect.size(), view.scale));
@@ -274,6 +240,14 @@ void Compositor::paintFrame(const Stage& stage, QPainter& painter, const StageVi
     painter.setClipRect(surfaceRect, Qt::IntersectClip);
     paintControls(stage, painter, view);
     painter.restore();
+}
+
+const QImage& Compositor::pictureImage(Control control, QSize size)
+{
+    PictureCache& cache = pictures_.at(index(control));
+    if (cache.image.size() != size)
+        cache.image = scalePixelArt(pictureOf(control), size);
+    return cache.image;
 }
 
 QImage Compositor::render(const Stage& stage, QSize size)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "stage/controls.h"
+#include "stage/pixel_grid.h"
 #include "stage/stage.h"
 #include "stage/text_layout.h"
 
@@ -13,6 +14,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace q3 {
 
@@ -26,6 +28,7 @@ struct StageView
 
     [[nodiscard]] static StageView fit(int surfaceWidth, int surfaceHeight, QSize output);
     [[nodiscard]] QPointF toUnits(QPointF outputPoint) const;
+    [[nodiscard]] PixelGrid grid() const { return PixelGrid(scale); }
 };
 
 // Paints what the window shows: the surface, then the visible labels and pictures in stacking
@@ -41,6 +44,12 @@ struct StageView
 class Compositor
 {
 public:
+    explicit Compositor(Quality quality = Quality::Crisp) : quality_(quality) {}
+
+    // The next render paints everything again in the new quality.
+    void setQuality(Quality quality);
+    [[nodiscard]] Quality quality() const { return quality_; }
+
     // Renders into `target`, whose size is the output in device pixels. Where `target` still
     // holds the frame this compositor rendered into it last, only what changed is painted.
     void render(const Stage& stage, QImage& target);
@@ -54,6 +63,10 @@ public:
 
 private:
     void updateSurface(const Stage& stage, const StageView& view);
+    // Paints `areas` of the surface afresh from the kept shapes.
+    static void paintAgain(const DisplayList& list, const PixelGrid& grid, ShapeRaster& raster,
+                           std::vector<QRect> areas);
+    const QImage& pictureImage(Control control, QSize size);
     void paintFrame(const Stage& stage, QPainter& painter, const StageView& view, QSize output);
     void paintControls(const Stage& stage, QPainter& painter, const StageView& view);
     const QImage& labelImage(Control control, const ControlState& state, QSize size, double scale);
@@ -64,6 +77,11 @@ private:
         double scale = 0;
         std::uint64_t eraseCount = ~std::uint64_t{0};
         std::uint64_t paintedSeq = 0;
+        Quality quality = Quality::Crisp;
+    };
+    struct PictureCache
+    {
+        QImage image;
     };
     // What a label shows at one output scale; its image is painted again when this changes.
     struct LabelLook
@@ -91,7 +109,9 @@ private:
         std::uint64_t controlsVersion = ~std::uint64_t{0};
     };
 
+    Quality quality_;
     SurfaceCache surface_;
+    std::array<PictureCache, kControlCount> pictures_;
     std::array<LabelCache, kControlCount> labels_;
     Changes changes_;
     // The target of the last render, as it was when that render ended.

@@ -31,7 +31,7 @@ void DisplayList::add(const Shape& shape)
         ++dead_;
         it->second = entries_.size();
     }
-    entries_.push_back({nextSeq_++, shape, true});
+    entries_.push_back({nextSeq_++, shape, true, !inserted});
     if (dead_ > 64 && dead_ > entries_.size() / 2)
         compact();
 }

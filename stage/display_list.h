@@ -52,6 +52,8 @@ public:
         std::uint64_t seq = 0;
         Shape shape;
         bool live = true;
+        // It took the place of an earlier shape with the same footprint.
+        bool replacing = false;
     };
 
     void erase(Rgb background);
@@ -67,12 +69,17 @@ public:
     // Calls paint(shape) for each live shape drawn after `seq`, oldest first.
     template <typename Painter> void forEachAfter(std::uint64_t seq, Painter&& paint) const
     {
+        forEachEntryAfter(seq, [&](const Entry& entry) { paint(entry.shape); });
+    }
+    // The same, with the whole entry.
+    template <typename Visit> void forEachEntryAfter(std::uint64_t seq, Visit&& visit) const
+    {
         auto it = entries_.end();
         while (it != entries_.begin() && std::prev(it)->seq > seq)
             --it;
         for (; it != entries_.end(); ++it)
             if (it->live)
-                paint(it->shape);
+                visit(*it);
     }
 
 private:

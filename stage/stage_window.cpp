@@ -7,17 +7,24 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QStringList>
 #include <algorithm>
 #include <cmath>
 
 namespace q3 {
 namespace {
 
-QString captionText(bool paused)
+QString captionText(Quality quality, bool paused)
 {
     QString caption = QString::fromUtf8(kWindowCaption.data(), qsizetype(kWindowCaption.size()));
+    QStringList states;
+    if (quality != Quality::Crisp)
+        states << QString::fromUtf8(qualityName(quality).data(),
+                                    qsizetype(qualityName(quality).size()));
     if (paused)
-        caption += QStringLiteral(" (paused)");
+        states << QStringLiteral("paused");
+    if (!states.isEmpty())
+        caption += QStringLiteral(" (") + states.join(QStringLiteral(", ")) + u')';
     return caption;
 }
 
@@ -41,7 +48,7 @@ QRegion covering(const QRegion& region, qreal factor)
 StageWindow::StageWindow(Stage& stage, WindowActions actions)
     : stage_(stage), actions_(std::move(actions))
 {
-    setWindowTitle(captionText(false));
+    updateCaption();
     setWindowIcon(QIcon(QStringLiteral(":/icons/quillet3.xpm")));
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
@@ -90,7 +97,22 @@ QRegion StageWindow::changedArea()
 
 void StageWindow::setPausedCaption(bool paused)
 {
-    setWindowTitle(captionText(paused));
+    paused_ = paused;
+    updateCaption();
+}
+
+void StageWindow::setQuality(Quality quality)
+{
+    if (quality == compositor_.quality())
+        return;
+    compositor_.setQuality(quality);
+    updateCaption();
+    requestFrame();
+}
+
+void StageWindow::updateCaption()
+{
+    setWindowTitle(captionText(compositor_.quality(), paused_));
 }
 
 QSize StageWindow::deviceSize() const
@@ -139,6 +161,9 @@ void StageWindow::keyPressEvent(QKeyEvent* event)
     if (event->matches(QKeySequence::Quit) ||
         (event->key() == Qt::Key_Q && event->modifiers() == Qt::ControlModifier)) {
         close();
+    } else if (event->key() == Qt::Key_Q && event->modifiers() == Qt::NoModifier &&
+               !event->isAutoRepeat()) {
+        setQuality(quality() == Quality::Crisp ? Quality::Smooth : Quality::Crisp);
     } else if (event->key() == Qt::Key_F11) {
         setWindowState(windowState() ^ Qt::WindowFullScreen);
     } else if (event->key() == Qt::Key_Escape) {

@@ -23,7 +23,8 @@ struct WindowActions
 // pressed, in the stage's units.
 //
 // Keys as in desktop players: F11 toggles fullscreen, Escape leaves it, Space pauses and
-// resumes, Ctrl+Q closes the window.
+// resumes, Q switches between crisp and smooth quality, Ctrl+Q closes the window. The title
+// names the quality while it is not crisp, and the pause: "Quillet 3 (smooth, paused)".
 class StageWindow final : public QWidget
 {
 public:
@@ -36,6 +37,8 @@ public:
     // reach the screen while its handler still runs.
     void presentNow();
     void setPausedCaption(bool paused);
+    void setQuality(Quality quality);
+    [[nodiscard]] Quality quality() const { return compositor_.quality(); }
 
     [[nodiscard]] int framesPainted() const { return framesPainted_; }
 
@@ -49,6 +52,7 @@ private:
     [[nodiscard]] QSize deviceSize() const;
     [[nodiscard]] QRegion changedArea();
     [[nodiscard]] double refreshIntervalMs() const;
+    void updateCaption();
 
     Stage& stage_;
     WindowActions actions_;
@@ -56,6 +60,7 @@ private:
     QTimer frameTimer_;
     QElapsedTimer sinceLastPaint_;
     bool framePending_ = false;
+    bool paused_ = false;
     int framesPainted_ = 0;
 };
 

@@ -9,6 +9,8 @@
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <set>
+#include <string_view>
 #include <sys/stat.h>
 
 namespace {
@@ -114,6 +116,8 @@ const BadInput kBadInputs[] = {
     {"seed past 32 bits", {"--headless", "--seed", "4294967296"}},
     {"huge seed", {"--headless", "--seed", "99999999999999999999"}},
     {"seed given twice", {"--headless", "--seed", "1", "--seed", "2"}},
+    {"unknown quality", {"--headless", "--quality", "sharp"}},
+    {"quality in capitals", {"--headless", "--quality", "SMOOTH"}},
     {"negative duration", {"--headless", "--duration", "-1"}},
     {"fractional duration", {"--headless", "--duration", "1.5"}},
     {"empty duration", {"--headless", "--duration", ""}},
@@ -200,10 +204,11 @@ TEST(CommandLine, HelpNamesEveryOption)
     EXPECT_EQ(outcome.status, 0);
     EXPECT_TRUE(outcome.out.startsWith(QStringLiteral("Usage: quillet3 ")))
         << outcome.out.toStdString();
-    for (const char* option :
-         {"--headless", "--duration", "--click", "--seed", "--trace", "--screenshot", "--size",
-          "--version", "--record", "--subtitles", "--fps", "--variable-frame-rate", "--quiet",
-          "--overwrite", "F11", "Escape", "Space", "Ctrl+Q"})
+    for (const char* option : {"--headless", "--duration",   "--click",     "--seed",
+                               "--trace",    "--screenshot", "--size",      "--version",
+                               "--record",   "--subtitles",  "--fps",       "--variable-frame-rate",
+                               "--quality",  "--quiet",      "--overwrite", "F11",
+                               "Escape",     "Space",        "Q  ",         "Ctrl+Q"})
         EXPECT_TRUE(outcome.out.contains(QLatin1String(option))) << option;
 }
 
@@ -226,6 +231,29 @@ TEST(CommandLine, ScreenshotIsThePictureAtItsTime)
     ASSERT_EQ(image.size(), QSize(800, 600));
     EXPECT_EQ(image.pixel(400, 420), qRgb(255, 255, 0)) << "the yellow title card";
     EXPECT_EQ(image.pixel(50, 50), qRgb(0, 0, 0));
+}
+
+TEST(CommandLine, QualityReachesTheScreenshot)
+{
+    // The hero at night: crisp, only the colours of the shapes; smooth, their edges blended.
+    QTemporaryDir dir;
+    for (const char* quality : {"crisp", "smooth"}) {
+        const QString path = dir.filePath(QStringLiteral("hero-%1.png").arg(quality));
+        const Outcome outcome =
+            runProgram({QStringLiteral("--screenshot"), QStringLiteral("15000:") + path,
+                        QStringLiteral("--quality"), QLatin1String(quality),
+                        QStringLiteral("--seed"), QStringLiteral("3")});
+        ASSERT_EQ(outcome.status, 0) << outcome.err.toStdString();
+        const QImage image(path);
+        std::set<QRgb> colours;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                colours.insert(image.pixel(x, y));
+        if (std::string_view(quality) == "crisp")
+            EXPECT_LE(colours.size(), 6U) << quality;
+        else
+            EXPECT_GT(colours.size(), 20U) << quality;
+    }
 }
 
 TEST(CommandLine, TraceStartsWithTheSeedAndMode)

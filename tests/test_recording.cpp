@@ -319,20 +319,20 @@ TEST_F(Recording, FramesAreTheScreenshotsOfTheSameTimes)
     ASSERT_FALSE(video.frames.empty());
     EXPECT_NEAR(video.durationMs, 89000, 1) << "the last cue at 84000 ms, then 5000 ms";
     EXPECT_EQ(video.frames.size(), 2670U) << "30 frames a second for 89 s";
-    // The marquee bulbs at the sides are left out: the surface that a recording keeps, like the
-    // window's, paints each bulb over the last, and their antialiased outlines darken, where a
-    // screenshot paints each bulb once.
+    // The middle of the picture, where the labels change. Its rows of marquee bulbs, 8 pixels
+    // with hard one-pixel outlines at this size, are what the encoder blurs most: a frame at the
+    // right time still differs from the screenshot in a dozen or so blocks there.
     const QRect middle(64, 0, 192, 240);
     for (const Moment& m : moments) {
         const QImage expected = QImage(file(m.what).append(QStringLiteral(".png")))
                                     .convertToFormat(QImage::Format_RGB32);
         const QImage& frame = video.at(m.ms);
         ASSERT_EQ(frame.size(), expected.size()) << m.what;
-        EXPECT_LE(blocksDiffering(frame, expected, 24, middle), 4) << m.what;
+        EXPECT_LE(blocksDiffering(frame, expected, 24, middle), 16) << m.what;
         // Found by its number too, as editors and frame-accurate tools find it.
         const auto number = static_cast<std::size_t>(m.ms * 30 / 1000);
         ASSERT_LT(number, video.frames.size()) << m.what;
-        EXPECT_LE(blocksDiffering(video.frames[number].image, expected, 24, middle), 4) << m.what;
+        EXPECT_LE(blocksDiffering(video.frames[number].image, expected, 24, middle), 16) << m.what;
     }
     // And a frame is not just any frame: the title card is not the end card.
     EXPECT_GT(blocksDiffering(video.at(7500), video.at(87000), 24, middle), 100);

@@ -14,11 +14,15 @@
 namespace q3 {
 namespace {
 
-constexpr const char* kVersion = "3.0.0";
+constexpr const char* kVersion = QUILLET3_VERSION;
 
 std::string quoted(const QString& text)
 {
-    return "'" + text.toStdString() + "'";
+    // Appending in place: GCC 12 at -O3 wrongly warns (-Wrestrict) about "'" + std::string.
+    std::string result = text.toStdString();
+    result.insert(result.begin(), '\'');
+    result.push_back('\'');
+    return result;
 }
 
 // A whole number from 0 to `max`, digits only.

@@ -212,6 +212,11 @@ struct FontFolder
     QStringList missing;
 };
 
+void PrintTo(const FontFolder& folder, std::ostream* os)
+{
+    *os << folder.why;
+}
+
 class FaceFiles : public testing::TestWithParam<FontFolder>
 {
 };

@@ -1,10 +1,12 @@
-# The two everyday commands. Each installs what is missing, configures and builds first.
+# The everyday commands. Each installs what is missing (scripts/install-deps), configures and
+# builds first; `make play` builds only the program, `make test` everything the tests run.
 PRESET ?= default
 BUILD := build/$(PRESET)
 
-.PHONY: play test build deps bench clean
+.PHONY: play test build configure deps bench clean
 
-play: build
+play: configure
+	cmake --build --preset $(PRESET) --target quillet3
 	./$(BUILD)/quillet3
 
 test: build
@@ -13,9 +15,11 @@ test: build
 bench: build
 	./$(BUILD)/quillet3_bench
 
-build: deps
-	cmake --preset $(PRESET)
+build: configure
 	cmake --build --preset $(PRESET)
+
+configure: deps
+	cmake --preset $(PRESET)
 
 deps:
 	./scripts/install-deps

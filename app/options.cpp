@@ -17,7 +17,7 @@
 namespace q3 {
 namespace {
 
-constexpr const char* kVersion = "3.0.0";
+constexpr const char* kVersion = QUILLET3_VERSION;
 
 std::string quoted(const QString& text)
 {

@@ -4,6 +4,7 @@
 #include <QFontDatabase>
 #include <QString>
 #include <array>
+#include <iostream>
 
 namespace q3 {
 namespace {
@@ -55,9 +56,17 @@ void loadStageFonts()
         return;
     loaded = true;
     for (const FaceMapping& mapping : kFaces)
-        for (const char* file : mapping.files)
-            if (file != nullptr && QFile::exists(QString::fromUtf8(file)))
-                QFontDatabase::addApplicationFont(QString::fromUtf8(file));
+        for (const char* file : mapping.files) {
+            if (file == nullptr)
+                continue;
+            // Without the file the text is still drawn, in whatever face the system offers.
+            if (!QFile::exists(QString::fromUtf8(file)))
+                std::cerr << "quillet3: warning: the font file " << file
+                          << " is missing; its text is drawn in another face\n";
+            else if (QFontDatabase::addApplicationFont(QString::fromUtf8(file)) < 0)
+                std::cerr << "quillet3: warning: the font file " << file
+                          << " cannot be loaded; its text is drawn in another face\n";
+        }
 }
 
 QFont stageFont(const FontSpec& face, int pixelSizeUnits)

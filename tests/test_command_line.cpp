@@ -256,6 +256,74 @@ TEST(CommandLine, QualityReachesTheScreenshot)
     }
 }
 
+// The face files the show loads, all there or with a folder of them hidden by an empty tmpfs in
+// a mount namespace of the program's own: each missing file costs one warning line naming it,
+// and the picture is still made.
+struct FontFolder
+{
+    const char* why;
+    const char* hidden = nullptr;
+    QStringList missing;
+};
+
+void PrintTo(const FontFolder& folder, std::ostream* os)
+{
+    *os << folder.why;
+}
+
+class FaceFiles : public testing::TestWithParam<FontFolder>
+{
+};
+
+TEST_P(FaceFiles, EachMissingOneIsNamedInAWarning)
+{
+    const FontFolder& folder = GetParam();
+    QTemporaryDir dir;
+    const QStringList show{QStringLiteral("--screenshot"),
+                           QStringLiteral("20000:") + dir.filePath(QStringLiteral("x.png")),
+                           QStringLiteral("--size"),
+                           QStringLiteral("160x120"),
+                           QStringLiteral("--seed"),
+                           QStringLiteral("1")};
+    QProcess process;
+    if (folder.hidden == nullptr) {
+        process.start(QStringLiteral(QUILLET3_BINARY), show);
+    } else {
+        const QStringList hide{QStringLiteral("-rm"), QStringLiteral("sh"), QStringLiteral("-c"),
+                               QStringLiteral("mount -t tmpfs tmpfs \"$0\" && exec \"$@\""),
+                               QLatin1String(folder.hidden)};
+        QProcess probe;
+        probe.start(QStringLiteral("unshare"), hide + QStringList{QStringLiteral("true")});
+        if (!probe.waitForFinished(10000) || probe.exitCode() != 0)
+            GTEST_SKIP() << "no mount namespace here: "
+                         << probe.readAllStandardError().toStdString();
+        process.start(QStringLiteral("unshare"),
+                      hide + QStringList{QStringLiteral(QUILLET3_BINARY)} + show);
+    }
+    ASSERT_TRUE(process.waitForFinished(60000));
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    EXPECT_EQ(process.exitCode(), 0) << err.toStdString();
+    EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("x.png"))));
+    QStringList expected;
+    for (const QString& file : folder.missing)
+        expected << QStringLiteral("quillet3: warning: the font file ") + folder.hidden + u'/' +
+                        file + QStringLiteral(" is missing; its text is drawn in another face");
+    EXPECT_EQ(err.split(u'\n', Qt::SkipEmptyParts), expected) << err.toStdString();
+}
+
+const FontFolder kFontFolders[] = {
+    {"all_installed"},
+    {"dejavu_hidden",
+     "/usr/share/fonts/truetype/dejavu",
+     {QStringLiteral("DejaVuSansMono-Bold.ttf"), QStringLiteral("DejaVuSans-Oblique.ttf"),
+      QStringLiteral("DejaVuSans.ttf")}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Fonts, FaceFiles, testing::ValuesIn(kFontFolders),
+                         [](const testing::TestParamInfo<FontFolder>& row) {
+                             return std::string(row.param.why);
+                         });
+
 TEST(CommandLine, TraceStartsWithTheSeedAndMode)
 {
     const Outcome outcome =

@@ -11,14 +11,17 @@
 namespace q3::test {
 namespace {
 
+// Built with std::string("[") rather than "[" + ...: GCC 12 at -O3 wrongly warns (-Wrestrict)
+// about the latter.
 std::string json(Rgb c)
 {
-    return "[" + std::to_string(c.r) + "," + std::to_string(c.g) + "," + std::to_string(c.b) + "]";
+    return std::string("[") + std::to_string(c.r) + "," + std::to_string(c.g) + "," +
+           std::to_string(c.b) + "]";
 }
 
 std::string json(int x, int y)
 {
-    return "[" + std::to_string(x) + "," + std::to_string(y) + "]";
+    return std::string("[") + std::to_string(x) + "," + std::to_string(y) + "]";
 }
 
 // The events a drawing should produce, written row by row. Every box and disc names the fill

@@ -158,7 +158,9 @@ AVDictionary* encoderOptions(VideoFormat format, bool constantRate)
     return options;
 }
 
-struct Parts
+// What an open encoder holds: the file it writes, the muxer, the codec, the converter and the
+// packets waiting for their durations.
+struct EncoderState
 {
     FileSink file;
     std::unique_ptr<AVFormatContext, FormatDeleter> format;
@@ -260,16 +262,16 @@ struct Parts
 class FfmpegEncoder final : public VideoEncoder
 {
 public:
-    explicit FfmpegEncoder(std::unique_ptr<Parts> parts) : parts_(std::move(parts)) {}
+    explicit FfmpegEncoder(std::unique_ptr<EncoderState> state) : state_(std::move(state)) {}
 
     bool addFrame(const QImage& image, long long index) override;
     bool finish(long long endIndex) override;
-    [[nodiscard]] const std::string& error() const override { return parts_->error; }
-    [[nodiscard]] int writeError() const override { return parts_->file.error; }
-    [[nodiscard]] long long framesEncoded() const override { return parts_->encoded; }
+    [[nodiscard]] const std::string& error() const override { return state_->error; }
+    [[nodiscard]] int writeError() const override { return state_->file.error; }
+    [[nodiscard]] long long framesEncoded() const override { return state_->encoded; }
 
 private:
-    std::unique_ptr<Parts> parts_;
+    std::unique_ptr<EncoderState> state_;
 };
 
 std::unique_ptr<VideoEncoder> openEncoder(int fd, const VideoSettings& settings, std::string& error)
@@ -278,7 +280,7 @@ std::unique_ptr<VideoEncoder> openEncoder(int fd, const VideoSettings& settings,
     // by us, in one line.
     av_log_set_level(AV_LOG_QUIET);
 
-    auto p = std::make_unique<Parts>();
+    auto p = std::make_unique<EncoderState>();
     p->constantRate = settings.constantRate;
     const auto failWith = [&](const std::string& why) -> std::unique_ptr<VideoEncoder> {
         error = why;
@@ -372,7 +374,7 @@ std::unique_ptr<VideoEncoder> openEncoder(int fd, const VideoSettings& settings,
 
 bool FfmpegEncoder::addFrame(const QImage& image, long long index)
 {
-    Parts& p = *parts_;
+    EncoderState& p = *state_;
     if (p.failed)
         return false;
     if (image.size() != QSize(p.codec->width, p.codec->height) ||
@@ -400,7 +402,7 @@ bool FfmpegEncoder::addFrame(const QImage& image, long long index)
 
 bool FfmpegEncoder::finish(long long endIndex)
 {
-    Parts& p = *parts_;
+    EncoderState& p = *state_;
     if (p.failed)
         return false;
     if (p.lastPts < 0 || endIndex <= p.lastPts)

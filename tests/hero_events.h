@@ -19,7 +19,8 @@ inline Events concat(std::initializer_list<Events> parts)
     return out;
 }
 
-// std::string("[") rather than "[" + ...: GCC 12 at -O3 wrongly warns (-Wrestrict) about the latter.
+// std::string("[") rather than "[" + ...: GCC 12 at -O3 wrongly warns (-Wrestrict) about the
+// latter.
 inline std::string pointJson(int x, int y)
 {
     return std::string("[") + std::to_string(x) + "," + std::to_string(y) + "]";

@@ -206,9 +206,10 @@ TEST_P(SmallTmpfs, ExitsOneWithNoSpaceLeftAndLeavesNothing)
     const QStringList before = entries(disk);
     const Outcome outcome = run(kind, disk, RLIM_INFINITY);
     EXPECT_EQ(outcome.status, 1);
-    EXPECT_EQ(outcome.err, QStringLiteral("quillet3: error: cannot write ") +
-                               QDir(disk).filePath(QString::fromUtf8(kind.file)) +
-                               QStringLiteral(": No space left on device\n"));
+    EXPECT_EQ(outcome.err.toStdString(),
+              "quillet3: error: cannot write " +
+                  QDir(disk).filePath(QString::fromUtf8(kind.file)).toStdString() +
+                  ": No space left on device\n");
     EXPECT_EQ(entries(disk), before);
 }
 

@@ -165,9 +165,14 @@ bool OutputFile::place()
     return true;
 }
 
+std::string cannotWrite(const std::string& shownName, std::string_view reason)
+{
+    return "cannot write " + shownName + ": " + std::string(reason);
+}
+
 void OutputFile::abandon(const std::string& reason)
 {
-    fail("cannot write " + shownPath(shown_) + ": " + reason);
+    fail(cannotWrite(shownPath(shown_), reason));
 }
 
 void OutputFile::noteError(int error)

@@ -86,5 +86,8 @@ private:
 [[nodiscard]] std::string shownPath(const QString& path);
 // Always in quotes, escaped the same way.
 [[nodiscard]] std::string quotedPath(const QString& path);
+// The one wording of an output that could not be written: "cannot write NAME: REASON", with the
+// name as shownPath gives it.
+[[nodiscard]] std::string cannotWrite(const std::string& shownName, std::string_view reason);
 
 } // namespace q3

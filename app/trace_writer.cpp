@@ -53,8 +53,8 @@ std::unique_ptr<TraceWriter> TraceWriter::open(const QString& path, const Clock&
     if (::stat(name.constData(), &info) == 0 && !S_ISREG(info.st_mode)) {
         const int fd = ::open(name.constData(), O_WRONLY | O_CLOEXEC);
         if (fd < 0) {
-            std::cerr << "quillet3: error: cannot write " << shownPath(path) << ": "
-                      << std::strerror(errno) << '\n';
+            std::cerr << "quillet3: error: " << cannotWrite(shownPath(path), std::strerror(errno))
+                      << '\n';
             return nullptr;
         }
         return std::unique_ptr<TraceWriter>(new TraceWriter(clock, nullptr, fd, shownPath(path)));
@@ -115,7 +115,7 @@ void TraceWriter::writeLine(const std::string& body)
             pump(0);
         }
         if (waiting_.size() > kMostWaitingBytes)
-            fail("cannot write " + shown_ + ": nothing has read it for too long");
+            fail(cannotWrite(shown_, "nothing has read it for too long"));
         return;
     }
     if (waiting_.size() >= kBlockBytes ||
@@ -133,7 +133,7 @@ void TraceWriter::flush()
         if (!file_->write(waiting_))
             fail(file_->message());
     } else if (const int error = writeAll(stream_, waiting_); error != 0) {
-        fail("cannot write " + shown_ + ": " + std::strerror(error));
+        fail(cannotWrite(shown_, std::strerror(error)));
     }
     waiting_.clear();
 }
@@ -144,8 +144,8 @@ void TraceWriter::pump(int waitMs)
         pollfd ready{stream_, POLLOUT, 0};
         const int polled = ::poll(&ready, 1, waitMs);
         if (polled == 0 && waitMs > 0)
-            return fail("cannot write " + shown_ + ": nothing has read it for " +
-                        std::to_string(waitMs / 1000) + " s");
+            return fail(cannotWrite(shown_, "nothing has read it for " +
+                                                std::to_string(waitMs / 1000) + " s"));
         if (polled <= 0)
             return;
         // Up to what a pipe takes in one piece when it has room at all, so that the write
@@ -153,7 +153,7 @@ void TraceWriter::pump(int waitMs)
         const std::size_t size = wholeLinesWithin(waiting_, PIPE_BUF);
         const ssize_t written = ::write(stream_, waiting_.data(), size);
         if (written < 0 && errno != EAGAIN && errno != EINTR)
-            return fail("cannot write " + shown_ + ": " + std::strerror(errno));
+            return fail(cannotWrite(shown_, std::strerror(errno)));
         if (written > 0)
             waiting_.erase(0, static_cast<std::size_t>(written));
     }

@@ -2,14 +2,15 @@
 
 #include "app/output_file.h"
 #include "app/trace_writer.h"
-#include "app/virtual_run.h"
 #include "stage/compositor.h"
 #include "stage/fonts.h"
+#include "stage/player.h"
 
 #include <QBuffer>
 #include <QImageWriter>
 #include <algorithm>
 #include <iostream>
+#include <map>
 
 namespace q3 {
 namespace {
@@ -36,49 +37,79 @@ bool savePng(const QImage& image, const QString& path)
     return true;
 }
 
+// Saves the screenshots the options ask for as the show reaches their times. After the first
+// failure the run only goes on to its end: one error, one line.
+class Screenshots final : public PlayerOutput
+{
+public:
+    explicit Screenshots(const Options& options) : size_(options.size), compositor_(options.quality)
+    {
+        for (const ScreenshotRequest& shot : options.screenshots)
+            due_.emplace(double(shot.atMs), shot.path);
+    }
+
+    [[nodiscard]] bool ok() const { return ok_; }
+    [[nodiscard]] double last() const { return due_.empty() ? 0 : std::prev(due_.end())->first; }
+    void stopAfterFailure(const TraceWriter* trace) { trace_ = trace; }
+
+    [[nodiscard]] std::optional<double> nextLook() const override
+    {
+        if (due_.empty())
+            return std::nullopt;
+        return due_.begin()->first;
+    }
+
+    void look(double /*atMs*/, const Stage& stage) override
+    {
+        const QString path = due_.begin()->second;
+        due_.erase(due_.begin());
+        if (ok_ && !(trace_ != nullptr && trace_->failed()))
+            ok_ = savePng(compositor_.render(stage, size_), path);
+    }
+
+private:
+    QSize size_;
+    Compositor compositor_;
+    std::multimap<double, QString> due_;
+    const TraceWriter* trace_ = nullptr;
+    bool ok_ = true;
+};
+
 } // namespace
 
 int runHeadless(const Options& options, std::uint32_t seed)
 {
     loadStageFonts();
-    VirtualRun run(seed, std::cerr);
+    Screenshots screenshots(options);
+    Player player(Timeline::Virtual, seed, std::cerr, screenshots);
     std::unique_ptr<TraceWriter> trace;
     if (options.tracePath) {
-        trace = startTrace(*options.tracePath, run.show().stage(), run.clock(), seed, "headless");
+        trace = startTrace(*options.tracePath, player.stage(), player.clock(), seed, "headless");
         if (!trace)
             return 1;
+        screenshots.stopAfterFailure(trace.get());
     }
 
-    run.addClick(0);
+    player.addClick(0);
     for (const int click : options.clicks)
-        run.addClick(click);
+        player.addClick(click);
 
-    Compositor compositor(options.quality);
-    bool ok = true;
-    double lastShot = 0;
-    for (const ScreenshotRequest& shot : options.screenshots) {
-        lastShot = std::max(lastShot, double(shot.atMs));
-        run.addSample(shot.atMs, [&, path = shot.path](double) {
-            // After the first failure the run only goes on to its end: one error, one line.
-            if (ok && !(trace && trace->failed()))
-                ok = savePng(compositor.render(run.show().stage(), options.size), path);
-        });
-    }
-
+    const auto failed = [&] { return !screenshots.ok() || (trace && trace->failed()); };
     if (options.durationMs) {
         // In stretches, so that a failed output ends a long run at once.
         const double end = *options.durationMs;
         for (double until = std::min(kStretchMs, end);; until = std::min(until + kStretchMs, end)) {
-            run.runUntil(until);
-            if (!ok || (trace && trace->failed()) || until >= end)
+            player.runUntil(until);
+            if (failed() || until >= end)
                 break;
         }
     } else {
-        const double end = run.runWholeShow();
-        if (lastShot > end)
-            run.runUntil(lastShot);
+        const double lastShot = screenshots.last();
+        if (player.runShow() < lastShot)
+            player.runUntil(lastShot);
     }
 
+    bool ok = screenshots.ok();
     if (trace && (!ok || !trace->finish()))
         ok = false;
     return ok ? 0 : 1;

@@ -42,6 +42,11 @@ Progress::Progress(std::ostream& out, Style style, double totalMs)
     : out_(out), style_(style), totalMs_(std::max(totalMs, 1.0))
 {}
 
+void Progress::setTotal(double totalMs)
+{
+    totalMs_ = std::max(totalMs, 1.0);
+}
+
 void Progress::update(double doneMs, double elapsedSeconds)
 {
     // Once the stream has failed (a pipe whose reader has gone), progress is no longer shown;

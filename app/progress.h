@@ -21,6 +21,8 @@ public:
 
     Progress(std::ostream& out, Style style, double totalMs);
 
+    // The show's length, once it is known better than at the start.
+    void setTotal(double totalMs);
     // `doneMs` of show time recorded after `elapsedSeconds` of real time.
     void update(double doneMs, double elapsedSeconds);
     // Leaves the bar's line complete.

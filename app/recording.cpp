@@ -4,14 +4,13 @@
 #include "app/progress.h"
 #include "app/subtitles.h"
 #include "app/video_encoder.h"
-#include "app/virtual_run.h"
 #include "stage/compositor.h"
 #include "stage/fonts.h"
+#include "stage/player.h"
 
 #include <algorithm>
 #include <chrono>
 #include <iostream>
-#include <sstream>
 #include <unistd.h>
 
 namespace q3 {
@@ -21,93 +20,54 @@ namespace {
 // short show so that its progress still comes in tenths.
 constexpr double kStretchMs = 1000;
 
-// What the picture depends on. Where it has not changed, neither has the frame.
-struct FrameKey
-{
-    std::uint64_t controls = 0;
-    std::uint64_t shapes = 0;
-    std::uint64_t erasures = 0;
-
-    friend bool operator==(const FrameKey&, const FrameKey&) = default;
-};
-
-FrameKey keyOf(const Stage& stage)
-{
-    return {stage.controlsVersion(), stage.displayList().lastSeq(),
-            stage.displayList().eraseCount()};
-}
-
-void addClicks(VirtualRun& run, const Options& options)
-{
-    run.addClick(0);
-    for (const int click : options.clicks)
-        run.addClick(click);
-}
-
-// The end of the show is where the last cue has run, plus a little; it is found by playing the
-// show once without looking, which takes a few milliseconds, so that the frames can be counted
-// and the progress shown from the start.
-double endOfShow(const Options& options, std::uint32_t seed)
-{
-    if (options.durationMs)
-        return *options.durationMs;
-    std::ostringstream ignored; // the errors are reported once, by the recorded run
-    VirtualRun run(seed, ignored);
-    addClicks(run, options);
-    return run.runWholeShow();
-}
-
 long long framesIn(double endMs, int fps)
 {
     const auto ms = static_cast<long long>(std::llround(endMs));
     return std::max(1LL, (ms * fps + 999) / 1000);
 }
 
-// Samples the stage at the frames' times, and renders and hands the encoder a picture only where
-// it changed since the one before; the encoder repeats it at a constant rate.
-class FrameRecorder
+// Looks at the stage at the frames' times until the end of the show, and hands the encoder a
+// picture only where the compositor painted something since the one before; the encoder repeats
+// it at a constant rate.
+class FrameRecorder final : public PlayerOutput
 {
 public:
-    FrameRecorder(VideoEncoder& encoder, VirtualRun& run, const Options& options,
-                  long long frameCount)
-        : encoder_(encoder), run_(run), fps_(options.fps), frameCount_(frameCount),
+    FrameRecorder(VideoEncoder* encoder, const Options& options)
+        : encoder_(encoder), fps_(options.fps), end_(options.durationMs),
           compositor_(options.quality), image_(options.size, QImage::Format_BGR888)
-    {
-        sampleAt(0);
-    }
+    {}
 
     [[nodiscard]] bool ok() const { return ok_; }
 
+    [[nodiscard]] std::optional<double> nextLook() const override
+    {
+        if (encoder_ == nullptr || !ok_ || (end_ && index_ >= framesIn(*end_, fps_)))
+            return std::nullopt;
+        return double(index_) * 1000.0 / fps_;
+    }
+
+    void look(double /*atMs*/, const Stage& stage) override
+    {
+        const bool changed = compositor_.render(stage, image_);
+        if (ok_ && (changed || encoder_->framesEncoded() == 0))
+            ok_ = encoder_->addFrame(image_, index_);
+        ++index_;
+    }
+
+    // A recording given a duration keeps it.
+    void endKnown(double atMs) override
+    {
+        if (!end_)
+            end_ = atMs;
+    }
+
 private:
-    // Each frame's sample asks for the next one, so that a single sample waits however long the
-    // recording is.
-    void sampleAt(long long index)
-    {
-        if (index >= frameCount_)
-            return;
-        run_.addSample(double(index) * 1000.0 / fps_, [this, index](double) {
-            frame(index);
-            sampleAt(index + 1);
-        });
-    }
-
-    void frame(long long index)
-    {
-        const FrameKey key = keyOf(run_.show().stage());
-        if (!ok_ || (encoder_.framesEncoded() > 0 && key == last_))
-            return;
-        last_ = key;
-        compositor_.render(run_.show().stage(), image_);
-        ok_ = encoder_.addFrame(image_, index);
-    }
-
-    VideoEncoder& encoder_;
-    VirtualRun& run_;
+    VideoEncoder* encoder_;
     int fps_;
-    long long frameCount_;
+    std::optional<double> end_;
     Compositor compositor_;
     QImage image_;
-    FrameKey last_;
+    long long index_ = 0;
     bool ok_ = true;
 };
 
@@ -126,27 +86,46 @@ int encodingFailed(const VideoEncoder& encoder, OutputFile& video, const QString
     return 1;
 }
 
+// Plays the show in stretches, showing the progress between them, until its end or until the
+// recording fails.
+double playRecorded(Player& player, const FrameRecorder& frames, const Options& options)
+{
+    const auto started = std::chrono::steady_clock::now();
+    const std::optional<double> duration = options.durationMs;
+    Progress progress(
+        std::cerr,
+        Progress::styleFor(options.quiet || !options.recordPath, isatty(STDERR_FILENO) != 0),
+        duration.value_or(player.expectedEnd()));
+    const double stretch =
+        std::clamp(duration.value_or(player.expectedEnd()) / 100, 1.0, kStretchMs);
+    for (double until = stretch;; until += stretch) {
+        bool ended = false;
+        if (duration) {
+            until = std::min(until, *duration);
+            player.runUntil(until);
+            ended = until >= *duration;
+        } else {
+            ended = player.runShowUntil(until);
+            until = std::min(until, player.expectedEnd());
+            progress.setTotal(player.expectedEnd());
+        }
+        const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
+        progress.update(until, elapsed.count());
+        if (!frames.ok() || ended)
+            break;
+    }
+    progress.finish();
+    return duration.value_or(player.expectedEnd());
+}
+
 } // namespace
 
 int runRecording(const Options& options, std::uint32_t seed)
 {
-    const auto started = std::chrono::steady_clock::now();
     loadStageFonts();
-
-    const double endMs = endOfShow(options, seed);
-    const long long frameCount = framesIn(endMs, options.fps);
-    VirtualRun run(seed, std::cerr);
-    addClicks(run, options);
-    Stage& stage = run.show().stage();
-
-    CaptionFollower captions(stage, run.clock());
-    if (options.subtitlesPath)
-        stage.addListener(&captions);
-
     const Existing existing = options.overwrite ? Existing::Replace : Existing::Keep;
     std::optional<OutputFile> video;
     std::unique_ptr<VideoEncoder> encoder;
-    std::optional<FrameRecorder> frames;
     if (options.recordPath) {
         const VideoSettings settings{*videoFormatFor(*options.recordPath), options.size,
                                      options.fps, !options.variableFrameRate};
@@ -162,24 +141,20 @@ int runRecording(const Options& options, std::uint32_t seed)
                       << error << '\n';
             return 1;
         }
-        frames.emplace(*encoder, run, options, frameCount);
     }
 
-    Progress progress(
-        std::cerr,
-        Progress::styleFor(options.quiet || !options.recordPath, isatty(STDERR_FILENO) != 0),
-        endMs);
-    const double stretch = std::clamp(endMs / 100, 1.0, kStretchMs);
-    for (double until = std::min(stretch, endMs);; until = std::min(until + stretch, endMs)) {
-        run.runUntil(until);
-        const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
-        progress.update(until, elapsed.count());
-        if ((frames && !frames->ok()) || until >= endMs)
-            break;
-    }
-    progress.finish();
+    FrameRecorder frames(encoder.get(), options);
+    Player player(Timeline::Virtual, seed, std::cerr, frames);
+    player.addClick(0);
+    for (const int click : options.clicks)
+        player.addClick(click);
+    CaptionFollower captions(player.stage(), player.clock());
+    EventBus::Subscription following;
+    if (options.subtitlesPath)
+        following = player.stage().events().subscribe(captions);
 
-    if (encoder && (!frames->ok() || !encoder->finish(frameCount)))
+    const double endMs = playRecorded(player, frames, options);
+    if (encoder && (!frames.ok() || !encoder->finish(framesIn(endMs, options.fps))))
         return encodingFailed(*encoder, *video, *options.recordPath);
     // The subtitles are written before either file is placed, so that a failure leaves neither.
     std::optional<OutputFile> subtitles;

@@ -202,7 +202,7 @@ std::unique_ptr<TraceWriter> startTrace(const QString& path, Stage& stage, const
     if (!trace)
         return nullptr;
     trace->start(seed, mode);
-    stage.addListener(trace.get());
+    trace->following_ = stage.events().subscribe(*trace);
     return trace;
 }
 

@@ -50,7 +50,12 @@ private:
     void pump(int waitMs);
     void fail(const std::string& message);
 
+    friend std::unique_ptr<TraceWriter> startTrace(const QString& path, Stage& stage,
+                                                   const Clock& clock, std::uint32_t seed,
+                                                   std::string_view mode);
+
     const Clock& clock_;
+    EventBus::Subscription following_;
     std::unique_ptr<OutputFile> file_;
     int stream_ = -1;
     bool nonBlocking_ = false;

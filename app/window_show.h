@@ -1,24 +1,22 @@
 #pragma once
 
-#include "app/trace_writer.h"
-#include "script/show.h"
-#include "stage/clock.h"
-#include "stage/scheduler.h"
+#include "stage/player.h"
 #include "stage/stage_window.h"
 
+#include <QString>
 #include <QTimer>
 #include <cstdint>
 #include <iosfwd>
+#include <optional>
 
 namespace q3 {
 
-// The show in its window, on the wall clock: the window, the handlers and the timer that wakes
-// the event loop when the next tick falls due.
-class WindowShow final : public StageListener
+// The show in its window, on the wall clock: a player whose frames go to the window, and the
+// timer that wakes the event loop when the next tick falls due.
+class WindowShow final : private PlayerOutput
 {
 public:
     WindowShow(std::uint32_t seed, std::ostream& errors);
-    ~WindowShow() override;
     WindowShow(const WindowShow&) = delete;
     WindowShow& operator=(const WindowShow&) = delete;
 
@@ -27,22 +25,19 @@ public:
     void togglePause();
 
     [[nodiscard]] StageWindow& window() { return window_; }
-    [[nodiscard]] Show& show() { return show_; }
-    [[nodiscard]] Scheduler& scheduler() { return scheduler_; }
-    [[nodiscard]] const Clock& clock() const { return clock_; }
-
-    void onEvent(const Event& event) override;
+    [[nodiscard]] Player& player() { return player_; }
 
 private:
+    // PlayerOutput
+    void frameDue(FrameDue when) override;
+    void windowStateChanged() override;
+    void timersChanged() override { rearm(); }
+
     void press(double x, double y);
     void runDue();
     void rearm();
-    // The next due time if it is the cue clock's.
-    [[nodiscard]] std::optional<double> nextCueDue() const;
 
-    RealClock clock_;
-    Scheduler scheduler_{clock_};
-    Show show_;
+    Player player_;
     StageWindow window_;
     QTimer wakeUp_;
 };

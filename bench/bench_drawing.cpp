@@ -1,9 +1,9 @@
 // The pictures as the window paints them: the concert stage of cue 18, a frame with nothing new
 // on the surface, and a frame after the window changed size.
-#include "app/virtual_run.h"
 #include "bench_support.h"
 #include "script/cues.h"
 #include "stage/fonts.h"
+#include "stage/player.h"
 
 #include <sstream>
 #include <utility>
@@ -38,10 +38,10 @@ void BM_Cue18Picture(benchmark::State& state)
 BENCHMARK(BM_Cue18Picture)->Apply(outputSizes)->Unit(benchmark::kMillisecond);
 
 // The end card as it stands after the whole show, bulbs and lamps included.
-Stage& endCard(VirtualRun& run)
+Stage& endCard(Player& run)
 {
     run.addClick(0);
-    run.runToEnd(5000, 48.0 * 3600 * 1000);
+    run.runShow();
     return run.show().stage();
 }
 
@@ -52,7 +52,7 @@ void BM_CompositedFrame(benchmark::State& state)
 {
     loadStageFonts();
     std::ostringstream errors;
-    VirtualRun run(1, errors);
+    Player run(Timeline::Virtual, 1, errors);
     const Stage& stage = endCard(run);
     WarmOutput out(stage, outputSize(state), qualityOf(state));
     QImage other = out.target.copy();
@@ -71,7 +71,7 @@ void BM_RenderAfterResize(benchmark::State& state)
 {
     loadStageFonts();
     std::ostringstream errors;
-    VirtualRun run(1, errors);
+    Player run(Timeline::Virtual, 1, errors);
     const Stage& stage = endCard(run);
     const QSize size = outputSize(state);
     WarmOutput out(stage, size, qualityOf(state));

@@ -1,5 +1,5 @@
 // The whole show on virtual time with no output: no trace, no screenshots, no pixels at all.
-#include "app/virtual_run.h"
+#include "stage/player.h"
 
 #include <benchmark/benchmark.h>
 #include <fstream>
@@ -13,9 +13,9 @@ void BM_WholeShowHeadless(benchmark::State& state)
 {
     for (auto _ : state) {
         std::ostringstream errors;
-        VirtualRun run(1, errors);
+        Player run(Timeline::Virtual, 1, errors);
         run.addClick(0);
-        benchmark::DoNotOptimize(run.runToEnd(5000, 48.0 * 3600 * 1000));
+        benchmark::DoNotOptimize(run.runShow());
     }
 }
 BENCHMARK(BM_WholeShowHeadless)->Unit(benchmark::kMillisecond);
@@ -39,7 +39,7 @@ void BM_DayOfShow(benchmark::State& state)
     constexpr double kHourMs = 3600.0 * 1000;
     for (auto _ : state) {
         std::ostringstream errors;
-        VirtualRun run(1, errors);
+        Player run(Timeline::Virtual, 1, errors);
         run.addClick(0);
         run.runUntil(kHourMs);
         const double afterHour = residentBytes();

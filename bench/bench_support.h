@@ -4,12 +4,13 @@
 #include "effects/effects.h"
 #include "stage/clock.h"
 #include "stage/compositor.h"
+#include "stage/player.h"
 #include "stage/scheduler.h"
-#include "stage/stage.h"
 
 #include <QImage>
 #include <QSize>
 #include <benchmark/benchmark.h>
+#include <sstream>
 
 namespace q3::bench {
 
@@ -45,9 +46,9 @@ struct BenchStage
         fillPositionTables(effects);
     }
 
-    VirtualClock clock;
-    Scheduler scheduler{clock};
-    Stage stage{scheduler};
+    std::ostringstream errors;
+    Player player{Timeline::Virtual, 1, errors};
+    Stage& stage = player.stage();
     EffectState effects;
 };
 

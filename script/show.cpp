@@ -6,8 +6,8 @@
 
 namespace q3 {
 
-Show::Show(Scheduler& scheduler, std::uint32_t seed, std::ostream& errors)
-    : scheduler_(scheduler), stage_(scheduler), seed_(seed), errors_(errors)
+Show::Show(Scheduler& scheduler, StageHost& host, std::uint32_t seed, std::ostream& errors)
+    : scheduler_(scheduler), host_(host), stage_(scheduler, host), seed_(seed), errors_(errors)
 {}
 
 template <typename Body>
@@ -23,6 +23,7 @@ void Show::runHandler(std::string_view handler, double eventTime, Body&& body)
         Event event{.kind = EventKind::Error, .text = error.what()};
         event.handler = std::string(handler);
         stage_.report(event);
+        host_.handlerFailed(handler, error.what());
     }
     scheduler_.endHandler();
 }

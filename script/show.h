@@ -18,7 +18,7 @@ namespace q3 {
 class Show
 {
 public:
-    Show(Scheduler& scheduler, std::uint32_t seed, std::ostream& errors);
+    Show(Scheduler& scheduler, StageHost& host, std::uint32_t seed, std::ostream& errors);
 
     void load();
     void click();
@@ -44,6 +44,7 @@ private:
     void runHandler(std::string_view handler, double eventTime, Body&& body);
 
     Scheduler& scheduler_;
+    StageHost& host_;
     Stage stage_;
     std::uint32_t seed_;
     std::ostream& errors_;

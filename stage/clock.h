@@ -1,7 +1,6 @@
 #pragma once
 
 #include <chrono>
-#include <functional>
 
 namespace q3 {
 
@@ -22,7 +21,6 @@ public:
 };
 
 // Time that passes only when the program says so: the headless show, tests and recordings.
-// Before time moves on, `beforeAdvance(from, to)` lets an observer sample the stage as it is.
 class VirtualClock final : public Clock
 {
 public:
@@ -32,14 +30,9 @@ public:
 
     void advanceTo(double ms)
     {
-        if (ms <= now_)
-            return;
-        if (beforeAdvance)
-            beforeAdvance(now_, ms);
-        now_ = ms;
+        if (ms > now_)
+            now_ = ms;
     }
-
-    std::function<void(double from, double to)> beforeAdvance;
 
 private:
     double now_ = 0;

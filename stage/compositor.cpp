@@ -196,13 +196,13 @@ QRegion Compositor::takeChanges(const Stage& stage, QSize output)
     updateSurface(stage, view);
     const QRect whole(QPoint(0, 0), output);
     const bool everything = changes_.everything || changes_.output != output ||
-                            changes_.controlsVersion != stage.controlsVersion();
+                            changes_.lookVersion != stage.lookVersion();
     QRegion changed = everything ? QRegion(whole) : changes_.region;
-    changes_ = {.everything = false, .output = output, .controlsVersion = stage.controlsVersion()};
+    changes_ = {.everything = false, .output = output, .lookVersion = stage.lookVersion()};
     return changed;
 }
 
-void Compositor::render(const Stage& stage, QImage& target)
+bool Compositor::render(const Stage& stage, QImage& target)
 {
     QRegion changed = takeChanges(stage, target.size());
     if (target.cacheKey() != renderedKey_)
@@ -212,6 +212,7 @@ void Compositor::render(const Stage& stage, QImage& target)
         paint(stage, painter, target.size(), changed);
     }
     renderedKey_ = target.cacheKey();
+    return !changed.isEmpty();
 }
 
 void Compositor::paint(const Stage& stage, QPainter& painter, QSize output, const QRegion& area)

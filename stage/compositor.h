@@ -51,8 +51,9 @@ public:
     [[nodiscard]] Quality quality() const { return quality_; }
 
     // Renders into `target`, whose size is the output in device pixels. Where `target` still
-    // holds the frame this compositor rendered into it last, only what changed is painted.
-    void render(const Stage& stage, QImage& target);
+    // holds the frame this compositor rendered into it last, only what changed is painted; false
+    // when nothing was.
+    bool render(const Stage& stage, QImage& target);
     // Paints the part `area` of an output of `output` device pixels, with a painter whose unit
     // is one device pixel.
     void paint(const Stage& stage, QPainter& painter, QSize output, const QRegion& area);
@@ -106,7 +107,7 @@ private:
         QRegion region;
         bool everything = true;
         QSize output;
-        std::uint64_t controlsVersion = ~std::uint64_t{0};
+        std::uint64_t lookVersion = ~std::uint64_t{0};
     };
 
     Quality quality_;

@@ -6,7 +6,6 @@ namespace q3 {
 namespace {
 
 constexpr int kPauseWrites = 32000;
-constexpr double kPauseMs = 100;
 
 Shape shapeOf(Shape::Kind kind, Point p1, Point p2, Rgb outline, Rgb fill)
 {
@@ -21,23 +20,7 @@ Shape shapeOf(Shape::Kind kind, Point p1, Point p2, Rgb outline, Rgb fill)
 
 } // namespace
 
-Stage::Stage(Scheduler& scheduler) : scheduler_(scheduler) {}
-
-void Stage::publish(const Event& event)
-{
-    for (StageListener* listener : listeners_)
-        listener->onEvent(event);
-}
-
-void Stage::addListener(StageListener* listener)
-{
-    listeners_.push_back(listener);
-}
-
-void Stage::removeListener(StageListener* listener)
-{
-    listeners_.erase(std::remove(listeners_.begin(), listeners_.end(), listener), listeners_.end());
-}
+Stage::Stage(Scheduler& scheduler, StageHost& host) : scheduler_(scheduler), host_(host) {}
 
 void Stage::erase(Rgb background)
 {
@@ -48,34 +31,31 @@ void Stage::erase(Rgb background)
 void Stage::clear()
 {
     erase(background_);
-    if (!listeners_.empty())
-        publish({.kind = EventKind::Clear});
+    events_.publishIfFollowed([&] { return Event{.kind = EventKind::Clear}; });
 }
 
 void Stage::setBackground(Rgb colour)
 {
     erase(colour);
-    if (!listeners_.empty())
-        publish({.kind = EventKind::Background, .rgb = colour});
+    events_.publishIfFollowed([&] { return Event{.kind = EventKind::Background, .rgb = colour}; });
 }
 
 void Stage::setFill(Rgb colour)
 {
     fill_ = colour;
-    if (!listeners_.empty())
-        publish({.kind = EventKind::Fill, .rgb = colour});
+    events_.publishIfFollowed([&] { return Event{.kind = EventKind::Fill, .rgb = colour}; });
 }
 
 void Stage::draw(const Shape& shape, EventKind kind, bool fore)
 {
     displayList_.add(shape);
-    if (listeners_.empty())
-        return;
-    publish({.kind = kind,
-             .v = {shape.a, shape.b, shape.c, shape.d},
-             .rgb = shape.outline,
-             .fill = shape.fill,
-             .fore = fore});
+    events_.publishIfFollowed([&] {
+        return Event{.kind = kind,
+                     .v = {shape.a, shape.b, shape.c, shape.d},
+                     .rgb = shape.outline,
+                     .fill = shape.fill,
+                     .fore = fore};
+    });
 }
 
 void Stage::line(Point p1, Point p2, Rgb colour)
@@ -109,10 +89,9 @@ void Stage::show(Control control)
     ControlState& s = state(control);
     if (!s.visible) {
         s.visible = true;
-        ++controlsVersion_;
+        ++lookVersion_;
     }
-    if (!listeners_.empty())
-        publish({.kind = EventKind::Show, .control = control});
+    events_.publishIfFollowed([&] { return Event{.kind = EventKind::Show, .control = control}; });
 }
 
 void Stage::hide(Control control)
@@ -120,75 +99,69 @@ void Stage::hide(Control control)
     ControlState& s = state(control);
     if (s.visible) {
         s.visible = false;
-        ++controlsVersion_;
+        ++lookVersion_;
     }
-    if (!listeners_.empty())
-        publish({.kind = EventKind::Hide, .control = control});
+    events_.publishIfFollowed([&] { return Event{.kind = EventKind::Hide, .control = control}; });
 }
 
 void Stage::setCaption(Control control, std::string_view text)
 {
     state(control).caption = text;
-    ++controlsVersion_;
-    if (!listeners_.empty())
-        publish({.kind = EventKind::Caption, .control = control, .text = std::string(text)});
+    ++lookVersion_;
+    events_.publishIfFollowed([&] {
+        return Event{.kind = EventKind::Caption, .control = control, .text = std::string(text)};
+    });
 }
 
 void Stage::setBackColor(Control control, Rgb colour)
 {
     state(control).backColor = colour;
-    ++controlsVersion_;
-    if (!listeners_.empty())
-        publish({.kind = EventKind::BackColor, .rgb = colour, .control = control});
+    ++lookVersion_;
+    events_.publishIfFollowed(
+        [&] { return Event{.kind = EventKind::BackColor, .rgb = colour, .control = control}; });
 }
 
 void Stage::setFontSize(Control control, double points)
 {
     state(control).pointSize = points;
-    ++controlsVersion_;
-    if (!listeners_.empty())
-        publish({.kind = EventKind::FontSize, .control = control, .pointSize = points});
+    ++lookVersion_;
+    events_.publishIfFollowed([&] {
+        return Event{.kind = EventKind::FontSize, .control = control, .pointSize = points};
+    });
 }
 
 void Stage::setPeriod(Timer timer, int ms)
 {
     scheduler_.setPeriod(timer, ms);
-    if (!listeners_.empty())
-        publish({.kind = EventKind::Period, .v = {ms, 0, 0, 0}, .timer = timer});
+    events_.publishIfFollowed([&] {
+        return Event{.kind = EventKind::Period, .v = {ms, 0, 0, 0}, .timer = timer};
+    });
+    host_.periodSet();
 }
 
 void Stage::maximise()
 {
     if (!maximised_) {
         maximised_ = true;
-        ++controlsVersion_;
+        ++lookVersion_;
     }
-    if (!listeners_.empty())
-        publish({.kind = EventKind::Maximise});
+    events_.publishIfFollowed([&] { return Event{.kind = EventKind::Maximise}; });
+    host_.maximised();
 }
 
 void Stage::busyPause()
 {
-    // Counted from the handler's time, so that the frames of a loop that started on time come
-    // every 100 ms of the wall clock, whatever the drawing between them took.
-    const double start = scheduler_.handlerTime();
-    if (!listeners_.empty())
-        publish({.kind = EventKind::Pause});
+    events_.publishIfFollowed([&] { return Event{.kind = EventKind::Pause}; });
     // Only the first write changes anything; the writes are kept because they are what the
     // pause is made of, and they cost microseconds.
     ControlState& waste = state(Control::lblWasteTime);
     for (int i = 0; i < kPauseWrites; ++i) {
         if (waste.visible) {
             waste.visible = false;
-            ++controlsVersion_;
+            ++lookVersion_;
         }
     }
-    // Every frame of the loop must reach the screen while the loop runs.
-    if (present_)
-        present_();
-    // Pace the frame by time, not by the speed of the machine.
-    scheduler_.clock().waitUntil(start + kPauseMs);
-    scheduler_.moveHandlerTime(start + kPauseMs);
+    host_.busyPause();
 }
 
 int Stage::surfaceWidth() const
@@ -207,7 +180,7 @@ void Stage::setClientSize(int widthUnits, int heightUnits)
         return;
     clientWidth_ = widthUnits;
     clientHeight_ = heightUnits;
-    ++controlsVersion_;
+    ++lookVersion_;
 }
 
 std::optional<Control> Stage::controlAt(double x, double y) const

@@ -3,6 +3,7 @@
 #include "stage/controls.h"
 #include "stage/display_list.h"
 #include "stage/event.h"
+#include "stage/event_bus.h"
 #include "stage/int16.h"
 #include "stage/random_source.h"
 #include "stage/rgb.h"
@@ -10,22 +11,30 @@
 
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string_view>
 #include <vector>
 
 namespace q3 {
 
-// Receives every event of the stage as it happens.
-class StageListener
+// What the show asks of the player around its stage.
+class StageHost
 {
 public:
-    StageListener() = default;
-    StageListener(const StageListener&) = delete;
-    StageListener& operator=(const StageListener&) = delete;
-    virtual ~StageListener() = default;
-    virtual void onEvent(const Event& event) = 0;
+    StageHost() = default;
+    StageHost(const StageHost&) = delete;
+    StageHost& operator=(const StageHost&) = delete;
+    virtual ~StageHost() = default;
+
+    // The pause of a frame loop, after its writes: the frame reaches the output, then 100 ms pass
+    // from the handler's time, handling nothing.
+    virtual void busyPause() = 0;
+    // The window is maximised now.
+    virtual void maximised() = 0;
+    // A timer's period was set: when the next tick falls due may have changed.
+    virtual void periodSet() = 0;
+    // A handler ended with an error, already reported on the error stream and to the listeners.
+    virtual void handlerFailed(std::string_view handler, std::string_view message) = 0;
 };
 
 // The stage window as the show sees it: the drawing vocabulary on the one surface, the
@@ -35,7 +44,7 @@ public:
 class Stage
 {
 public:
-    explicit Stage(Scheduler& scheduler);
+    Stage(Scheduler& scheduler, StageHost& host);
 
     // Drawing. Each operation is on the surface as soon as it returns.
     void clear();
@@ -60,8 +69,8 @@ public:
 
     void maximise();
 
-    // The pause of a frame loop: 32000 writes hiding lblWasteTime, then the frame is presented
-    // and the thread waits until 100 ms have passed since the pause began, handling nothing.
+    // The pause of a frame loop: 32000 writes hiding lblWasteTime, then the player presents the
+    // frame and lets 100 ms pass since the pause began, handling nothing.
     void busyPause();
 
     void seedRandom(std::uint32_t seed) { random_.seed(seed); }
@@ -78,37 +87,36 @@ public:
     [[nodiscard]] const DisplayList& displayList() const { return displayList_; }
     [[nodiscard]] const ControlState& control(Control c) const { return controls_.at(index(c)); }
     [[nodiscard]] bool maximised() const { return maximised_; }
-    // Labels and pictures changed since the count was last read; compositors compare it.
-    [[nodiscard]] std::uint64_t controlsVersion() const { return controlsVersion_; }
+    // Counts every change of a label, a picture or the surface's size: a compositor that saw
+    // another count paints the labels and pictures again.
+    [[nodiscard]] std::uint64_t lookVersion() const { return lookVersion_; }
     // The visible label or picture at a point of the surface, front first.
     [[nodiscard]] std::optional<Control> controlAt(double x, double y) const;
 
-    // Wiring by the program around the show.
-    void addListener(StageListener* listener);
-    void removeListener(StageListener* listener);
-    void setClientSize(int widthUnits, int heightUnits);
-    void setPresenter(std::function<void()> present) { present_ = std::move(present); }
+    // Everything the stage does, as events, for whoever follows them (the trace, subtitles).
+    [[nodiscard]] EventBus& events() { return events_; }
     // Handler markers and errors, reported by the show.
-    void report(const Event& event) { publish(event); }
+    void report(const Event& event) { events_.publish(event); }
+    // The window's client area in units, as the player was told it.
+    void setClientSize(int widthUnits, int heightUnits);
 
 private:
-    void publish(const Event& event);
     void draw(const Shape& shape, EventKind kind, bool fore);
     void erase(Rgb background);
     ControlState& state(Control c) { return controls_.at(index(c)); }
 
     Scheduler& scheduler_;
+    StageHost& host_;
+    EventBus events_;
     DisplayList displayList_;
     std::array<ControlState, kControlCount> controls_ = designControls();
-    std::uint64_t controlsVersion_ = 0;
+    std::uint64_t lookVersion_ = 0;
     Rgb background_ = kWhite;
     Rgb fill_ = kBlack;
     bool maximised_ = false;
     int clientWidth_ = kDesignClientArea.width;
     int clientHeight_ = kDesignClientArea.height;
     RandomSource random_;
-    std::vector<StageListener*> listeners_;
-    std::function<void()> present_;
 };
 
 } // namespace q3

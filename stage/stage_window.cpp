@@ -45,7 +45,7 @@ QRegion covering(const QRegion& region, qreal factor)
 
 } // namespace
 
-StageWindow::StageWindow(Stage& stage, WindowActions actions)
+StageWindow::StageWindow(const Stage& stage, WindowActions actions)
     : stage_(stage), actions_(std::move(actions))
 {
     updateCaption();
@@ -140,7 +140,8 @@ void StageWindow::paintEvent(QPaintEvent* event)
 void StageWindow::resizeEvent(QResizeEvent* event)
 {
     // Until the window is maximised the surface is the client area itself.
-    stage_.setClientSize(width() * kUnitsPerPixel, height() * kUnitsPerPixel);
+    if (actions_.resize)
+        actions_.resize(width() * kUnitsPerPixel, height() * kUnitsPerPixel);
     QWidget::resizeEvent(event);
 }
 

@@ -17,6 +17,7 @@ struct WindowActions
 {
     std::function<void(double x, double y)> press; // a left press at (x, y) in units
     std::function<void()> togglePause;             // Space
+    std::function<void(int w, int h)> resize;      // the client area, in units
 };
 
 // The window frmQuillet3: shows what the compositor paints and passes on where the viewer
@@ -28,7 +29,7 @@ struct WindowActions
 class StageWindow final : public QWidget
 {
 public:
-    StageWindow(Stage& stage, WindowActions actions);
+    StageWindow(const Stage& stage, WindowActions actions);
 
     // Something on the stage changed: the window repaints at the next display refresh, once
     // however many handlers changed it meanwhile.
@@ -54,7 +55,7 @@ private:
     [[nodiscard]] double refreshIntervalMs() const;
     void updateCaption();
 
-    Stage& stage_;
+    const Stage& stage_;
     WindowActions actions_;
     Compositor compositor_;
     QTimer frameTimer_;

@@ -2,11 +2,13 @@
 // Helpers shared by the tests: a show on virtual time with every stage event recorded, and a
 // comparison of event sequences that names the first difference.
 
-#include "app/virtual_run.h"
 #include "stage/event.h"
+#include "stage/player.h"
 #include "stage/stage.h"
 
+#include <functional>
 #include <gtest/gtest.h>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -69,20 +71,51 @@ inline std::vector<std::string> eventsOfCue(const std::vector<std::string>& line
     return out;
 }
 
+// Looks at the stage at given moments of a run on virtual time.
+class Looks final : public PlayerOutput
+{
+public:
+    void add(double at, std::function<void(double at)> look) { due_.emplace(at, std::move(look)); }
+    [[nodiscard]] std::optional<double> nextLook() const override
+    {
+        return due_.empty() ? std::nullopt : std::optional<double>(due_.begin()->first);
+    }
+    void look(double at, const Stage& /*stage*/) override
+    {
+        auto look = std::move(due_.begin()->second);
+        due_.erase(due_.begin());
+        look(at);
+    }
+
+private:
+    std::multimap<double, std::function<void(double)>> due_;
+};
+
 // A show on virtual time, loaded and clicked at 0, with a recorder attached before the load.
 struct RecordedRun
 {
-    explicit RecordedRun(std::uint32_t seed = 1) : run(seed, errors)
+    explicit RecordedRun(std::uint32_t seed = 1) : run(Timeline::Virtual, seed, errors, looks)
     {
-        run.show().stage().addListener(&recorder);
+        following = run.stage().events().subscribe(recorder);
         run.addClick(0);
     }
-    Stage& stage() { return run.show().stage(); }
+    Stage& stage() { return run.stage(); }
 
     std::ostringstream errors;
-    VirtualRun run;
+    Looks looks;
+    Player run;
     Recorder recorder;
+    EventBus::Subscription following;
 };
+
+// Plays until the last cue has run, and not much further (cues come 300 ms apart at the
+// least); returns when it ran.
+inline double runToLastCue(Player& run)
+{
+    for (double t = 0; !run.lastCueAt(); t += 100)
+        run.runUntil(t);
+    return *run.lastCueAt();
+}
 
 // The time at which cue n runs when the window is clicked once at 0 (cues 0 to 18 every 3000 ms).
 constexpr double slowCueTime(int cue)

@@ -42,7 +42,7 @@ TEST(Load, HidesEveryLabelButTheOpeningNoteInOrder)
 TEST(Load, NothingTicksBeforeTheClick)
 {
     std::ostringstream errors;
-    VirtualRun run(1, errors);
+    Player run(Timeline::Virtual, 1, errors);
     run.runUntil(600000);
     EXPECT_EQ(run.show().cueCount(), 0);
     EXPECT_FALSE(run.scheduler().nextDue().has_value());
@@ -103,7 +103,7 @@ TEST(CueClock, ClicksBeforeCueZeroDoNotDelayOrRepeatIt)
 TEST(CueClock, TicksAfterTheLastCueOnlyCount)
 {
     RecordedRun r;
-    const double end = r.run.runToEnd(0, 1e7);
+    const double end = runToLastCue(r.run);
     ASSERT_EQ(r.run.show().cueCount(), kCueTotal);
     std::array<ControlState, kControlCount> before;
     for (std::size_t i = 0; i < kControlCount; ++i)

@@ -17,12 +17,11 @@ namespace {
 
 struct DrawingTest : testing::Test
 {
-    DrawingTest() { stage.addListener(&recorder); }
-
-    VirtualClock clock;
-    Scheduler scheduler{clock};
-    Stage stage{scheduler};
+    std::ostringstream errors;
+    Player player{Timeline::Virtual, 1, errors};
+    Stage& stage = player.stage();
     Recorder recorder;
+    EventBus::Subscription following = stage.events().subscribe(recorder);
 };
 
 TEST_F(DrawingTest, DiscIsFilledWithTheColourInForceAndLeavesItsOwn)
@@ -229,7 +228,8 @@ TEST_P(ChangedAreas, FramePaintedWhereItChangedIsTheFreshFrame)
 {
     const auto [size, quality] = GetParam();
     std::ostringstream errors;
-    VirtualRun run(3, errors);
+    Looks looks;
+    Player run(Timeline::Virtual, 3, errors, looks);
     run.addClick(0);
     Compositor kept(quality);
     Compositor whole(quality);
@@ -237,7 +237,7 @@ TEST_P(ChangedAreas, FramePaintedWhereItChangedIsTheFreshFrame)
     int differing = 0;
     int sample = 0;
     for (double t = 0; t < 100000; t += 53)
-        run.addSample(t, [&](double at) {
+        looks.add(t, [&](double at) {
             kept.render(run.show().stage(), frame);
             // Painted whole from the same kept surface every time; from nothing now and then,
             // since a surface that went wrong stays wrong.
@@ -388,9 +388,9 @@ TEST_P(OnePixelGrid, BackgroundShowsBetweenHeadAndBodyWhereTheUnitsLeaveRoom)
 
 TEST_P(OnePixelGrid, DiscsAreSymmetricWithoutStubs)
 {
-    VirtualClock clock;
-    Scheduler scheduler{clock};
-    Stage stage{scheduler};
+    std::ostringstream errors;
+    Player player{Timeline::Virtual, 1, errors};
+    Stage& stage = player.stage();
     stage.maximise();
     for (std::size_t i = 0; i < kControlCount; ++i)
         stage.hide(controlAt(i));
@@ -434,9 +434,9 @@ TEST_P(OnePixelGrid, EveryDuckPixelTakesTheSameShare)
     // Each column of the picture alone, opaque, on a transparent picture: scaled, it covers as
     // many device columns as every other one, with at most one soft column on each side, and
     // leaves everything else wholly transparent.
-    VirtualClock clock;
-    Scheduler scheduler{clock};
-    Stage stage{scheduler};
+    std::ostringstream errors;
+    Player player{Timeline::Virtual, 1, errors};
+    Stage& stage = player.stage();
     stage.maximise();
     const StageView view = viewOf(stage);
     const QSize size = view.grid().rect(designOf(Control::imgDuck).rect).size();

@@ -233,7 +233,7 @@ TEST(Effects, KeptDrawingStaysBoundedWhileBulbsAndLampsRunForHalfAnHour)
 {
     // No recorder here: half an hour of ticks is millions of discs.
     std::ostringstream errors;
-    VirtualRun run(3, errors);
+    Player run(Timeline::Virtual, 3, errors);
     run.runUntil(0);
     Stage& stage = run.show().stage();
     stage.setPeriod(Timer::tmrSL, 500);

@@ -76,21 +76,21 @@ TEST(Countdown, AClickSlowsTheRemainingCountdownToTheSlowPace)
     std::map<int, double> cueTimes;
     struct TickTimes final : StageListener
     {
-        TickTimes(VirtualRun& run, std::map<int, double>& times) : run_(run), times_(times) {}
+        TickTimes(Player& run, std::map<int, double>& times) : run_(run), times_(times) {}
         void onEvent(const Event& e) override
         {
             if (e.kind == EventKind::Tick && e.timer == Timer::tmrTime)
                 times_[e.v[0]] = run_.clock().now();
         }
-        VirtualRun& run_;
+        Player& run_;
         std::map<int, double>& times_;
     } ticks(r.run, cueTimes);
-    r.stage().addListener(&ticks);
+    EventBus::Subscription followTicks = r.stage().events().subscribe(ticks);
 
     // Between cue 28 (at 60000) and cue 29 (due at 60300).
     r.run.addClick(60100);
     r.run.runUntil(100000);
-    r.stage().removeListener(&ticks);
+    followTicks.end();
 
     EXPECT_EQ(cueTimes.at(28), 60000);
     EXPECT_EQ(cueTimes.at(29), 63100);

@@ -90,7 +90,7 @@ QImage frameAt(double t)
 {
     RecordedRun r;
     QImage frame;
-    r.run.addSample(t, [&](double) { frame = Compositor().render(r.stage(), QSize(800, 600)); });
+    r.looks.add(t, [&](double) { frame = Compositor().render(r.stage(), QSize(800, 600)); });
     r.run.runUntil(t);
     return frame;
 }
@@ -177,7 +177,7 @@ struct WindowClick : testing::Test
         QCoreApplication::sendEvent(&window, &press);
     }
     std::ostringstream errors;
-    VirtualRun run{1, errors};
+    Player run{Timeline::Virtual, 1, errors};
     StageWindow window;
 };
 

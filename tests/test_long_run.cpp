@@ -35,9 +35,9 @@ TEST(LongRun, CounterLimitReportsEveryTickAndTheShowStaysOnScreen)
     // The whole run on virtual time, without a recorder until the limit: a day of lights is
     // tens of millions of discs, and only their kept drawing is wanted until then.
     std::ostringstream errors;
-    VirtualRun run(5, errors);
+    Player run(Timeline::Virtual, 5, errors);
     run.addClick(0);
-    const double lastCue = run.runToEnd(0, 1e7);
+    const double lastCue = runToLastCue(run);
     ASSERT_EQ(run.show().cueCount(), kCueTotal);
     Stage& stage = run.show().stage();
     const auto endCard = controlsOf(stage);
@@ -56,10 +56,10 @@ TEST(LongRun, CounterLimitReportsEveryTickAndTheShowStaysOnScreen)
     EXPECT_EQ(errors.str(), "") << "an error before the counter limit";
 
     Recorder recorder;
-    stage.addListener(&recorder);
+    EventBus::Subscription followRecorder = stage.events().subscribe(recorder);
     constexpr int kTicksPastTheLimit = 10;
     run.runUntil(limitTick + 3000.0 * kTicksPastTheLimit);
-    stage.removeListener(&recorder);
+    followRecorder.end();
 
     // The tick that reaches the limit still counts; every one after it fails, once each.
     EXPECT_EQ(run.show().cueCount(), kCounterLimit);

@@ -104,7 +104,7 @@ TEST(NightScenes, CueFiveClimbsTheMoonInTenFramesEachEndingInAPause)
 TEST(NightScenes, CueFiveShowsEveryFrameOnAClearedSky)
 {
     RecordedRun r;
-    r.run.addSample(frameTime(5, 1), [&](double) {
+    r.looks.add(frameTime(5, 1), [&](double) {
         const QImage frame = frameOf(r.stage());
         // Only the top of the moon shows above the bottom edge.
         EXPECT_TRUE(colourAt(frame, 9250, 8700, kMoonInside));
@@ -112,13 +112,13 @@ TEST(NightScenes, CueFiveShowsEveryFrameOnAClearedSky)
         EXPECT_TRUE(colourAt(frame, 2500, 1500, kNightSky));
         EXPECT_TRUE(colourAt(frame, 1500, 4100, kSkin));
     });
-    r.run.addSample(frameTime(5, 2), [&](double) {
+    r.looks.add(frameTime(5, 2), [&](double) {
         const QImage frame = frameOf(r.stage());
         // Where the first moon was, the sky is clear again.
         EXPECT_TRUE(colourAt(frame, 9600, 8800, kNightSky));
         EXPECT_TRUE(colourAt(frame, 8500, 8300, kMoonInside));
     });
-    r.run.addSample(frameTime(5, 10), [&](double) {
+    r.looks.add(frameTime(5, 10), [&](double) {
         const QImage frame = frameOf(r.stage());
         EXPECT_TRUE(colourAt(frame, 2500, 1500, kMoonInside));
         EXPECT_TRUE(colourAt(frame, 9250, 8700, kNightSky));
@@ -130,7 +130,7 @@ TEST(NightScenes, CueFiveShowsEveryFrameOnAClearedSky)
 TEST(NightScenes, CueSixIsTheLastFrameOnABrighterSky)
 {
     RecordedRun r;
-    r.run.addSample(slowCueTime(6), [&](double) {
+    r.looks.add(slowCueTime(6), [&](double) {
         const QImage frame = frameOf(r.stage());
         EXPECT_TRUE(colourAt(frame, 2500, 1500, kMoonInside));
         EXPECT_TRUE(colourAt(frame, 2500 + 600, 1500, kMoonInside));
@@ -208,7 +208,7 @@ TEST(MorningScenes, CueEightClimbsTheSunWithTheBodyDrawnBeforeTheHead)
 TEST(MorningScenes, TheSunRisesOnScreenWithItsRays)
 {
     RecordedRun r;
-    r.run.addSample(frameTime(8, 1), [&](double) {
+    r.looks.add(frameTime(8, 1), [&](double) {
         const QImage frame = frameOf(r.stage());
         EXPECT_TRUE(colourAt(frame, 9250, 8700, kYellow));
         // The upward ray shows above the disc.
@@ -216,12 +216,12 @@ TEST(MorningScenes, TheSunRisesOnScreenWithItsRays)
         EXPECT_TRUE(colourAt(frame, 9250, 7600, kMorningSky));
         EXPECT_TRUE(colourAt(frame, 2500, 1500, kMorningSky));
     });
-    r.run.addSample(frameTime(8, 10), [&](double) {
+    r.looks.add(frameTime(8, 10), [&](double) {
         const QImage frame = frameOf(r.stage());
         EXPECT_TRUE(colourAt(frame, 2700, 1700, kYellow));
         EXPECT_TRUE(colourAt(frame, 9250, 8700, kMorningSky));
     });
-    r.run.addSample(slowCueTime(9), [&](double) {
+    r.looks.add(slowCueTime(9), [&](double) {
         const QImage frame = frameOf(r.stage());
         EXPECT_TRUE(colourAt(frame, 2700, 1700, kYellow));
         // Rays beyond the rim: straight ones to 1400 units, diagonal ones to 1000 each way.

@@ -140,7 +140,7 @@ TEST(GettingReady, CueFourteenOnlyStartsTheRainWhichFallsAfterTheTick)
 TEST(GettingReady, DressedHeroOnScreen)
 {
     RecordedRun r;
-    r.run.addSample(slowCueTime(12), [&](double) {
+    r.looks.add(slowCueTime(12), [&](double) {
         const QImage frame = frameOf(r.stage());
         EXPECT_TRUE(colourAt(frame, 1200, 7200, kTrouserBlue));
         EXPECT_TRUE(colourAt(frame, 1780, 7400, kTrouserBlue));
@@ -183,7 +183,7 @@ TEST(RainScene, CueFifteenLeavesNothingOfTheEarlierPictureOrItsSparkles)
 {
     RecordedRun r;
     const double after = slowCueTime(15) + 10;
-    r.run.addSample(after, [&](double) {
+    r.looks.add(after, [&](double) {
         const Events& lines = r.recorder.lines;
         const std::size_t cue15 = indexOf(lines, cueMarker(15));
         ASSERT_LT(cue15, lines.size());
@@ -218,8 +218,8 @@ TEST(RainScene, CueFifteenLeavesNothingOfTheEarlierPictureOrItsSparkles)
 TEST(RainScene, TheRainsWhiteIsTheFillCueFifteenStartsWith)
 {
     RecordedRun r;
-    r.run.addSample(slowCueTime(14), [&](double) { EXPECT_EQ(r.stage().fill(), kTrouserBlue); });
-    r.run.addSample(slowCueTime(15) - 0.5, [&](double) { EXPECT_EQ(r.stage().fill(), kWhite); });
+    r.looks.add(slowCueTime(14), [&](double) { EXPECT_EQ(r.stage().fill(), kTrouserBlue); });
+    r.looks.add(slowCueTime(15) - 0.5, [&](double) { EXPECT_EQ(r.stage().fill(), kWhite); });
     r.run.runUntil(slowCueTime(15));
 }
 
@@ -236,7 +236,7 @@ TEST(RainScene, CueSixteenChangesOnlyTheLine)
 TEST(RainScene, StrokesFallOnlyLeftOfAndAboveTheMargins)
 {
     RecordedRun r;
-    r.run.addSample(slowCueTime(17) - 1, [&](double) {
+    r.looks.add(slowCueTime(17) - 1, [&](double) {
         const QImage frame = frameOf(r.stage());
         // A stroke starts at most at (10999, 6999) and runs 20 units on: pixel 734 and row 467.
         int inside = 0;

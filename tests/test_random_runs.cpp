@@ -107,7 +107,7 @@ std::vector<Action> randomViewer(std::uint32_t seed)
 class Invariants final : public StageListener
 {
 public:
-    explicit Invariants(VirtualRun& run) : run_(run), count_(run.show().cueCount().value()) {}
+    explicit Invariants(Player& run) : run_(run), count_(run.show().cueCount().value()) {}
 
     void onEvent(const Event& event) override
     {
@@ -184,7 +184,7 @@ private:
         }
     }
 
-    VirtualRun& run_;
+    Player& run_;
     int count_;
     bool loaded_ = false;
     bool countedInThisHandler_ = false;
@@ -201,8 +201,8 @@ private:
 class SlowHandlers final : public StageListener
 {
 public:
-    SlowHandlers(VirtualRun& run, std::uint32_t seed)
-        : run_(run), random_(seed ^ 0x5EEDu),
+    SlowHandlers(VirtualClock& clock, std::uint32_t seed)
+        : clock_(clock), random_(seed ^ 0x5EEDu),
           share_(std::uniform_real_distribution<double>(0, 0.3)(random_)),
           longestMs_(std::uniform_real_distribution<double>(1, 600)(random_))
     {}
@@ -214,13 +214,13 @@ public:
             return;
         const double ms = std::uniform_real_distribution<double>(0, longestMs_)(random_);
         delayedMs_ += ms;
-        run_.clock().waitUntil(run_.clock().now() + ms);
+        clock_.waitUntil(clock_.now() + ms);
     }
 
     [[nodiscard]] double delayedMs() const { return delayedMs_; }
 
 private:
-    VirtualRun& run_;
+    VirtualClock& clock_;
     std::mt19937 random_;
     double share_;
     double longestMs_;
@@ -240,7 +240,7 @@ std::vector<Control> visibleControls(const Stage& stage)
 }
 
 // Clicks at a place on one of the visible controls; the click must not reach the window.
-void clickOnControl(VirtualRun& run, const Invariants& invariants, const Action& action)
+void clickOnControl(Player& run, const Invariants& invariants, const Action& action)
 {
     run.runUntil(action.at);
     const std::vector<Control> visible = visibleControls(run.show().stage());
@@ -252,7 +252,7 @@ void clickOnControl(VirtualRun& run, const Invariants& invariants, const Action&
     const double y = rect.top + action.y * rect.height;
     const int clicksBefore = invariants.clicks();
     const int periodBefore = run.scheduler().period(Timer::tmrTime);
-    run.addClickAt(action.at, x, y);
+    run.addPress(action.at, x, y);
     run.runUntil(action.at);
     EXPECT_EQ(invariants.clicks(), clicksBefore)
         << "a click on " << name(target) << " at " << x << ", " << y << " reached the window";
@@ -261,7 +261,7 @@ void clickOnControl(VirtualRun& run, const Invariants& invariants, const Action&
 }
 
 // Handles every handler due up to `until`, one due time at a time, checking in between.
-void runCheckedUntil(VirtualRun& run, Invariants& invariants, double until)
+void runCheckedUntil(Player& run, Invariants& invariants, double until)
 {
     for (auto due = run.scheduler().nextDue(); due && *due < until;
          due = run.scheduler().nextDue()) {
@@ -273,11 +273,14 @@ void runCheckedUntil(VirtualRun& run, Invariants& invariants, double until)
 void playViewer(std::uint32_t seed)
 {
     std::ostringstream errors;
-    VirtualRun run(seed, errors);
+    // The viewer's stalls and the slow handlers move the clock themselves.
+    auto ownClock = std::make_unique<VirtualClock>();
+    VirtualClock& clock = *ownClock;
+    Player run(std::move(ownClock), seed, errors);
     Invariants invariants(run);
-    SlowHandlers slow(run, seed);
-    run.show().stage().addListener(&invariants);
-    run.show().stage().addListener(&slow);
+    SlowHandlers slow(clock, seed);
+    EventBus::Subscription followInvariants = run.show().stage().events().subscribe(invariants);
+    EventBus::Subscription followSlow = run.show().stage().events().subscribe(slow);
     run.runUntil(0);
     invariants.betweenHandlers();
 
@@ -291,7 +294,7 @@ void playViewer(std::uint32_t seed)
             run.addClick(action.at);
             break;
         case Action::Kind::ClickAt:
-            run.addClickAt(action.at, action.x, action.y);
+            run.addPress(action.at, action.x, action.y);
             break;
         case Action::Kind::ClickOnControl:
             clickOnControl(run, invariants, action);
@@ -299,30 +302,30 @@ void playViewer(std::uint32_t seed)
         case Action::Kind::Stall:
             run.runUntil(action.at);
             stalled += action.ms;
-            run.clock().advanceTo(run.clock().now() + action.ms);
+            clock.advanceTo(clock.now() + action.ms);
             break;
         case Action::Kind::Pause:
             run.runUntil(action.at);
-            if (!run.scheduler().paused())
-                pausedAt = run.scheduler().now();
-            run.scheduler().pause();
+            if (!run.paused())
+                pausedAt = run.now();
+            run.setPaused(true);
             break;
         case Action::Kind::Resume:
             run.runUntil(action.at);
-            if (run.scheduler().paused())
-                paused += run.scheduler().now() - pausedAt;
-            run.scheduler().resume();
+            if (run.paused())
+                paused += run.now() - pausedAt;
+            run.setPaused(false);
             break;
         case Action::Kind::Resize:
             run.runUntil(action.at);
-            if (!run.show().stage().maximised())
-                run.show().stage().setClientSize(action.width, action.height);
+            if (!run.stage().maximised())
+                run.resize(action.width, action.height);
             break;
         }
         run.runUntil(action.at);
         invariants.betweenHandlers();
     }
-    run.scheduler().resume();
+    run.setPaused(false);
     // Cues never come slower than one every 3000 ms, so the show ends within 46 of those after
     // the first click; pauses, stalls and slow handlers push its end back by at most their
     // length and a period each.
@@ -335,8 +338,8 @@ void playViewer(std::uint32_t seed)
     EXPECT_EQ(invariants.cuesRun().size(), static_cast<std::size_t>(kCueTotal))
         << "not every cue ran by " << limit << " ms";
     EXPECT_TRUE(errors.str().empty()) << errors.str();
-    run.show().stage().removeListener(&slow);
-    run.show().stage().removeListener(&invariants);
+    followSlow.end();
+    followInvariants.end();
 }
 
 TEST(RandomViewers, ShowHoldsTogetherWhateverTheViewerDoes)

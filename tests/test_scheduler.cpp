@@ -121,35 +121,46 @@ TEST(VirtualTime, SamplesSeeEveryHandlerAtOrBeforeTheirTime)
     RecordedRun r;
     std::vector<int> cueCounts;
     for (double t : {2999.0, 3000.0, 3001.0})
-        r.run.addSample(t, [&](double) { cueCounts.push_back(r.run.show().cueCount().value()); });
+        r.looks.add(t, [&](double) { cueCounts.push_back(r.run.show().cueCount().value()); });
     r.run.runUntil(4000);
     EXPECT_EQ(cueCounts, (std::vector<int>{0, 1, 1}));
 }
 
-struct PauseTest : testing::Test
+// A player on a clock the test moves, whose output notes what it is shown during a pause.
+struct PauseTest : testing::Test, PlayerOutput
 {
-    PauseTest() { stage.addListener(&recorder); }
-    VirtualClock clock;
-    Scheduler scheduler{clock};
-    Stage stage{scheduler};
+    void frameDue(FrameDue when) override
+    {
+        if (when == FrameDue::Now)
+            order.push_back(
+                "present at " + std::to_string(static_cast<int>(clock.now())) +
+                (stage.control(Control::lblWasteTime).visible ? " visible" : " hidden"));
+    }
+    [[nodiscard]] std::optional<double> nextLook() const override { return lookAt; }
+    void look(double at, const Stage& /*stage*/) override
+    {
+        order.push_back("look at " + std::to_string(static_cast<int>(at)));
+        lookAt.reset();
+    }
+
+    std::ostringstream errors;
+    std::unique_ptr<VirtualClock> ownClock = std::make_unique<VirtualClock>();
+    VirtualClock& clock = *ownClock;
+    Player player{std::move(ownClock), 1, errors, *this};
+    Stage& stage = player.stage();
+    Scheduler& scheduler = player.scheduler();
     Recorder recorder;
+    EventBus::Subscription following = stage.events().subscribe(recorder);
+    std::vector<std::string> order;
+    std::optional<double> lookAt;
 };
 
 TEST_F(PauseTest, HidesTheWasteLabelPresentsThenWaitsTheRestOfOneHundredMs)
 {
-    std::vector<std::string> order;
-    stage.setPresenter([&] {
-        order.push_back("present at " + std::to_string(static_cast<int>(clock.now())) +
-                        (stage.control(Control::lblWasteTime).visible ? " visible" : " hidden"));
-    });
-    clock.beforeAdvance = [&](double from, double to) {
-        order.push_back("wait " + std::to_string(static_cast<int>(from)) + ".." +
-                        std::to_string(static_cast<int>(to)));
-    };
     clock.advanceTo(18000);
-    order.clear();
+    lookAt = 18050;
     stage.busyPause();
-    EXPECT_EQ(order, (std::vector<std::string>{"present at 18000 hidden", "wait 18000..18100"}));
+    EXPECT_EQ(order, (std::vector<std::string>{"present at 18000 hidden", "look at 18050"}));
     EXPECT_EQ(clock.now(), 18100);
     EXPECT_TRUE(sameEvents(recorder.lines, {R"({"ev":"pause"})"}));
 }
@@ -211,24 +222,23 @@ TEST(EventOrder, ShowOnAClockThatMovesWhileHandlersRunKeepsTheVirtualOrder)
 {
     constexpr double kEnd = 120000;
     std::ostringstream errors;
-    VirtualRun virtualRun(4, errors);
+    Player virtualRun(Timeline::Virtual, 4, errors);
     TickOrder expected;
-    virtualRun.show().stage().addListener(&expected);
+    EventBus::Subscription followExpected = virtualRun.show().stage().events().subscribe(expected);
     virtualRun.addClick(0);
     virtualRun.runUntil(kEnd);
 
-    CreepingClock clock;
-    Scheduler scheduler(clock);
-    Show show(scheduler, 4, errors);
+    auto creeping = std::make_unique<CreepingClock>();
+    CreepingClock& clock = *creeping;
+    Player player(std::move(creeping), 4, errors);
     TickOrder actual;
-    show.stage().addListener(&actual);
-    show.load();
-    show.click();
+    EventBus::Subscription followActual = player.stage().events().subscribe(actual);
+    player.load();
+    player.click();
     // The click came a few microseconds after 0, and every due time with it.
-    for (auto due = scheduler.nextDue(); due && *due <= kEnd + 0.5; due = scheduler.nextDue()) {
+    for (auto due = player.nextDue(); due && *due <= kEnd + 0.5; due = player.nextDue()) {
         clock.waitUntil(*due);
-        if (const auto timer = scheduler.takeDue())
-            show.tick(*timer);
+        player.runDue();
     }
     ASSERT_GT(expected.ticks.size(), 1000U);
     EXPECT_TRUE(sameEvents(actual.ticks, expected.ticks));

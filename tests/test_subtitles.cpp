@@ -1,7 +1,7 @@
 // The captions of the show as subtitles: what is on screen, when, and the WebVTT written.
 #include "app/subtitles.h"
-#include "app/virtual_run.h"
 #include "script/cues.h"
+#include "stage/player.h"
 
 #include <QFile>
 #include <QProcess>
@@ -24,15 +24,17 @@ struct LabelStage
 {
     LabelStage()
     {
-        stage.addListener(&follower);
         for (std::size_t i = 0; i < kControlCount; ++i)
             stage.hide(controlAt(i));
     }
 
-    VirtualClock clock;
-    Scheduler scheduler{clock};
-    Stage stage{scheduler};
+    std::ostringstream errors;
+    std::unique_ptr<VirtualClock> ownClock = std::make_unique<VirtualClock>();
+    VirtualClock& clock = *ownClock;
+    Player player{std::move(ownClock), 1, errors};
+    Stage& stage = player.stage();
     CaptionFollower follower{stage, clock};
+    EventBus::Subscription following = stage.events().subscribe(follower);
 };
 
 TEST(CaptionFollower, ACaptionLastsWhileItsLabelIsVisibleOnTheSurface)
@@ -80,7 +82,7 @@ TEST(CaptionFollower, LabelsOffTheSurfaceAreNotOnScreen)
 {
     LabelStage s;
     // The window's client area before it is maximised: the title card lies beyond it.
-    s.stage.setClientSize(2000, 2000);
+    s.player.resize(2000, 2000);
     s.stage.setCaption(Control::lblTitle, "ZEVRANOVA");
     s.stage.show(Control::lblTitle);
     s.clock.advanceTo(1000);
@@ -93,11 +95,11 @@ TEST(CaptionFollower, LabelsOffTheSurfaceAreNotOnScreen)
 TEST(CaptionFollower, EveryCaptionOfTheShowAtItsCueTimes)
 {
     std::ostringstream errors;
-    VirtualRun run(1, errors);
+    Player run(Timeline::Virtual, 1, errors);
     CaptionFollower follower(run.show().stage(), run.clock());
-    run.show().stage().addListener(&follower);
+    EventBus::Subscription followFollower = run.show().stage().events().subscribe(follower);
     run.addClick(0);
-    const double end = run.runToEnd(5000, 600000);
+    const double end = run.runShow();
     ASSERT_EQ(end, 89000);
     // Cues 0 to 18 every 3000 ms from 3000 ms, the countdown every 300 ms from 57300 ms, then
     // every 3000 ms again from 63000 ms.

@@ -86,16 +86,16 @@ TEST(WholeShow, EveryCueAtItsTimeWithTheTimersAndScreenAfterIt)
     std::map<int, double> tickTimes;
     struct CueTicks final : StageListener
     {
-        CueTicks(VirtualRun& run, std::map<int, double>& times) : run_(run), times_(times) {}
+        CueTicks(Player& run, std::map<int, double>& times) : run_(run), times_(times) {}
         void onEvent(const Event& e) override
         {
             if (e.kind == EventKind::Tick && e.timer == Timer::tmrTime)
                 times_[e.v[0]] = run_.clock().now();
         }
-        VirtualRun& run_;
+        Player& run_;
         std::map<int, double>& times_;
     } ticks(r.run, tickTimes);
-    r.stage().addListener(&ticks);
+    EventBus::Subscription followTicks = r.stage().events().subscribe(ticks);
 
     // Samples at each cue's time see the cue and the effect ticks due with it.
     std::map<int, double> cueTime;
@@ -104,14 +104,16 @@ TEST(WholeShow, EveryCueAtItsTimeWithTheTimersAndScreenAfterIt)
     for (const auto& [cue, after] : kConcert)
         cueTime[cue] = after.at;
     for (const auto& [cue, at] : cueTime) {
-        r.run.addSample(at, [&, cue = cue](double when) {
+        r.looks.add(at, [&, cue = cue](double when) {
             const Stage& s = r.stage();
             seen[cue] = {when, s.period(Timer::tmrTime), s.period(Timer::tmrSL),
                          s.period(Timer::tmrBL), cue >= 18 ? screenOf(s) : ""};
         });
     }
-    const double end = r.run.runToEnd(3000.0 * 5, 1e6);
-    r.stage().removeListener(&ticks);
+    r.run.runShow();
+    const double end = *r.run.lastCueAt() + 3000.0 * 5;
+    r.run.runUntil(end);
+    followTicks.end();
 
     // The cue clock ran each cue once, at its time, and the idle ticks that followed counted.
     for (const auto& [cue, at] : cueTime)

@@ -50,22 +50,22 @@ class RealWindow : public testing::Test
 protected:
     RealWindow()
     {
-        show.show().stage().addListener(&counter);
+        following = show.player().stage().events().subscribe(counter);
         show.start();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&show.window()));
         QTest::qWait(50);
     }
-    ~RealWindow() override { show.show().stage().removeListener(&counter); }
 
     StageWindow& window() { return show.window(); }
     QImage grab() { return window().grab().toImage().convertToFormat(QImage::Format_RGB32); }
     QPoint pixelOf(int xUnits, int yUnits) { return {xUnits / 15, yUnits / 15}; }
     // Runs the cue clock fast: the show's own pace is not what these tests are about.
-    void runCuesQuickly() { show.show().stage().setPeriod(Timer::tmrTime, 20); }
+    void runCuesQuickly() { show.player().stage().setPeriod(Timer::tmrTime, 20); }
 
     std::ostringstream errors;
     WindowShow show{1, errors};
     TickCounter counter;
+    EventBus::Subscription following;
 };
 
 TEST_F(RealWindow, OpensWhiteWithTheOpeningNoteAndIcon)
@@ -83,17 +83,17 @@ TEST_F(RealWindow, OpensWhiteWithTheOpeningNoteAndIcon)
 TEST_F(RealWindow, ClickOnTheNoteDoesNothingAndOnTheWhiteAreaStartsTheShow)
 {
     QTest::mouseClick(&window(), Qt::LeftButton, {}, pixelOf(2000, 1500));
-    EXPECT_EQ(show.scheduler().period(Timer::tmrTime), 0);
+    EXPECT_EQ(show.player().scheduler().period(Timer::tmrTime), 0);
     QTest::mouseClick(&window(), Qt::LeftButton, {}, pixelOf(6500, 5000));
-    EXPECT_EQ(show.scheduler().period(Timer::tmrTime), 3000);
+    EXPECT_EQ(show.player().scheduler().period(Timer::tmrTime), 3000);
 }
 
 TEST_F(RealWindow, AfterCueZeroTheBlackStageIsFittedWithBars)
 {
     runCuesQuickly();
     QTest::qWait(35);
-    show.show().stage().setPeriod(Timer::tmrTime, 0);
-    ASSERT_GE(show.show().cueCount().value(), 1);
+    show.player().stage().setPeriod(Timer::tmrTime, 0);
+    ASSERT_GE(show.player().show().cueCount().value(), 1);
     QTest::qWait(100);
     const QImage image = grab();
     // The stage is 4:3; the window is taller than that, so the bars are above and below.
@@ -108,12 +108,12 @@ TEST_F(RealWindow, ResizedWindowShowsTheWholePictureAtItsNewSize)
 {
     runCuesQuickly();
     QTest::qWait(80);
-    show.show().stage().setPeriod(Timer::tmrTime, 0);
+    show.player().stage().setPeriod(Timer::tmrTime, 0);
     window().resize(900, 500);
     QTest::qWait(200);
     const QImage shown = grab();
     ASSERT_EQ(shown.size(), QSize(900, 500));
-    const QImage expected = Compositor().render(show.show().stage(), shown.size());
+    const QImage expected = Compositor().render(show.player().stage(), shown.size());
     int differing = 0;
     for (int y = 0; y < shown.height(); ++y)
         for (int x = 0; x < shown.width(); ++x)
@@ -125,9 +125,10 @@ TEST_F(RealWindow, SpacePausesWithTheTimeLeftKept)
 {
     QTest::mouseClick(&window(), Qt::LeftButton, {}, pixelOf(6500, 5000));
     QTest::qWait(100);
-    const double leftBefore = *show.scheduler().dueTime(Timer::tmrTime) - show.clock().now();
+    const double leftBefore =
+        *show.player().scheduler().dueTime(Timer::tmrTime) - show.player().clock().now();
     QTest::keyClick(&window(), Qt::Key_Space);
-    EXPECT_TRUE(show.scheduler().paused());
+    EXPECT_TRUE(show.player().paused());
     EXPECT_EQ(window().windowTitle(), QStringLiteral("Quillet 3 (paused)"));
     QTest::mouseClick(&window(), Qt::LeftButton, {}, pixelOf(6500, 5000));
     const int ticks = counter.ticks;
@@ -135,7 +136,8 @@ TEST_F(RealWindow, SpacePausesWithTheTimeLeftKept)
     EXPECT_EQ(counter.ticks, ticks) << "nothing runs while paused";
     QTest::keyClick(&window(), Qt::Key_Space);
     EXPECT_EQ(window().windowTitle(), QStringLiteral("Quillet 3"));
-    const double leftAfter = *show.scheduler().dueTime(Timer::tmrTime) - show.clock().now();
+    const double leftAfter =
+        *show.player().scheduler().dueTime(Timer::tmrTime) - show.player().clock().now();
     EXPECT_NEAR(leftAfter, leftBefore, 60);
 }
 
@@ -144,15 +146,15 @@ TEST_F(RealWindow, QSwitchesQualityAndTheTitleNamesItBesideThePause)
     runCuesQuickly();
     QElapsedTimer waited;
     waited.start();
-    while (show.show().cueCount().value() < 5 && waited.elapsed() < 10000)
+    while (show.player().show().cueCount().value() < 5 && waited.elapsed() < 10000)
         runEventLoop(5);
-    show.show().stage().setPeriod(Timer::tmrTime, 0);
+    show.player().stage().setPeriod(Timer::tmrTime, 0);
     QTest::keyClick(&window(), Qt::Key_Q);
     EXPECT_EQ(window().quality(), Quality::Smooth);
     EXPECT_EQ(window().windowTitle(), QStringLiteral("Quillet 3 (smooth)"));
     runEventLoop(100);
     const QImage shown = grab();
-    const QImage expected = Compositor(Quality::Smooth).render(show.show().stage(), shown.size());
+    const QImage expected = Compositor(Quality::Smooth).render(show.player().stage(), shown.size());
     int differing = 0;
     for (int y = 0; y < shown.height(); ++y)
         for (int x = 0; x < shown.width(); ++x)
@@ -191,20 +193,20 @@ TEST_F(RealWindow, DisplayShowsTheWholePictureAfterFramesOfChangesOnly)
     window().resize(1000, 700);
     QElapsedTimer waited;
     waited.start();
-    while (show.show().cueCount().value() < kCueTotal && waited.elapsed() < 30000) {
+    while (show.player().show().cueCount().value() < kCueTotal && waited.elapsed() < 30000) {
         runCuesQuickly();
         runEventLoop(50);
     }
-    ASSERT_GE(show.show().cueCount().value(), kCueTotal) << "every cue ran";
+    ASSERT_GE(show.player().show().cueCount().value(), kCueTotal) << "every cue ran";
     // In both qualities: smooth edges painted again over themselves would darken.
     for (const Quality quality : {Quality::Crisp, Quality::Smooth}) {
         window().setQuality(quality);
-        if (show.scheduler().paused())
+        if (show.player().paused())
             show.togglePause();
         const int before = window().framesPainted();
         runEventLoop(1500);
         EXPECT_GT(window().framesPainted() - before, 5) << "the lamps and bulbs were painted";
-        show.scheduler().pause();
+        show.player().setPaused(true);
         runEventLoop(200);
         const QImage shown = window()
                                  .screen()
@@ -212,7 +214,7 @@ TEST_F(RealWindow, DisplayShowsTheWholePictureAfterFramesOfChangesOnly)
                                  .toImage()
                                  .convertToFormat(QImage::Format_RGB32);
         ASSERT_EQ(shown.size(), QSize(1000, 700));
-        const QImage expected = Compositor(quality).render(show.show().stage(), shown.size());
+        const QImage expected = Compositor(quality).render(show.player().stage(), shown.size());
         int differing = 0;
         for (int y = 0; y < shown.height(); ++y)
             for (int x = 0; x < shown.width(); ++x)
@@ -223,11 +225,11 @@ TEST_F(RealWindow, DisplayShowsTheWholePictureAfterFramesOfChangesOnly)
 
 TEST_F(RealWindow, RainDoesNotRepaintTheWindowOncePerTick)
 {
-    show.show().stage().setPeriod(Timer::tmrTime2, 1);
+    show.player().stage().setPeriod(Timer::tmrTime2, 1);
     const int before = window().framesPainted();
     const int ticksBefore = counter.ticks;
     runEventLoop(500);
-    show.show().stage().setPeriod(Timer::tmrTime2, 0);
+    show.player().stage().setPeriod(Timer::tmrTime2, 0);
     const int frames = window().framesPainted() - before;
     EXPECT_GT(counter.ticks - ticksBefore, 250);
     const double refreshRate = window().screen()->refreshRate();

@@ -34,9 +34,6 @@ public:
     [[nodiscard]] const EffectState& effects() const { return effects_; }
     [[nodiscard]] std::uint32_t seed() const { return seed_; }
 
-    // For tests of the counter limit: the counter as it would be after a long run.
-    void setCueCountForTest(Int16 value) { CueCount_ = value; }
-
 private:
     void cueTick();
     // Runs a handler for an event at `eventTime`, reporting its error if it raises one.

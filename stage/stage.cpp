@@ -86,28 +86,19 @@ void Stage::circle(Point centre, Int16 radius)
 
 void Stage::show(Control control)
 {
-    ControlState& s = state(control);
-    if (!s.visible) {
-        s.visible = true;
-        ++lookVersion_;
-    }
+    controls_.show(control);
     events_.publishIfFollowed([&] { return Event{.kind = EventKind::Show, .control = control}; });
 }
 
 void Stage::hide(Control control)
 {
-    ControlState& s = state(control);
-    if (s.visible) {
-        s.visible = false;
-        ++lookVersion_;
-    }
+    controls_.hide(control);
     events_.publishIfFollowed([&] { return Event{.kind = EventKind::Hide, .control = control}; });
 }
 
 void Stage::setCaption(Control control, std::string_view text)
 {
-    state(control).caption = text;
-    ++lookVersion_;
+    controls_.setCaption(control, text);
     events_.publishIfFollowed([&] {
         return Event{.kind = EventKind::Caption, .control = control, .text = std::string(text)};
     });
@@ -115,16 +106,14 @@ void Stage::setCaption(Control control, std::string_view text)
 
 void Stage::setBackColor(Control control, Rgb colour)
 {
-    state(control).backColor = colour;
-    ++lookVersion_;
+    controls_.setBackColor(control, colour);
     events_.publishIfFollowed(
         [&] { return Event{.kind = EventKind::BackColor, .rgb = colour, .control = control}; });
 }
 
 void Stage::setFontSize(Control control, double points)
 {
-    state(control).pointSize = points;
-    ++lookVersion_;
+    controls_.setFontSize(control, points);
     events_.publishIfFollowed([&] {
         return Event{.kind = EventKind::FontSize, .control = control, .pointSize = points};
     });
@@ -143,7 +132,7 @@ void Stage::maximise()
 {
     if (!maximised_) {
         maximised_ = true;
-        ++lookVersion_;
+        ++windowChanges_;
     }
     events_.publishIfFollowed([&] { return Event{.kind = EventKind::Maximise}; });
     host_.maximised();
@@ -154,13 +143,8 @@ void Stage::busyPause()
     events_.publishIfFollowed([&] { return Event{.kind = EventKind::Pause}; });
     // Only the first write changes anything; the writes are kept because they are what the
     // pause is made of, and they cost microseconds.
-    ControlState& waste = state(Control::lblWasteTime);
-    for (int i = 0; i < kPauseWrites; ++i) {
-        if (waste.visible) {
-            waste.visible = false;
-            ++lookVersion_;
-        }
-    }
+    for (int i = 0; i < kPauseWrites; ++i)
+        controls_.hide(Control::lblWasteTime);
     host_.busyPause();
 }
 
@@ -180,17 +164,7 @@ void Stage::setClientSize(int widthUnits, int heightUnits)
         return;
     clientWidth_ = widthUnits;
     clientHeight_ = heightUnits;
-    ++lookVersion_;
-}
-
-std::optional<Control> Stage::controlAt(double x, double y) const
-{
-    for (std::size_t i = 0; i < kControlCount; ++i) {
-        const Control c = q3::controlAt(i);
-        if (controls_.at(i).visible && designOf(c).rect.contains(x, y))
-            return c;
-    }
-    return std::nullopt;
+    ++windowChanges_;
 }
 
 } // namespace q3

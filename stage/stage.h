@@ -1,5 +1,6 @@
 #pragma once
 
+#include "stage/control_board.h"
 #include "stage/controls.h"
 #include "stage/display_list.h"
 #include "stage/event.h"
@@ -85,13 +86,16 @@ public:
     [[nodiscard]] Rgb background() const { return background_; }
     [[nodiscard]] Rgb fill() const { return fill_; }
     [[nodiscard]] const DisplayList& displayList() const { return displayList_; }
-    [[nodiscard]] const ControlState& control(Control c) const { return controls_.at(index(c)); }
+    [[nodiscard]] const ControlState& control(Control c) const { return controls_[c]; }
     [[nodiscard]] bool maximised() const { return maximised_; }
     // Counts every change of a label, a picture or the surface's size: a compositor that saw
     // another count paints the labels and pictures again.
-    [[nodiscard]] std::uint64_t lookVersion() const { return lookVersion_; }
+    [[nodiscard]] std::uint64_t lookVersion() const { return controls_.changes() + windowChanges_; }
     // The visible label or picture at a point of the surface, front first.
-    [[nodiscard]] std::optional<Control> controlAt(double x, double y) const;
+    [[nodiscard]] std::optional<Control> controlAt(double x, double y) const
+    {
+        return controls_.at(x, y);
+    }
 
     // Everything the stage does, as events, for whoever follows them (the trace, subtitles).
     [[nodiscard]] EventBus& events() { return events_; }
@@ -103,14 +107,14 @@ public:
 private:
     void draw(const Shape& shape, EventKind kind, bool fore);
     void erase(Rgb background);
-    ControlState& state(Control c) { return controls_.at(index(c)); }
 
     Scheduler& scheduler_;
     StageHost& host_;
     EventBus events_;
     DisplayList displayList_;
-    std::array<ControlState, kControlCount> controls_ = designControls();
-    std::uint64_t lookVersion_ = 0;
+    ControlBoard controls_;
+    // Maximising and resizes: they change where the labels and pictures land.
+    std::uint64_t windowChanges_ = 0;
     Rgb background_ = kWhite;
     Rgb fill_ = kBlack;
     bool maximised_ = false;

@@ -116,34 +116,5 @@ TEST(CueClock, TicksAfterTheLastCueOnlyCount)
         EXPECT_EQ(r.stage().control(controlAt(i)), before.at(i)) << name(controlAt(i));
 }
 
-TEST(CueClock, TickAtTheCounterLimitRunsNothingAndReportsOverflow)
-{
-    RecordedRun r;
-    r.run.runUntil(0);
-    r.run.show().setCueCountForTest(32767);
-    r.recorder.clear();
-    r.run.runUntil(3000);
-    EXPECT_EQ(r.run.show().cueCount(), 32767);
-    EXPECT_TRUE(
-        sameEvents(r.recorder.lines, {
-                                         R"({"ev":"tick","timer":"tmrTime","cue":32767})",
-                                         R"({"ev":"error","handler":"tmrTime","error":"overflow"})",
-                                     }));
-    EXPECT_EQ(r.errors.str(), "quillet3: tmrTime: overflow\n");
-    // The show goes on: the next tick reports again.
-    r.run.runUntil(6000);
-    EXPECT_EQ(r.errors.str(), "quillet3: tmrTime: overflow\nquillet3: tmrTime: overflow\n");
-}
-
-TEST(CueClock, CounterBelowTheLimitStillCounts)
-{
-    RecordedRun r;
-    r.run.runUntil(0);
-    r.run.show().setCueCountForTest(32766);
-    r.run.runUntil(3000);
-    EXPECT_EQ(r.run.show().cueCount(), 32767);
-    EXPECT_EQ(r.errors.str(), "");
-}
-
 } // namespace
 } // namespace q3::test

@@ -251,6 +251,7 @@ TEST_P(ChangedAreas, FramePaintedWhereItChangedIsTheFreshFrame)
             }
         });
     run.runUntil(100000);
+    EXPECT_EQ(sample, 1887) << "every look was taken";
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, ChangedAreas,

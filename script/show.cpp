@@ -70,7 +70,7 @@ void Show::tick(Timer timer)
 {
     Event marker{.kind = EventKind::Tick, .timer = timer};
     if (timer == Timer::tmrTime)
-        marker.v[0] = CueCount_.value();
+        marker.cue = CueCount_.value();
     stage_.report(marker);
     runHandler(name(timer), scheduler_.lastDue(timer), [this, timer] {
         switch (timer) {

@@ -3,7 +3,6 @@
 #include "stage/controls.h"
 #include "stage/rgb.h"
 
-#include <array>
 #include <cstdint>
 #include <string>
 
@@ -33,12 +32,22 @@ enum class EventKind : std::uint8_t
     Error,
 };
 
+// A point on the stage, in units.
+struct UnitPoint
+{
+    int x = 0;
+    int y = 0;
+};
+
 struct Event
 {
     EventKind kind = EventKind::Clear;
-    // Geometry: line and box p1 = (v[0], v[1]), p2 = (v[2], v[3]); circle centre (v[0], v[1]),
-    // radius v[2]. A tick's cue number in v[0]; a period in v[0].
-    std::array<int, 4> v{};
+    // A line or box from p1 to p2; a circle's centre is p1.
+    UnitPoint p1;
+    UnitPoint p2;
+    int radius = 0;
+    int cue = 0;      // a tick of tmrTime: the cue it runs
+    int periodMs = 0; // a period set
     Rgb rgb;
     Rgb fill;
     bool fore = false;

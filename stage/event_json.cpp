@@ -124,7 +124,7 @@ std::string toJson(const Event& e)
         appendField(out, "timer", name(e.timer));
         if (e.timer == Timer::tmrTime) {
             out += ",\"cue\":";
-            appendInt(out, e.v[0]);
+            appendInt(out, e.cue);
         }
         break;
     case EventKind::Clear:
@@ -140,24 +140,24 @@ std::string toJson(const Event& e)
         break;
     case EventKind::Line:
         appendKind(out, "line");
-        appendPoint(out, "p1", e.v[0], e.v[1]);
-        appendPoint(out, "p2", e.v[2], e.v[3]);
+        appendPoint(out, "p1", e.p1.x, e.p1.y);
+        appendPoint(out, "p2", e.p2.x, e.p2.y);
         appendRgb(out, "rgb", e.rgb);
         if (e.fore)
             out += ",\"fore\":true";
         break;
     case EventKind::Box:
         appendKind(out, "box");
-        appendPoint(out, "p1", e.v[0], e.v[1]);
-        appendPoint(out, "p2", e.v[2], e.v[3]);
+        appendPoint(out, "p1", e.p1.x, e.p1.y);
+        appendPoint(out, "p2", e.p2.x, e.p2.y);
         appendRgb(out, "rgb", e.rgb);
         appendRgb(out, "fill", e.fill);
         break;
     case EventKind::Circle:
         appendKind(out, "circle");
-        appendPoint(out, "c", e.v[0], e.v[1]);
+        appendPoint(out, "c", e.p1.x, e.p1.y);
         out += ",\"r\":";
-        appendInt(out, e.v[2]);
+        appendInt(out, e.radius);
         appendRgb(out, "rgb", e.rgb);
         appendRgb(out, "fill", e.fill);
         if (e.fore)
@@ -188,7 +188,7 @@ std::string toJson(const Event& e)
         appendKind(out, "period");
         appendField(out, "timer", name(e.timer));
         out += ",\"ms\":";
-        appendInt(out, e.v[0]);
+        appendInt(out, e.periodMs);
         break;
     case EventKind::Maximise:
         appendKind(out, "maximise");

@@ -51,7 +51,9 @@ void Stage::draw(const Shape& shape, EventKind kind, bool fore)
     displayList_.add(shape);
     events_.publishIfFollowed([&] {
         return Event{.kind = kind,
-                     .v = {shape.a, shape.b, shape.c, shape.d},
+                     .p1 = {shape.a, shape.b},
+                     .p2 = {kind == EventKind::Circle ? 0 : shape.c, shape.d},
+                     .radius = kind == EventKind::Circle ? shape.c : 0,
                      .rgb = shape.outline,
                      .fill = shape.fill,
                      .fore = fore};
@@ -122,9 +124,8 @@ void Stage::setFontSize(Control control, double points)
 void Stage::setPeriod(Timer timer, int ms)
 {
     scheduler_.setPeriod(timer, ms);
-    events_.publishIfFollowed([&] {
-        return Event{.kind = EventKind::Period, .v = {ms, 0, 0, 0}, .timer = timer};
-    });
+    events_.publishIfFollowed(
+        [&] { return Event{.kind = EventKind::Period, .periodMs = ms, .timer = timer}; });
     host_.periodSet();
 }
 

@@ -80,7 +80,7 @@ TEST(Countdown, AClickSlowsTheRemainingCountdownToTheSlowPace)
         void onEvent(const Event& e) override
         {
             if (e.kind == EventKind::Tick && e.timer == Timer::tmrTime)
-                times_[e.v[0]] = run_.clock().now();
+                times_[e.cue] = run_.clock().now();
         }
         Player& run_;
         std::map<int, double>& times_;

@@ -178,9 +178,9 @@ private:
             << name(event.timer) << " ticked twice at " << now << " ms";
         if (event.timer != Timer::tmrTime)
             return;
-        EXPECT_EQ(event.v[0], count_) << "the tick names another cue than CueCount";
-        if (event.v[0] < kCueTotal) {
-            EXPECT_EQ(++cuesRun_[event.v[0]], 1) << "cue " << event.v[0] << " ran again";
+        EXPECT_EQ(event.cue, count_) << "the tick names another cue than CueCount";
+        if (event.cue < kCueTotal) {
+            EXPECT_EQ(++cuesRun_[event.cue], 1) << "cue " << event.cue << " ran again";
         }
     }
 

@@ -213,7 +213,7 @@ struct TickOrder final : StageListener
     void onEvent(const Event& event) override
     {
         if (event.kind == EventKind::Tick)
-            ticks.push_back(std::string(name(event.timer)) + ":" + std::to_string(event.v[0]));
+            ticks.push_back(std::string(name(event.timer)) + ":" + std::to_string(event.cue));
     }
     std::vector<std::string> ticks;
 };

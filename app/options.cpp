@@ -1,5 +1,6 @@
 #include "app/options.h"
 
+#include "app/messages.h"
 #include "app/output_file.h"
 
 #include <QCommandLineParser>
@@ -192,8 +193,8 @@ void checkOutputs(const Options& o)
 QString helpText(const QCommandLineParser& parser)
 {
     // The parser runs before the application exists, so it cannot know the program's name.
-    QString text =
-        parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("quillet3"));
+    QString text = parser.helpText().replace(QStringLiteral("<executable_name>"),
+                                             QString::fromUtf8(kProgramName));
     text += QStringLiteral(
         "\nWithout options the show opens in its window: click the white area once to begin.\n"
         "--headless runs the show without a window on virtual time, with a click at 0 ms.\n"
@@ -324,7 +325,7 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
     }
     if (parser.isSet(version)) {
         result.action = ParsedCommandLine::Action::Version;
-        result.text = std::string("quillet3 ") + kVersion + "\n";
+        result.text = std::string(kProgramName) + " " + kVersion + "\n";
         return result;
     }
     if (!parser.positionalArguments().isEmpty())

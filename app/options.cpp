@@ -2,6 +2,7 @@
 
 #include "app/messages.h"
 #include "app/output_file.h"
+#include "app/version.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -17,8 +18,6 @@
 
 namespace q3 {
 namespace {
-
-constexpr const char* kVersion = QUILLET3_VERSION;
 
 std::string quoted(const QString& text)
 {
@@ -325,7 +324,7 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
     }
     if (parser.isSet(version)) {
         result.action = ParsedCommandLine::Action::Version;
-        result.text = std::string(kProgramName) + " " + kVersion + "\n";
+        result.text = std::string(kProgramName) + " " + std::string(kVersion) + "\n";
         return result;
     }
     if (!parser.positionalArguments().isEmpty())

@@ -108,23 +108,6 @@ std::int64_t seekInFile(void* opaque, std::int64_t offset, int whence)
     return at;
 }
 
-struct Codec
-{
-    const char* encoder;
-    const char* muxer;
-};
-
-Codec codecFor(VideoFormat format)
-{
-    switch (format) {
-    case VideoFormat::Mp4H264:
-        return {"libx264", "mp4"};
-    case VideoFormat::WebmVp9:
-        return {"libvpx-vp9", "webm"};
-    }
-    return {"libx264", "mp4"};
-}
-
 // Settings for drawings of flat colours with sharp edges: the "animation" tuning keeps the edges
 // clean; a fast preset, since the frames that change mostly change in small places.
 AVDictionary* encoderOptions(VideoFormat format, bool constantRate)
@@ -290,7 +273,7 @@ std::unique_ptr<VideoEncoder> openEncoder(int fd, const VideoSettings& settings,
         return failWith(std::string(what) + ": " + describe(result));
     };
 
-    const Codec names = codecFor(settings.format);
+    const VideoFormatRow& names = videoFormatRow(settings.format);
     const AVCodec* encoder = avcodec_find_encoder_by_name(names.encoder);
     if (encoder == nullptr)
         return failWith(std::string("this FFmpeg has no ") + names.encoder + " encoder");

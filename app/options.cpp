@@ -3,6 +3,7 @@
 #include "app/messages.h"
 #include "app/output_file.h"
 #include "app/version.h"
+#include "app/video_encoder.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -95,9 +96,8 @@ void requireNew(const QString& path, bool overwrite)
 
 void checkVideo(const QString& path, QSize size)
 {
-    if (!path.endsWith(QStringLiteral(".mp4"), Qt::CaseInsensitive) &&
-        !path.endsWith(QStringLiteral(".webm"), Qt::CaseInsensitive))
-        throw Failure{"--record writes .mp4 (H.264) or .webm (VP9) files: " + quoted(path) +
+    if (!videoFormatFor(path))
+        throw Failure{"--record writes " + videoFormatChoices({}) + " files: " + quoted(path) +
                       " ends in neither"};
     // The encoders store colour at half resolution, in pairs of pixels.
     const auto fits = [](int side, int max) {
@@ -279,11 +279,11 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
         QStringLiteral("size"),
         QStringLiteral("Size of screenshots and recordings (default 1280x960)."),
         QStringLiteral("WxH"));
-    const QCommandLineOption record(
-        QStringLiteral("record"),
-        QStringLiteral("Record the show to FILE.mp4 (H.264) or FILE.webm (VP9) (implies "
-                       "--headless)."),
-        QStringLiteral("FILE"));
+    const QCommandLineOption record(QStringLiteral("record"),
+                                    QString::fromStdString("Record the show to " +
+                                                           videoFormatChoices("FILE") +
+                                                           " (implies --headless)."),
+                                    QStringLiteral("FILE"));
     const QCommandLineOption subtitles(
         QStringLiteral("subtitles"),
         QStringLiteral("Write the captions of the show as WebVTT (implies --headless)."),

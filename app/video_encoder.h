@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/video_format.h"
+
 #include <QImage>
 #include <QSize>
 #include <QString>
@@ -9,12 +11,6 @@
 #include <string>
 
 namespace q3 {
-
-enum class VideoFormat
-{
-    Mp4H264,
-    WebmVp9,
-};
 
 // The format a file name asks for, by its extension; none for any other name.
 [[nodiscard]] std::optional<VideoFormat> videoFormatFor(const QString& path);

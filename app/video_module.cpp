@@ -23,11 +23,7 @@ QString programDir()
 
 std::optional<VideoFormat> videoFormatFor(const QString& path)
 {
-    if (path.endsWith(QStringLiteral(".mp4"), Qt::CaseInsensitive))
-        return VideoFormat::Mp4H264;
-    if (path.endsWith(QStringLiteral(".webm"), Qt::CaseInsensitive))
-        return VideoFormat::WebmVp9;
-    return std::nullopt;
+    return videoFormatOfName(path.toStdString());
 }
 
 QStringList videoModuleCandidates(const QString& programDir)

@@ -257,40 +257,26 @@ private:
     std::unique_ptr<EncoderState> state_;
 };
 
-std::unique_ptr<VideoEncoder> openEncoder(int fd, const VideoSettings& settings, std::string& error)
+// The container, written through the program's file, and the encoder named for the format.
+bool openMuxer(EncoderState& p, const VideoFormatRow& names)
 {
-    // The libraries' own notes would only interleave with the progress; failures are reported
-    // by us, in one line.
-    av_log_set_level(AV_LOG_QUIET);
-
-    auto p = std::make_unique<EncoderState>();
-    p->constantRate = settings.constantRate;
-    const auto failWith = [&](const std::string& why) -> std::unique_ptr<VideoEncoder> {
-        error = why;
-        return nullptr;
-    };
-    const auto failAv = [&](const char* what, int result) {
-        return failWith(std::string(what) + ": " + describe(result));
-    };
-
-    const VideoFormatRow& names = videoFormatRow(settings.format);
-    const AVCodec* encoder = avcodec_find_encoder_by_name(names.encoder);
-    if (encoder == nullptr)
-        return failWith(std::string("this FFmpeg has no ") + names.encoder + " encoder");
-
     AVFormatContext* format = nullptr;
-    if (const int r = avformat_alloc_output_context2(&format, nullptr, names.muxer, nullptr); r < 0)
-        return failAv("cannot start the file", r);
-    p->format.reset(format);
+    if (!p.check(avformat_alloc_output_context2(&format, nullptr, names.muxer, nullptr),
+                 "cannot start the file"))
+        return false;
+    p.format.reset(format);
     // No library versions or creation dates in the file: the same frames give the same bytes.
-    p->format->flags |= AVFMT_FLAG_BITEXACT;
+    p.format->flags |= AVFMT_FLAG_BITEXACT;
+    p.codec.reset(avcodec_alloc_context3(avcodec_find_encoder_by_name(names.encoder)));
+    p.frame.reset(av_frame_alloc());
+    p.packet.reset(av_packet_alloc());
+    return (p.codec && p.frame && p.packet) || p.fail("out of memory");
+}
 
-    p->codec.reset(avcodec_alloc_context3(encoder));
-    p->frame.reset(av_frame_alloc());
-    p->packet.reset(av_packet_alloc());
-    if (!p->codec || !p->frame || !p->packet)
-        return failWith("out of memory");
-    AVCodecContext& c = *p->codec;
+// The encoder's size, rate and colours, and its settings for the format.
+bool openCodec(EncoderState& p, const VideoSettings& settings)
+{
+    AVCodecContext& c = *p.codec;
     c.width = settings.size.width();
     c.height = settings.size.height();
     c.time_base = {1, settings.fps};
@@ -304,54 +290,82 @@ std::unique_ptr<VideoEncoder> openEncoder(int fd, const VideoSettings& settings,
     c.colorspace = AVCOL_SPC_BT709;
     c.color_primaries = AVCOL_PRI_BT709;
     c.color_trc = AVCOL_TRC_BT709;
-    if ((p->format->oformat->flags & AVFMT_GLOBALHEADER) != 0)
+    if ((p.format->oformat->flags & AVFMT_GLOBALHEADER) != 0)
         c.flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     AVDictionary* options = encoderOptions(settings.format, settings.constantRate);
-    const int opened = avcodec_open2(&c, encoder, &options);
+    const int opened = avcodec_open2(&c, c.codec, &options);
     av_dict_free(&options);
-    if (opened < 0)
-        return failAv("cannot start the encoder", opened);
+    return p.check(opened, "cannot start the encoder");
+}
 
-    p->frame->format = c.pix_fmt;
-    p->frame->width = c.width;
-    p->frame->height = c.height;
-    p->frame->color_range = c.color_range;
-    p->frame->colorspace = c.colorspace;
-    p->frame->color_primaries = c.color_primaries;
-    p->frame->color_trc = c.color_trc;
-    if (const int r = av_frame_get_buffer(p->frame.get(), 0); r < 0)
-        return failAv("cannot allocate a frame", r);
-
-    p->scaler.reset(sws_getContext(c.width, c.height, AV_PIX_FMT_BGR24, c.width, c.height,
-                                   AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr, nullptr));
-    if (!p->scaler)
-        return failWith("cannot convert frames to YUV");
+// The frame the pictures are converted into, and the converter.
+bool openConversion(EncoderState& p)
+{
+    const AVCodecContext& c = *p.codec;
+    p.frame->format = c.pix_fmt;
+    p.frame->width = c.width;
+    p.frame->height = c.height;
+    p.frame->color_range = c.color_range;
+    p.frame->colorspace = c.colorspace;
+    p.frame->color_primaries = c.color_primaries;
+    p.frame->color_trc = c.color_trc;
+    if (!p.check(av_frame_get_buffer(p.frame.get(), 0), "cannot allocate a frame"))
+        return false;
+    p.scaler.reset(sws_getContext(c.width, c.height, AV_PIX_FMT_BGR24, c.width, c.height,
+                                  AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr, nullptr));
+    if (!p.scaler)
+        return p.fail("cannot convert frames to YUV");
     const int* bt709 = sws_getCoefficients(SWS_CS_ITU709);
     // Full-range RGB in, limited-range YUV out, with the BT.709 matrix the stream is tagged with.
-    sws_setColorspaceDetails(p->scaler.get(), bt709, 1, bt709, 0, 0, 1 << 16, 1 << 16);
+    sws_setColorspaceDetails(p.scaler.get(), bt709, 1, bt709, 0, 0, 1 << 16, 1 << 16);
+    return true;
+}
 
-    p->stream = avformat_new_stream(p->format.get(), nullptr);
-    if (p->stream == nullptr)
-        return failWith("out of memory");
-    p->stream->time_base = c.time_base;
-    p->stream->avg_frame_rate = c.framerate;
-    if (const int r = avcodec_parameters_from_context(p->stream->codecpar, &c); r < 0)
-        return failAv("cannot describe the stream", r);
-
-    p->file.fd = fd;
+// The stream in the container, and the file it is written into.
+bool openStream(EncoderState& p, int fd)
+{
+    p.stream = avformat_new_stream(p.format.get(), nullptr);
+    if (p.stream == nullptr)
+        return p.fail("out of memory");
+    p.stream->time_base = p.codec->time_base;
+    p.stream->avg_frame_rate = p.codec->framerate;
+    if (!p.check(avcodec_parameters_from_context(p.stream->codecpar, p.codec.get()),
+                 "cannot describe the stream"))
+        return false;
+    p.file.fd = fd;
     auto* buffer = static_cast<unsigned char*>(av_malloc(kIoBufferBytes));
     if (buffer == nullptr)
-        return failWith("out of memory");
-    p->io.reset(
-        avio_alloc_context(buffer, kIoBufferBytes, 1, &p->file, nullptr, writeToFile, seekInFile));
-    if (!p->io) {
+        return p.fail("out of memory");
+    p.io.reset(
+        avio_alloc_context(buffer, kIoBufferBytes, 1, &p.file, nullptr, writeToFile, seekInFile));
+    if (!p.io) {
         av_free(buffer);
-        return failWith("out of memory");
+        return p.fail("out of memory");
     }
-    p->format->pb = p->io.get();
+    p.format->pb = p.io.get();
     // The start of the file is written with the first frame, where a failed write is reported
     // like any other.
+    return true;
+}
 
+std::unique_ptr<VideoEncoder> openEncoder(int fd, const VideoSettings& settings, std::string& error)
+{
+    // The libraries' own notes would only interleave with the progress; failures are reported
+    // by us, in one line.
+    av_log_set_level(AV_LOG_QUIET);
+
+    const VideoFormatRow& names = videoFormatRow(settings.format);
+    if (avcodec_find_encoder_by_name(names.encoder) == nullptr) {
+        error = std::string("this FFmpeg has no ") + names.encoder + " encoder";
+        return nullptr;
+    }
+    auto p = std::make_unique<EncoderState>();
+    p->constantRate = settings.constantRate;
+    if (!openMuxer(*p, names) || !openCodec(*p, settings) || !openConversion(*p) ||
+        !openStream(*p, fd)) {
+        error = p->error;
+        return nullptr;
+    }
     return std::make_unique<FfmpegEncoder>(std::move(p));
 }
 

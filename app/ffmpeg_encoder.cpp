@@ -1,9 +1,13 @@
 #include "app/output_file.h"
-#include "app/video_encoder.h"
+#include "app/version.h"
+#include "app/video_format.h"
+#include "app/video_module_abi.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <limits>
 #include <map>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -241,22 +245,6 @@ struct EncoderState
     }
 };
 
-// The encoder the module hands out.
-class FfmpegEncoder final : public VideoEncoder
-{
-public:
-    explicit FfmpegEncoder(std::unique_ptr<EncoderState> state) : state_(std::move(state)) {}
-
-    bool addFrame(const QImage& image, long long index) override;
-    bool finish(long long endIndex) override;
-    [[nodiscard]] const std::string& error() const override { return state_->error; }
-    [[nodiscard]] int writeError() const override { return state_->file.error; }
-    [[nodiscard]] long long framesEncoded() const override { return state_->encoded; }
-
-private:
-    std::unique_ptr<EncoderState> state_;
-};
-
 // The container, written through the program's file, and the encoder named for the format.
 bool openMuxer(EncoderState& p, const VideoFormatRow& names)
 {
@@ -274,11 +262,11 @@ bool openMuxer(EncoderState& p, const VideoFormatRow& names)
 }
 
 // The encoder's size, rate and colours, and its settings for the format.
-bool openCodec(EncoderState& p, const VideoSettings& settings)
+bool openCodec(EncoderState& p, const Quillet3VideoSettings& settings)
 {
     AVCodecContext& c = *p.codec;
-    c.width = settings.size.width();
-    c.height = settings.size.height();
+    c.width = settings.width;
+    c.height = settings.height;
     c.time_base = {1, settings.fps};
     c.framerate = {settings.fps, 1};
     c.pix_fmt = AV_PIX_FMT_YUV420P;
@@ -292,7 +280,8 @@ bool openCodec(EncoderState& p, const VideoSettings& settings)
     c.color_trc = AVCOL_TRC_BT709;
     if ((p.format->oformat->flags & AVFMT_GLOBALHEADER) != 0)
         c.flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    AVDictionary* options = encoderOptions(settings.format, settings.constantRate);
+    AVDictionary* options =
+        encoderOptions(static_cast<VideoFormat>(settings.format), settings.constantRate != 0);
     const int opened = avcodec_open2(&c, c.codec, &options);
     av_dict_free(&options);
     return p.check(opened, "cannot start the encoder");
@@ -348,34 +337,43 @@ bool openStream(EncoderState& p, int fd)
     return true;
 }
 
-std::unique_ptr<VideoEncoder> openEncoder(int fd, const VideoSettings& settings, std::string& error)
+std::unique_ptr<EncoderState> openEncoder(int fd, const Quillet3VideoSettings& settings,
+                                          std::string& error)
 {
     // The libraries' own notes would only interleave with the progress; failures are reported
     // by us, in one line.
     av_log_set_level(AV_LOG_QUIET);
 
-    const VideoFormatRow& names = videoFormatRow(settings.format);
-    if (avcodec_find_encoder_by_name(names.encoder) == nullptr) {
-        error = std::string("this FFmpeg has no ") + names.encoder + " encoder";
+    const auto* names =
+        std::find_if(kVideoFormats.begin(), kVideoFormats.end(), [&](const VideoFormatRow& row) {
+            return static_cast<int>(row.format) == settings.format;
+        });
+    if (names == kVideoFormats.end()) {
+        error = "an unknown video format";
+        return nullptr;
+    }
+    if (avcodec_find_encoder_by_name(names->encoder) == nullptr) {
+        error = std::string("this FFmpeg has no ") + names->encoder + " encoder";
         return nullptr;
     }
     auto p = std::make_unique<EncoderState>();
-    p->constantRate = settings.constantRate;
-    if (!openMuxer(*p, names) || !openCodec(*p, settings) || !openConversion(*p) ||
+    p->constantRate = settings.constantRate != 0;
+    if (!openMuxer(*p, *names) || !openCodec(*p, settings) || !openConversion(*p) ||
         !openStream(*p, fd)) {
         error = p->error;
         return nullptr;
     }
-    return std::make_unique<FfmpegEncoder>(std::move(p));
+    return p;
 }
 
-bool FfmpegEncoder::addFrame(const QImage& image, long long index)
+// The picture from grid step `index` on, in three bytes a pixel (blue, green, red).
+bool addFrame(EncoderState& p, const std::uint8_t* pixels, int width, int height,
+              std::ptrdiff_t stride, long long index)
 {
-    EncoderState& p = *state_;
     if (p.failed)
         return false;
-    if (image.size() != QSize(p.codec->width, p.codec->height) ||
-        image.format() != QImage::Format_BGR888)
+    if (width != p.codec->width || height != p.codec->height || stride < 3LL * width ||
+        stride > std::numeric_limits<int>::max())
         return p.fail("a frame of the wrong size or format");
     if (index <= p.lastPts)
         return p.fail("frames out of order");
@@ -387,9 +385,9 @@ bool FfmpegEncoder::addFrame(const QImage& image, long long index)
     // The encoder may still hold the previous picture.
     if (!p.check(av_frame_make_writable(p.frame.get()), "cannot allocate a frame"))
         return false;
-    const std::array<const std::uint8_t*, 1> planes{image.constBits()};
-    const std::array<int, 1> strides{static_cast<int>(image.bytesPerLine())};
-    sws_scale(p.scaler.get(), planes.data(), strides.data(), 0, image.height(), p.frame->data,
+    const std::array<const std::uint8_t*, 1> planes{pixels};
+    const std::array<int, 1> strides{static_cast<int>(stride)};
+    sws_scale(p.scaler.get(), planes.data(), strides.data(), 0, height, p.frame->data,
               p.frame->linesize);
     p.frame->pts = index;
     p.lastPts = index;
@@ -397,9 +395,8 @@ bool FfmpegEncoder::addFrame(const QImage& image, long long index)
     return p.encode(p.frame.get());
 }
 
-bool FfmpegEncoder::finish(long long endIndex)
+bool finish(EncoderState& p, long long endIndex)
 {
-    EncoderState& p = *state_;
     if (p.failed)
         return false;
     if (p.lastPts < 0 || endIndex <= p.lastPts)
@@ -415,20 +412,63 @@ bool FfmpegEncoder::finish(long long endIndex)
     return p.check(p.io->error, "cannot write");
 }
 
+// Into the caller's buffer, cut to fit and terminated.
+void copyText(const std::string& text, char* buffer, std::size_t bytes)
+{
+    if (buffer != nullptr && bytes > 0)
+        buffer[text.copy(buffer, bytes - 1)] = '\0';
+}
+
 } // namespace
 } // namespace q3
 
-extern "C" {
-
-Q_DECL_EXPORT int quillet3_video_module_version()
+// What the program holds: the encoder's state behind the address of this.
+struct Quillet3VideoEncoder
 {
-    return q3::kVideoModuleVersion;
+    // Not moved once open: the file's writer holds its address.
+    std::unique_ptr<q3::EncoderState> state;
+};
+
+namespace {
+
+Quillet3VideoEncoder* openModuleEncoder(int fd, const Quillet3VideoSettings* settings, char* error,
+                                        std::size_t errorBytes)
+{
+    std::string why;
+    std::unique_ptr<q3::EncoderState> state = q3::openEncoder(fd, *settings, why);
+    if (!state) {
+        q3::copyText(why, error, errorBytes);
+        return nullptr;
+    }
+    return new Quillet3VideoEncoder{std::move(state)};
 }
 
-Q_DECL_EXPORT q3::VideoEncoder* quillet3_video_open(int fd, const q3::VideoSettings& settings,
-                                                    std::string& error)
+const Quillet3VideoModule kModule{
+    .tableSize = sizeof(Quillet3VideoModule),
+    .interfaceTag = q3::kVideoModuleInterfaceTag,
+    .version = q3::kVersion.data(),
+    .open = openModuleEncoder,
+    .addFrame = [](Quillet3VideoEncoder* encoder, const std::uint8_t* pixels, int width, int height,
+                   std::ptrdiff_t stride, long long index) -> int {
+        return q3::addFrame(*encoder->state, pixels, width, height, stride, index) ? 1 : 0;
+    },
+    .finish = [](Quillet3VideoEncoder* encoder, long long endIndex) -> int {
+        return q3::finish(*encoder->state, endIndex) ? 1 : 0;
+    },
+    .error = [](const Quillet3VideoEncoder* encoder, char* error,
+                std::size_t errorBytes) { q3::copyText(encoder->state->error, error, errorBytes); },
+    .writeError = [](const Quillet3VideoEncoder* encoder) { return encoder->state->file.error; },
+    .framesEncoded = [](const Quillet3VideoEncoder* encoder) { return encoder->state->encoded; },
+    .close = [](Quillet3VideoEncoder* encoder) { delete encoder; },
+};
+
+} // namespace
+
+extern "C" {
+
+[[gnu::visibility("default")]] const Quillet3VideoModule* quillet3_video_module()
 {
-    return q3::openEncoder(fd, settings, error).release();
+    return &kModule;
 }
 
 } // extern "C"

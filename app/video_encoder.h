@@ -75,14 +75,4 @@ public:
                                                                  const VideoSettings& settings,
                                                                  std::string& error);
 
-// What the module exports. The version changes whenever this header does, so that a module from
-// another build is refused rather than called wrongly.
-inline constexpr int kVideoModuleVersion = 3;
-inline constexpr const char* kVideoModuleVersionSymbol = "quillet3_video_module_version";
-inline constexpr const char* kVideoModuleOpenSymbol = "quillet3_video_open";
-using VideoModuleVersionFunction = int (*)();
-// Returns a new encoder, owned by the caller, or nullptr with the reason in `error`.
-using VideoModuleOpenFunction = VideoEncoder* (*)(int fd, const VideoSettings& settings,
-                                                  std::string& error);
-
 } // namespace q3

@@ -664,6 +664,12 @@ const ModuleCase kModuleCases[] = {
     {"not a library", "not a shared object\n", "cannot load the video encoder: "},
     {"another library", "/lib/x86_64-linux-gnu/libz.so.1",
      "the video encoder belongs to another version: "},
+    {"a larger table", QUILLET3_STALE_MODULE_DIR "/libq3_stale_size_module.so",
+     "the video encoder belongs to another version: "},
+    {"another interface", QUILLET3_STALE_MODULE_DIR "/libq3_stale_tag_module.so",
+     "the video encoder belongs to another version: "},
+    {"another version", QUILLET3_STALE_MODULE_DIR "/libq3_stale_version_module.so",
+     "the video encoder belongs to another version: "},
 };
 
 INSTANTIATE_TEST_SUITE_P(Module, MissingVideoModule, testing::ValuesIn(kModuleCases),

@@ -11,12 +11,6 @@ namespace q3 {
 namespace {
 
 constexpr Rgb kBulbYellow{255, 255, 0};
-constexpr Int16 kUpperBulbRowY = 960;
-constexpr Int16 kLowerBulbRowY = 4770;
-constexpr Int16 kBulbRadius = 100;
-constexpr Int16 kLampRadius = 250;
-// Three lamp columns on the left tower, three on the right.
-constexpr std::array<Int16, 6> kLampColumnX{350, 950, 1550, 10400, 11000, 11600};
 constexpr Int16 kPasses = 50;
 
 // The largest whole number not above r * n, for a fresh draw r in [0, 1). Kept wide: the rain

@@ -21,6 +21,9 @@ struct EffectState
 {
     std::array<Int16, 37> BulbX{};
     std::array<Int16, 9> LightRowY{};
+    // The pass counter of the marquee-bulb and light-column ticks (light_effects.cpp,
+    // forEachPass). It is the window's, not a tick's: the two ticks share it, which is safe
+    // because they never overlap. Each tick starts it at 0 and leaves it at 50.
     Int16 EffectLoop = 0;
 };
 

@@ -39,6 +39,16 @@ std::size_t slot(Int16 index)
     return static_cast<std::size_t>(index.value());
 }
 
+// Runs `pass` kPasses times, counting in the shared EffectLoop.
+template <typename Pass> void forEachPass(EffectState& effects, Pass pass)
+{
+    effects.EffectLoop = 0;
+    while (effects.EffectLoop < kPasses) {
+        effects.EffectLoop += 1;
+        pass();
+    }
+}
+
 } // namespace
 
 void rainTick(Stage& stage)
@@ -54,22 +64,18 @@ void bulbTick(Stage& stage, EffectState& effects)
 {
     // Every tick starts yellow, whatever the last one ended with.
     Int16 previousLowerBulb = 0;
-    effects.EffectLoop = 0;
-    while (effects.EffectLoop < kPasses) {
-        effects.EffectLoop += 1;
+    forEachPass(effects, [&] {
         stage.setFill(previousLowerBulb.value() % 2 == 0 ? kBulbYellow : kWhite);
         const Int16 upper = randomIndexBelow(stage, effects.BulbX.size());
         stage.circle({effects.BulbX.at(slot(upper)), kUpperBulbRowY}, kBulbRadius);
         previousLowerBulb = randomIndexBelow(stage, effects.BulbX.size());
         stage.circle({effects.BulbX.at(slot(previousLowerBulb)), kLowerBulbRowY}, kBulbRadius);
-    }
+    });
 }
 
 void lampTick(Stage& stage, EffectState& effects)
 {
-    effects.EffectLoop = 0;
-    while (effects.EffectLoop < kPasses) {
-        effects.EffectLoop += 1;
+    forEachPass(effects, [&] {
         const Int16 row = randomIndexBelow(stage, effects.LightRowY.size());
         // Three separate draws, in this order: red, green, blue.
         const auto red = static_cast<std::uint8_t>(randomBelow(stage, 256));
@@ -78,7 +84,7 @@ void lampTick(Stage& stage, EffectState& effects)
         stage.setFill({red, green, blue});
         for (const Int16 x : kLampColumnX)
             stage.circle({x, effects.LightRowY.at(slot(row))}, kLampRadius);
-    }
+    });
 }
 
 } // namespace q3

@@ -71,7 +71,7 @@ struct UnitRect
 };
 
 // A font as the design names it. An empty face is the platform's default font.
-struct FontSpec
+struct DesignFont
 {
     std::string_view face;
     double pointSize = 0;
@@ -80,17 +80,20 @@ struct FontSpec
 };
 
 // One row of the window's control table: what a control is at design time.
-struct ControlSpec
+struct ControlDesign
 {
     std::string_view name;
     ControlKind kind = ControlKind::Label;
     UnitRect rect;
     std::string_view caption;
-    FontSpec font;
+    DesignFont font;
     Rgb textColor;
     Rgb backColor;
     Align align = Align::Centre;
 };
+
+// The name the compositor still uses; it goes once stage/compositor.cpp says ControlDesign.
+using ControlSpec = ControlDesign;
 
 // What the show can change about a control while it runs.
 struct ControlState
@@ -103,7 +106,7 @@ struct ControlState
     friend bool operator==(const ControlState&, const ControlState&) = default;
 };
 
-[[nodiscard]] const ControlSpec& designOf(Control control);
+[[nodiscard]] const ControlDesign& designOf(Control control);
 [[nodiscard]] std::string_view name(Control control);
 [[nodiscard]] std::string_view name(Timer timer);
 [[nodiscard]] constexpr std::size_t index(Control control)

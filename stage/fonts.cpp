@@ -70,7 +70,7 @@ void loadStageFonts()
         }
 }
 
-QFont stageFont(const FontSpec& face, int pixelSizeUnits)
+QFont stageFont(const DesignFont& face, int pixelSizeUnits)
 {
     QFont font;
     if (const FaceMapping* mapping = mappingFor(face.face))

@@ -1,11 +1,9 @@
 // Cue 18: the concert picture as its operations, their counts, and the finished frame.
-#include "stage/compositor.h"
+#include "pixel_probe.h"
 #include "support.h"
 
-#include <QColor>
 #include <QImage>
 #include <array>
-#include <cstdlib>
 #include <string>
 
 namespace q3::test {
@@ -362,24 +360,11 @@ TEST(ConcertStage, LeavesTheCountdownRegimeAndTheLabelsInPlace)
     EXPECT_EQ(stage.control(Control::lblCountDown).caption, "5");
 }
 
-// The window at 800 x 600, where a pixel is 15 units, shows `want` at (x, y) units, give or
-// take a little for the rasteriser.
-testing::AssertionResult shows(const QImage& frame, int x, int y, Rgb want)
-{
-    const QColor c = frame.pixelColor(x / 15, y / 15);
-    if (std::abs(c.red() - want.r) <= 6 && std::abs(c.green() - want.g) <= 6 &&
-        std::abs(c.blue() - want.b) <= 6)
-        return testing::AssertionSuccess();
-    return testing::AssertionFailure()
-           << "at (" << x << ", " << y << ") the window shows (" << c.red() << ", " << c.green()
-           << ", " << c.blue() << "), expected " << json(want);
-}
-
 TEST(ConcertPicture, RegionsShowTheirColours)
 {
     RecordedRun r;
     r.run.runUntil(kCue18);
-    const QImage frame = Compositor().render(r.stage(), QSize(800, 600));
+    const QImage frame = frameOf(r.stage());
     struct Probe
     {
         const char* what;
@@ -405,27 +390,27 @@ TEST(ConcertPicture, RegionsShowTheirColours)
         Probe{"keyboard speaker", 7550, 5600, {90, 103, 151}},
     };
     for (const Probe& p : probes)
-        EXPECT_TRUE(shows(frame, p.x, p.y, p.colour)) << p.what;
+        EXPECT_TRUE(colourAt(frame, p.x, p.y, p.colour)) << p.what;
 }
 
 TEST(ConcertPicture, BulbsAndLampsAreWhiteUntilTheLightsStart)
 {
     RecordedRun r;
     r.run.runUntil(kCue18);
-    const QImage frame = Compositor().render(r.stage(), QSize(800, 600));
+    const QImage frame = frameOf(r.stage());
     for (const int x : kBulbX)
-        EXPECT_TRUE(shows(frame, x, 960, {255, 255, 255})) << "upper bulb";
+        EXPECT_TRUE(colourAt(frame, x, 960, {255, 255, 255})) << "upper bulb";
     // The lower row is half covered by the countdown label; its lower half shows.
     for (const int x : kBulbX)
-        EXPECT_TRUE(shows(frame, x, 4800, {255, 255, 255})) << "lower bulb";
+        EXPECT_TRUE(colourAt(frame, x, 4800, {255, 255, 255})) << "lower bulb";
 
     // The marquee bulbs change from the first tick of their timer on; the lamps stay white
     // through the countdown until the light columns start with the first introduction.
     r.run.runUntil(66000 - 1);
-    const QImage beforeLights = Compositor().render(r.stage(), QSize(800, 600));
+    const QImage beforeLights = frameOf(r.stage());
     for (const int x : kLampColumnX)
         for (const int y : kLampRowY)
-            EXPECT_TRUE(shows(beforeLights, x, y, {255, 255, 255})) << "lamp";
+            EXPECT_TRUE(colourAt(beforeLights, x, y, {255, 255, 255})) << "lamp";
 }
 
 } // namespace

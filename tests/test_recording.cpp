@@ -1,5 +1,6 @@
 // Recordings, run as a user runs them and decoded again with FFmpeg's libraries.
 #include "app/progress.h"
+#include "tests/program_run.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -32,27 +33,9 @@ extern "C" {
 
 namespace {
 
-struct Outcome
-{
-    int status = -1;
-    QString err;
-};
-
-Outcome runProgram(const QStringList& arguments)
-{
-    QProcess process;
-    process.start(QStringLiteral(QUILLET3_BINARY), arguments);
-    process.waitForFinished(60000);
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardError())};
-}
-
-QStringList args(std::initializer_list<const char*> list)
-{
-    QStringList out;
-    for (const char* a : list)
-        out << QString::fromUtf8(a);
-    return out;
-}
+using q3::test::args;
+using q3::test::Outcome;
+using q3::test::runProgram;
 
 QStringList entries(const QString& folder)
 {

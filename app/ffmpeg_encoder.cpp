@@ -1,9 +1,13 @@
 #include "app/output_file.h"
-#include "app/video_encoder.h"
+#include "app/version.h"
+#include "app/video_format.h"
+#include "app/video_module_abi.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <limits>
 #include <map>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -106,23 +110,6 @@ std::int64_t seekInFile(void* opaque, std::int64_t offset, int whence)
         return AVERROR(error);
     }
     return at;
-}
-
-struct Codec
-{
-    const char* encoder;
-    const char* muxer;
-};
-
-Codec codecFor(VideoFormat format)
-{
-    switch (format) {
-    case VideoFormat::Mp4H264:
-        return {"libx264", "mp4"};
-    case VideoFormat::WebmVp9:
-        return {"libvpx-vp9", "webm"};
-    }
-    return {"libx264", "mp4"};
 }
 
 // Settings for drawings of flat colours with sharp edges: the "animation" tuning keeps the edges
@@ -258,58 +245,28 @@ struct EncoderState
     }
 };
 
-// The encoder the module hands out.
-class FfmpegEncoder final : public VideoEncoder
+// The container, written through the program's file, and the encoder named for the format.
+bool openMuxer(EncoderState& p, const VideoFormatRow& names)
 {
-public:
-    explicit FfmpegEncoder(std::unique_ptr<EncoderState> state) : state_(std::move(state)) {}
-
-    bool addFrame(const QImage& image, long long index) override;
-    bool finish(long long endIndex) override;
-    [[nodiscard]] const std::string& error() const override { return state_->error; }
-    [[nodiscard]] int writeError() const override { return state_->file.error; }
-    [[nodiscard]] long long framesEncoded() const override { return state_->encoded; }
-
-private:
-    std::unique_ptr<EncoderState> state_;
-};
-
-std::unique_ptr<VideoEncoder> openEncoder(int fd, const VideoSettings& settings, std::string& error)
-{
-    // The libraries' own notes would only interleave with the progress; failures are reported
-    // by us, in one line.
-    av_log_set_level(AV_LOG_QUIET);
-
-    auto p = std::make_unique<EncoderState>();
-    p->constantRate = settings.constantRate;
-    const auto failWith = [&](const std::string& why) -> std::unique_ptr<VideoEncoder> {
-        error = why;
-        return nullptr;
-    };
-    const auto failAv = [&](const char* what, int result) {
-        return failWith(std::string(what) + ": " + describe(result));
-    };
-
-    const Codec names = codecFor(settings.format);
-    const AVCodec* encoder = avcodec_find_encoder_by_name(names.encoder);
-    if (encoder == nullptr)
-        return failWith(std::string("this FFmpeg has no ") + names.encoder + " encoder");
-
     AVFormatContext* format = nullptr;
-    if (const int r = avformat_alloc_output_context2(&format, nullptr, names.muxer, nullptr); r < 0)
-        return failAv("cannot start the file", r);
-    p->format.reset(format);
+    if (!p.check(avformat_alloc_output_context2(&format, nullptr, names.muxer, nullptr),
+                 "cannot start the file"))
+        return false;
+    p.format.reset(format);
     // No library versions or creation dates in the file: the same frames give the same bytes.
-    p->format->flags |= AVFMT_FLAG_BITEXACT;
+    p.format->flags |= AVFMT_FLAG_BITEXACT;
+    p.codec.reset(avcodec_alloc_context3(avcodec_find_encoder_by_name(names.encoder)));
+    p.frame.reset(av_frame_alloc());
+    p.packet.reset(av_packet_alloc());
+    return (p.codec && p.frame && p.packet) || p.fail("out of memory");
+}
 
-    p->codec.reset(avcodec_alloc_context3(encoder));
-    p->frame.reset(av_frame_alloc());
-    p->packet.reset(av_packet_alloc());
-    if (!p->codec || !p->frame || !p->packet)
-        return failWith("out of memory");
-    AVCodecContext& c = *p->codec;
-    c.width = settings.size.width();
-    c.height = settings.size.height();
+// The encoder's size, rate and colours, and its settings for the format.
+bool openCodec(EncoderState& p, const Quillet3VideoSettings& settings)
+{
+    AVCodecContext& c = *p.codec;
+    c.width = settings.width;
+    c.height = settings.height;
     c.time_base = {1, settings.fps};
     c.framerate = {settings.fps, 1};
     c.pix_fmt = AV_PIX_FMT_YUV420P;
@@ -321,64 +278,102 @@ std::unique_ptr<VideoEncoder> openEncoder(int fd, const VideoSettings& settings,
     c.colorspace = AVCOL_SPC_BT709;
     c.color_primaries = AVCOL_PRI_BT709;
     c.color_trc = AVCOL_TRC_BT709;
-    if ((p->format->oformat->flags & AVFMT_GLOBALHEADER) != 0)
+    if ((p.format->oformat->flags & AVFMT_GLOBALHEADER) != 0)
         c.flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    AVDictionary* options = encoderOptions(settings.format, settings.constantRate);
-    const int opened = avcodec_open2(&c, encoder, &options);
+    AVDictionary* options =
+        encoderOptions(static_cast<VideoFormat>(settings.format), settings.constantRate != 0);
+    const int opened = avcodec_open2(&c, c.codec, &options);
     av_dict_free(&options);
-    if (opened < 0)
-        return failAv("cannot start the encoder", opened);
-
-    p->frame->format = c.pix_fmt;
-    p->frame->width = c.width;
-    p->frame->height = c.height;
-    p->frame->color_range = c.color_range;
-    p->frame->colorspace = c.colorspace;
-    p->frame->color_primaries = c.color_primaries;
-    p->frame->color_trc = c.color_trc;
-    if (const int r = av_frame_get_buffer(p->frame.get(), 0); r < 0)
-        return failAv("cannot allocate a frame", r);
-
-    p->scaler.reset(sws_getContext(c.width, c.height, AV_PIX_FMT_BGR24, c.width, c.height,
-                                   AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr, nullptr));
-    if (!p->scaler)
-        return failWith("cannot convert frames to YUV");
-    const int* bt709 = sws_getCoefficients(SWS_CS_ITU709);
-    // Full-range RGB in, limited-range YUV out, with the BT.709 matrix the stream is tagged with.
-    sws_setColorspaceDetails(p->scaler.get(), bt709, 1, bt709, 0, 0, 1 << 16, 1 << 16);
-
-    p->stream = avformat_new_stream(p->format.get(), nullptr);
-    if (p->stream == nullptr)
-        return failWith("out of memory");
-    p->stream->time_base = c.time_base;
-    p->stream->avg_frame_rate = c.framerate;
-    if (const int r = avcodec_parameters_from_context(p->stream->codecpar, &c); r < 0)
-        return failAv("cannot describe the stream", r);
-
-    p->file.fd = fd;
-    auto* buffer = static_cast<unsigned char*>(av_malloc(kIoBufferBytes));
-    if (buffer == nullptr)
-        return failWith("out of memory");
-    p->io.reset(
-        avio_alloc_context(buffer, kIoBufferBytes, 1, &p->file, nullptr, writeToFile, seekInFile));
-    if (!p->io) {
-        av_free(buffer);
-        return failWith("out of memory");
-    }
-    p->format->pb = p->io.get();
-    // The start of the file is written with the first frame, where a failed write is reported
-    // like any other.
-
-    return std::make_unique<FfmpegEncoder>(std::move(p));
+    return p.check(opened, "cannot start the encoder");
 }
 
-bool FfmpegEncoder::addFrame(const QImage& image, long long index)
+// The frame the pictures are converted into, and the converter.
+bool openConversion(EncoderState& p)
 {
-    EncoderState& p = *state_;
+    const AVCodecContext& c = *p.codec;
+    p.frame->format = c.pix_fmt;
+    p.frame->width = c.width;
+    p.frame->height = c.height;
+    p.frame->color_range = c.color_range;
+    p.frame->colorspace = c.colorspace;
+    p.frame->color_primaries = c.color_primaries;
+    p.frame->color_trc = c.color_trc;
+    if (!p.check(av_frame_get_buffer(p.frame.get(), 0), "cannot allocate a frame"))
+        return false;
+    p.scaler.reset(sws_getContext(c.width, c.height, AV_PIX_FMT_BGR24, c.width, c.height,
+                                  AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr, nullptr));
+    if (!p.scaler)
+        return p.fail("cannot convert frames to YUV");
+    const int* bt709 = sws_getCoefficients(SWS_CS_ITU709);
+    // Full-range RGB in, limited-range YUV out, with the BT.709 matrix the stream is tagged with.
+    sws_setColorspaceDetails(p.scaler.get(), bt709, 1, bt709, 0, 0, 1 << 16, 1 << 16);
+    return true;
+}
+
+// The stream in the container, and the file it is written into.
+bool openStream(EncoderState& p, int fd)
+{
+    p.stream = avformat_new_stream(p.format.get(), nullptr);
+    if (p.stream == nullptr)
+        return p.fail("out of memory");
+    p.stream->time_base = p.codec->time_base;
+    p.stream->avg_frame_rate = p.codec->framerate;
+    if (!p.check(avcodec_parameters_from_context(p.stream->codecpar, p.codec.get()),
+                 "cannot describe the stream"))
+        return false;
+    p.file.fd = fd;
+    auto* buffer = static_cast<unsigned char*>(av_malloc(kIoBufferBytes));
+    if (buffer == nullptr)
+        return p.fail("out of memory");
+    p.io.reset(
+        avio_alloc_context(buffer, kIoBufferBytes, 1, &p.file, nullptr, writeToFile, seekInFile));
+    if (!p.io) {
+        av_free(buffer);
+        return p.fail("out of memory");
+    }
+    p.format->pb = p.io.get();
+    // The start of the file is written with the first frame, where a failed write is reported
+    // like any other.
+    return true;
+}
+
+std::unique_ptr<EncoderState> openEncoder(int fd, const Quillet3VideoSettings& settings,
+                                          std::string& error)
+{
+    // The libraries' own notes would only interleave with the progress; failures are reported
+    // by us, in one line.
+    av_log_set_level(AV_LOG_QUIET);
+
+    const auto* names =
+        std::find_if(kVideoFormats.begin(), kVideoFormats.end(), [&](const VideoFormatRow& row) {
+            return static_cast<int>(row.format) == settings.format;
+        });
+    if (names == kVideoFormats.end()) {
+        error = "an unknown video format";
+        return nullptr;
+    }
+    if (avcodec_find_encoder_by_name(names->encoder) == nullptr) {
+        error = std::string("this FFmpeg has no ") + names->encoder + " encoder";
+        return nullptr;
+    }
+    auto p = std::make_unique<EncoderState>();
+    p->constantRate = settings.constantRate != 0;
+    if (!openMuxer(*p, *names) || !openCodec(*p, settings) || !openConversion(*p) ||
+        !openStream(*p, fd)) {
+        error = p->error;
+        return nullptr;
+    }
+    return p;
+}
+
+// The picture from grid step `index` on, in three bytes a pixel (blue, green, red).
+bool addFrame(EncoderState& p, const std::uint8_t* pixels, int width, int height,
+              std::ptrdiff_t stride, long long index)
+{
     if (p.failed)
         return false;
-    if (image.size() != QSize(p.codec->width, p.codec->height) ||
-        image.format() != QImage::Format_BGR888)
+    if (width != p.codec->width || height != p.codec->height || stride < 3LL * width ||
+        stride > std::numeric_limits<int>::max())
         return p.fail("a frame of the wrong size or format");
     if (index <= p.lastPts)
         return p.fail("frames out of order");
@@ -390,9 +385,9 @@ bool FfmpegEncoder::addFrame(const QImage& image, long long index)
     // The encoder may still hold the previous picture.
     if (!p.check(av_frame_make_writable(p.frame.get()), "cannot allocate a frame"))
         return false;
-    const std::array<const std::uint8_t*, 1> planes{image.constBits()};
-    const std::array<int, 1> strides{static_cast<int>(image.bytesPerLine())};
-    sws_scale(p.scaler.get(), planes.data(), strides.data(), 0, image.height(), p.frame->data,
+    const std::array<const std::uint8_t*, 1> planes{pixels};
+    const std::array<int, 1> strides{static_cast<int>(stride)};
+    sws_scale(p.scaler.get(), planes.data(), strides.data(), 0, height, p.frame->data,
               p.frame->linesize);
     p.frame->pts = index;
     p.lastPts = index;
@@ -400,9 +395,8 @@ bool FfmpegEncoder::addFrame(const QImage& image, long long index)
     return p.encode(p.frame.get());
 }
 
-bool FfmpegEncoder::finish(long long endIndex)
+bool finish(EncoderState& p, long long endIndex)
 {
-    EncoderState& p = *state_;
     if (p.failed)
         return false;
     if (p.lastPts < 0 || endIndex <= p.lastPts)
@@ -418,20 +412,63 @@ bool FfmpegEncoder::finish(long long endIndex)
     return p.check(p.io->error, "cannot write");
 }
 
+// Into the caller's buffer, cut to fit and terminated.
+void copyText(const std::string& text, char* buffer, std::size_t bytes)
+{
+    if (buffer != nullptr && bytes > 0)
+        buffer[text.copy(buffer, bytes - 1)] = '\0';
+}
+
 } // namespace
 } // namespace q3
 
-extern "C" {
-
-Q_DECL_EXPORT int quillet3_video_module_version()
+// What the program holds: the encoder's state behind the address of this.
+struct Quillet3VideoEncoder
 {
-    return q3::kVideoModuleVersion;
+    // Not moved once open: the file's writer holds its address.
+    std::unique_ptr<q3::EncoderState> state;
+};
+
+namespace {
+
+Quillet3VideoEncoder* openModuleEncoder(int fd, const Quillet3VideoSettings* settings, char* error,
+                                        std::size_t errorBytes)
+{
+    std::string why;
+    std::unique_ptr<q3::EncoderState> state = q3::openEncoder(fd, *settings, why);
+    if (!state) {
+        q3::copyText(why, error, errorBytes);
+        return nullptr;
+    }
+    return new Quillet3VideoEncoder{std::move(state)};
 }
 
-Q_DECL_EXPORT q3::VideoEncoder* quillet3_video_open(int fd, const q3::VideoSettings& settings,
-                                                    std::string& error)
+const Quillet3VideoModule kModule{
+    .tableSize = sizeof(Quillet3VideoModule),
+    .interfaceTag = q3::kVideoModuleInterfaceTag,
+    .version = q3::kVersion.data(),
+    .open = openModuleEncoder,
+    .addFrame = [](Quillet3VideoEncoder* encoder, const std::uint8_t* pixels, int width, int height,
+                   std::ptrdiff_t stride, long long index) -> int {
+        return q3::addFrame(*encoder->state, pixels, width, height, stride, index) ? 1 : 0;
+    },
+    .finish = [](Quillet3VideoEncoder* encoder, long long endIndex) -> int {
+        return q3::finish(*encoder->state, endIndex) ? 1 : 0;
+    },
+    .error = [](const Quillet3VideoEncoder* encoder, char* error,
+                std::size_t errorBytes) { q3::copyText(encoder->state->error, error, errorBytes); },
+    .writeError = [](const Quillet3VideoEncoder* encoder) { return encoder->state->file.error; },
+    .framesEncoded = [](const Quillet3VideoEncoder* encoder) { return encoder->state->encoded; },
+    .close = [](Quillet3VideoEncoder* encoder) { delete encoder; },
+};
+
+} // namespace
+
+extern "C" {
+
+[[gnu::visibility("default")]] const Quillet3VideoModule* quillet3_video_module()
 {
-    return q3::openEncoder(fd, settings, error).release();
+    return &kModule;
 }
 
 } // extern "C"

@@ -1,5 +1,6 @@
 #include "app/headless.h"
 
+#include "app/messages.h"
 #include "app/output_file.h"
 #include "app/trace_writer.h"
 #include "stage/compositor.h"
@@ -31,7 +32,7 @@ bool savePng(const QImage& image, const QString& path)
         file.abandon("cannot encode the picture: " + writer.errorString().toStdString());
     if (!file.write(std::string_view(png.constData(), static_cast<std::size_t>(png.size()))) ||
         !file.commit()) {
-        std::cerr << "quillet3: error: " << file.message() << '\n';
+        printError(file.message());
         return false;
     }
     return true;

@@ -1,5 +1,6 @@
 // quillet3: plays the show in its window, or headless on virtual time.
 #include "app/headless.h"
+#include "app/messages.h"
 #include "app/options.h"
 #include "app/recording.h"
 #include "app/stop_signals.h"
@@ -50,7 +51,7 @@ void explainPlatformFailure(QtMsgType type, const QMessageLogContext& /*context*
                             const QString& /*message*/)
 {
     if (type == QtFatalMsg) {
-        std::cerr << "quillet3: error: " << q3::platformStartFailure() << '\n';
+        q3::printError(q3::platformStartFailure());
         std::_Exit(1);
     }
 }
@@ -70,7 +71,7 @@ int main(int argc, char* argv[])
         std::cout << parsed.text << std::flush;
         return 0;
     case q3::ParsedCommandLine::Action::Error:
-        std::cerr << "quillet3: error: " << parsed.text << " (see 'quillet3 --help')\n";
+        q3::printError(parsed.text + " (see '" + std::string(q3::kProgramName) + " --help')");
         return 2;
     case q3::ParsedCommandLine::Action::Run:
         break;
@@ -79,7 +80,7 @@ int main(int argc, char* argv[])
     q3::installStopSignals();
     const q3::Options& options = parsed.options;
     const std::uint32_t seed = options.seed.value_or(seedFromClock());
-    QCoreApplication::setApplicationName(QStringLiteral("quillet3"));
+    QCoreApplication::setApplicationName(QString::fromUtf8(q3::kProgramName));
 
     qInstallMessageHandler(printQtMessage);
     if (options.headless) {
@@ -89,7 +90,7 @@ int main(int argc, char* argv[])
         if (options.recordPath || options.subtitlesPath) {
             // So that a recording made without a seed can be made again.
             if (!options.seed)
-                std::cerr << "quillet3: seed " << seed << '\n';
+                q3::printMessage("seed " + std::to_string(seed));
             return q3::runRecording(options, seed);
         }
         return q3::runHeadless(options, seed);
@@ -101,7 +102,7 @@ int main(int argc, char* argv[])
     qInstallMessageHandler(printQtMessage);
     if (const auto why =
             q3::platformWithoutWindow(QGuiApplication::platformName(), platformChosen)) {
-        std::cerr << "quillet3: error: " << *why << '\n';
+        q3::printError(*why);
         return 1;
     }
     keepNumbersInTheCLocale();

@@ -1,6 +1,9 @@
 #include "app/options.h"
 
+#include "app/messages.h"
 #include "app/output_file.h"
+#include "app/version.h"
+#include "app/video_encoder.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -16,8 +19,6 @@
 
 namespace q3 {
 namespace {
-
-constexpr const char* kVersion = QUILLET3_VERSION;
 
 std::string quoted(const QString& text)
 {
@@ -41,6 +42,8 @@ struct Failure
 {
     std::string message;
 };
+
+// Reading the values of the options.
 
 int parseMs(const QString& option, const QString& text)
 {
@@ -80,24 +83,195 @@ ScreenshotRequest parseScreenshot(const QString& text)
     return shot;
 }
 
-void requireWritable(const QString& path)
+std::uint32_t parseSeed(const QString& text)
 {
-    if (auto why = whyNotWritable(path))
-        throw Failure{"cannot write " + quoted(path) + ": " + *why};
+    const auto value = parseWhole(text, std::numeric_limits<std::uint32_t>::max());
+    if (!value)
+        throw Failure{"--seed takes a whole number from 0 to 4294967295, not " + quoted(text)};
+    return static_cast<std::uint32_t>(*value);
 }
 
-// A recording is only written whole, so an existing file is kept unless the user said otherwise.
-void requireNew(const QString& path, bool overwrite)
+int parseFps(const QString& text)
 {
-    if (!overwrite && QFileInfo::exists(path) && !QFileInfo(path).isDir())
-        throw Failure{quoted(path) + " already exists; add --overwrite to replace it"};
+    const auto value = parseWhole(text, kMaxFps);
+    if (!value || *value == 0)
+        throw Failure{"--fps takes a whole number from 1 to " + std::to_string(kMaxFps) + ", not " +
+                      quoted(text)};
+    return static_cast<int>(*value);
 }
+
+Quality parseQuality(const QString& text)
+{
+    const auto named = qualityNamed(text.toStdString());
+    if (!named)
+        throw Failure{"--quality takes crisp or smooth, not " + quoted(text)};
+    return *named;
+}
+
+// The options, in the order the help lists them.
+enum class Opt : std::uint8_t
+{
+    Help,
+    Version,
+    Headless,
+    Duration,
+    Click,
+    Seed,
+    Trace,
+    Screenshot,
+    Size,
+    Record,
+    Subtitles,
+    Fps,
+    VariableRate,
+    Quality,
+    Quiet,
+    Overwrite,
+};
+
+// One row for each value of Opt, in its order.
+QList<QCommandLineOption> optionTable()
+{
+    const auto flag = [](const char* name, const char* description) {
+        return QCommandLineOption(QString::fromLatin1(name), QString::fromUtf8(description));
+    };
+    const auto valued = [](const char* name, const std::string& description, const char* value) {
+        return QCommandLineOption(QString::fromLatin1(name), QString::fromStdString(description),
+                                  QString::fromLatin1(value));
+    };
+    return {
+        QCommandLineOption({QStringLiteral("h"), QStringLiteral("help")},
+                           QStringLiteral("Show this help and exit.")),
+        flag("version", "Show the version and exit."),
+        flag("headless", "Run without a window, on virtual time."),
+        valued("duration", "Headless: stop at MS (default: 5000 ms after the last cue).", "MS"),
+        valued("click", "Headless: one more click at MS (repeatable).", "MS"),
+        valued("seed", "Seed of the random source, 0 to 4294967295 (default: from the clock).",
+               "N"),
+        valued("trace", "Write every stage event as JSON lines to FILE (- for standard output).",
+               "FILE"),
+        valued("screenshot", "A PNG of the window at MS (repeatable; implies --headless).",
+               "MS:FILE.png"),
+        valued("size", "Size of screenshots and recordings (default 1280x960).", "WxH"),
+        valued("record",
+               "Record the show to " + videoFormatChoices("FILE") + " (implies --headless).",
+               "FILE"),
+        valued("subtitles", "Write the captions of the show as WebVTT (implies --headless).",
+               "FILE.vtt"),
+        valued("fps",
+               "Frames per second of the recording, 1 to " + std::to_string(kMaxFps) +
+                   " (default 30): a constant rate.",
+               "N"),
+        flag("variable-frame-rate", "Record a frame only where the picture changes: a smaller "
+                                    "file, which some editors do not take."),
+        valued("quality",
+               "crisp: hard pixels (default); smooth: antialiased shapes and pictures. In the "
+               "window Q switches between them.",
+               "crisp|smooth"),
+        flag("quiet", "No progress while recording."),
+        flag("overwrite", "Replace an existing recording or subtitles file."),
+    };
+}
+
+// The parser with the program's options, asked by Opt.
+class CommandLine
+{
+public:
+    CommandLine() : options_(optionTable())
+    {
+        parser_.setApplicationDescription(
+            QStringLiteral("Quillet 3: the cartoon show, in its window or headless."));
+        parser_.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+        parser_.addOptions(options_);
+    }
+
+    [[nodiscard]] QCommandLineParser& parser() { return parser_; }
+    [[nodiscard]] const QCommandLineParser& parser() const { return parser_; }
+    [[nodiscard]] bool isSet(Opt option) const { return parser_.isSet(row(option)); }
+    [[nodiscard]] QStringList values(Opt option) const { return parser_.values(row(option)); }
+
+    // "--name", as the user types it.
+    [[nodiscard]] std::string name(Opt option) const
+    {
+        return "--" + row(option).names().last().toStdString();
+    }
+
+    // The value of an option that may be given once.
+    [[nodiscard]] std::optional<QString> single(Opt option) const
+    {
+        const QStringList given = values(option);
+        if (given.isEmpty())
+            return std::nullopt;
+        if (given.size() > 1)
+            throw Failure{name(option) + " is given more than once"};
+        return given.first();
+    }
+
+private:
+    [[nodiscard]] const QCommandLineOption& row(Opt option) const
+    {
+        return options_[static_cast<qsizetype>(option)];
+    }
+
+    QList<QCommandLineOption> options_;
+    QCommandLineParser parser_;
+};
+
+QString helpText(const QCommandLineParser& parser)
+{
+    // The parser runs before the application exists, so it cannot know the program's name.
+    QString text = parser.helpText().replace(QStringLiteral("<executable_name>"),
+                                             QString::fromUtf8(kProgramName));
+    text += QStringLiteral(
+        "\nWithout options the show opens in its window: click the white area once to begin.\n"
+        "--headless runs the show without a window on virtual time, with a click at 0 ms.\n"
+        "--record and --subtitles play it headless from the load to 5000 ms after the last cue\n"
+        "(or --duration); the same --seed gives the same files, and without one the seed is\n"
+        "printed so that a recording can be made again.\n"
+        "\nKeys in the window:\n"
+        "  F11      toggle fullscreen\n"
+        "  Escape   leave fullscreen\n"
+        "  Space    pause and resume the show\n"
+        "  Q        switch between crisp and smooth quality\n"
+        "  Ctrl+Q   close the window\n");
+    return text;
+}
+
+// The options' values, each read and checked on its own.
+Options readOptions(const CommandLine& line)
+{
+    Options o;
+    for (const QString& s : line.values(Opt::Screenshot))
+        o.screenshots.push_back(parseScreenshot(s));
+    const bool recording = line.isSet(Opt::Record) || line.isSet(Opt::Subtitles);
+    o.headless = line.isSet(Opt::Headless) || !o.screenshots.empty() || recording;
+    if (auto v = line.single(Opt::Duration))
+        o.durationMs = parseMs(QStringLiteral("duration"), *v);
+    for (const QString& v : line.values(Opt::Click))
+        o.clicks.push_back(parseMs(QStringLiteral("click"), v));
+    if (auto v = line.single(Opt::Seed))
+        o.seed = parseSeed(*v);
+    if (auto v = line.single(Opt::Size))
+        o.size = parseSize(*v);
+    o.tracePath = line.single(Opt::Trace);
+    o.recordPath = line.single(Opt::Record);
+    o.subtitlesPath = line.single(Opt::Subtitles);
+    if (auto v = line.single(Opt::Fps))
+        o.fps = parseFps(*v);
+    o.variableFrameRate = line.isSet(Opt::VariableRate);
+    if (auto v = line.single(Opt::Quality))
+        o.quality = parseQuality(*v);
+    o.quiet = line.isSet(Opt::Quiet);
+    o.overwrite = line.isSet(Opt::Overwrite);
+    return o;
+}
+
+// Checking the options together, without the file system.
 
 void checkVideo(const QString& path, QSize size)
 {
-    if (!path.endsWith(QStringLiteral(".mp4"), Qt::CaseInsensitive) &&
-        !path.endsWith(QStringLiteral(".webm"), Qt::CaseInsensitive))
-        throw Failure{"--record writes .mp4 (H.264) or .webm (VP9) files: " + quoted(path) +
+    if (!videoFormatFor(path))
+        throw Failure{"--record writes " + videoFormatChoices({}) + " files: " + quoted(path) +
                       " ends in neither"};
     // The encoders store colour at half resolution, in pairs of pixels.
     const auto fits = [](int side, int max) {
@@ -109,6 +283,52 @@ void checkVideo(const QString& path, QSize size)
                       std::to_string(kMinVideoSide) + " to " + std::to_string(kMaxVideoHeight) +
                       ", not " + std::to_string(size.width()) + "x" +
                       std::to_string(size.height())};
+}
+
+// Options that work only with others, and values that must agree.
+void checkCombinations(const CommandLine& line, const Options& o)
+{
+    const bool recording = o.recordPath || o.subtitlesPath;
+    if (!o.headless) {
+        for (const Opt option : {Opt::Duration, Opt::Click, Opt::Size})
+            if (line.isSet(option))
+                throw Failure{line.name(option) + " works only with --headless or --screenshot"};
+    }
+    for (const Opt option : {Opt::Fps, Opt::VariableRate})
+        if (!o.recordPath && line.isSet(option))
+            throw Failure{line.name(option) + " works only with --record"};
+    if (!recording && line.isSet(Opt::Overwrite))
+        throw Failure{"--overwrite works only with --record or --subtitles"};
+    if (recording && (!o.screenshots.empty() || o.tracePath))
+        throw Failure{"--record and --subtitles run on their own: take screenshots or a "
+                      "trace in another run with the same --seed"};
+    if (o.recordPath)
+        checkVideo(*o.recordPath, o.size);
+    if (o.subtitlesPath && !o.subtitlesPath->endsWith(QStringLiteral(".vtt"), Qt::CaseInsensitive))
+        throw Failure{"--subtitles writes WebVTT files: " + quoted(*o.subtitlesPath) +
+                      " does not end in .vtt"};
+    if (o.durationMs) {
+        for (const ScreenshotRequest& shot : o.screenshots)
+            if (shot.atMs > *o.durationMs)
+                throw Failure{"the screenshot at " + std::to_string(shot.atMs) +
+                              " ms is past the end of the run at " + std::to_string(*o.durationMs) +
+                              " ms"};
+    }
+}
+
+// Probing the file system for the outputs.
+
+void requireWritable(const QString& path)
+{
+    if (auto why = whyNotWritable(path))
+        throw Failure{"cannot write " + quoted(path) + ": " + *why};
+}
+
+// A recording is only written whole, so an existing file is kept unless the user said otherwise.
+void requireNew(const QString& path, bool overwrite)
+{
+    if (!overwrite && QFileInfo::exists(path) && !QFileInfo(path).isDir())
+        throw Failure{quoted(path) + " already exists; add --overwrite to replace it"};
 }
 
 // Which file a path names, so that one file under two names is found: its device and inode, or
@@ -148,65 +368,65 @@ void refuseNonRegular(const QString& path)
         throw Failure{"cannot write " + quoted(path) + ": it is not a regular file"};
 }
 
-// Every output can be written, and no two of them are one file.
-void checkOutputs(const Options& o)
+// With standard output closed, the next file the program opens takes its number and the trace
+// would be written into that file.
+void requireOpenStandardOutput()
 {
-    std::vector<std::pair<FileIdentity, QString>> claimed;
-    const auto claim = [&](const QString& path) {
+    if (::fcntl(STDOUT_FILENO, F_GETFD) == -1)
+        throw Failure{"cannot write the trace to standard output: it is closed"};
+}
+
+// The outputs named so far, so that no two of them are one file.
+class OutputClaims
+{
+public:
+    // `path` can be written, and is no file claimed before.
+    void claim(const QString& path)
+    {
         if (path != QStringLiteral("-"))
             requireWritable(path);
         const std::optional<FileIdentity> identity = identityOf(path);
         if (!identity)
             return;
-        for (const auto& [other, otherPath] : claimed) {
+        for (const auto& [other, otherPath] : claimed_) {
             if (other != *identity)
                 continue;
             if (otherPath == path)
                 throw Failure{quoted(path) + " is named as output more than once"};
-            const auto name = [](const QString& p) {
-                return p == QStringLiteral("-") ? std::string("standard output") : quoted(p);
-            };
-            throw Failure{name(otherPath) + " and " + name(path) + " are the same file"};
+            throw Failure{shown(otherPath) + " and " + shown(path) + " are the same file"};
         }
-        claimed.emplace_back(*identity, path);
-    };
+        claimed_.emplace_back(*identity, path);
+    }
+
+private:
+    static std::string shown(const QString& path)
+    {
+        return path == QStringLiteral("-") ? std::string("standard output") : quoted(path);
+    }
+
+    std::vector<std::pair<FileIdentity, QString>> claimed_;
+};
+
+// Every output can be written, and no two of them are one file.
+void checkOutputs(const Options& o)
+{
+    OutputClaims claims;
     for (const ScreenshotRequest& shot : o.screenshots) {
-        claim(shot.path);
+        claims.claim(shot.path);
         refuseNonRegular(shot.path);
     }
-    if (o.tracePath)
-        claim(*o.tracePath);
-    // With standard output closed, the next file the program opens takes its number and
-    // the trace would be written into that file.
-    if (o.tracePath && *o.tracePath == QStringLiteral("-") && ::fcntl(STDOUT_FILENO, F_GETFD) == -1)
-        throw Failure{"cannot write the trace to standard output: it is closed"};
+    if (o.tracePath) {
+        claims.claim(*o.tracePath);
+        if (*o.tracePath == QStringLiteral("-"))
+            requireOpenStandardOutput();
+    }
     for (const auto& path : {o.recordPath, o.subtitlesPath}) {
         if (path) {
-            claim(*path);
+            claims.claim(*path);
             requireNew(*path, o.overwrite);
             refuseNonRegular(*path);
         }
     }
-}
-
-QString helpText(const QCommandLineParser& parser)
-{
-    // The parser runs before the application exists, so it cannot know the program's name.
-    QString text =
-        parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("quillet3"));
-    text += QStringLiteral(
-        "\nWithout options the show opens in its window: click the white area once to begin.\n"
-        "--headless runs the show without a window on virtual time, with a click at 0 ms.\n"
-        "--record and --subtitles play it headless from the load to 5000 ms after the last cue\n"
-        "(or --duration); the same --seed gives the same files, and without one the seed is\n"
-        "printed so that a recording can be made again.\n"
-        "\nKeys in the window:\n"
-        "  F11      toggle fullscreen\n"
-        "  Escape   leave fullscreen\n"
-        "  Space    pause and resume the show\n"
-        "  Q        switch between crisp and smooth quality\n"
-        "  Ctrl+Q   close the window\n");
-    return text;
 }
 
 } // namespace
@@ -246,170 +466,31 @@ std::optional<std::string> whyNotWritable(const QString& path)
 
 ParsedCommandLine parseCommandLine(const QStringList& arguments)
 {
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Quillet 3: the cartoon show, in its window or headless."));
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
-                                  QStringLiteral("Show this help and exit."));
-    const QCommandLineOption version(QStringLiteral("version"),
-                                     QStringLiteral("Show the version and exit."));
-    const QCommandLineOption headless(QStringLiteral("headless"),
-                                      QStringLiteral("Run without a window, on virtual time."));
-    const QCommandLineOption duration(
-        QStringLiteral("duration"),
-        QStringLiteral("Headless: stop at MS (default: 5000 ms after the last cue)."),
-        QStringLiteral("MS"));
-    const QCommandLineOption click(QStringLiteral("click"),
-                                   QStringLiteral("Headless: one more click at MS (repeatable)."),
-                                   QStringLiteral("MS"));
-    const QCommandLineOption seed(QStringLiteral("seed"),
-                                  QStringLiteral("Seed of the random source, 0 to 4294967295 "
-                                                 "(default: from the clock)."),
-                                  QStringLiteral("N"));
-    const QCommandLineOption trace(QStringLiteral("trace"),
-                                   QStringLiteral("Write every stage event as JSON lines to FILE "
-                                                  "(- for standard output)."),
-                                   QStringLiteral("FILE"));
-    const QCommandLineOption screenshot(
-        QStringLiteral("screenshot"),
-        QStringLiteral("A PNG of the window at MS (repeatable; implies --headless)."),
-        QStringLiteral("MS:FILE.png"));
-    const QCommandLineOption size(
-        QStringLiteral("size"),
-        QStringLiteral("Size of screenshots and recordings (default 1280x960)."),
-        QStringLiteral("WxH"));
-    const QCommandLineOption record(
-        QStringLiteral("record"),
-        QStringLiteral("Record the show to FILE.mp4 (H.264) or FILE.webm (VP9) (implies "
-                       "--headless)."),
-        QStringLiteral("FILE"));
-    const QCommandLineOption subtitles(
-        QStringLiteral("subtitles"),
-        QStringLiteral("Write the captions of the show as WebVTT (implies --headless)."),
-        QStringLiteral("FILE.vtt"));
-    const QCommandLineOption fps(QStringLiteral("fps"),
-                                 QStringLiteral("Frames per second of the recording, 1 to 120 "
-                                                "(default 30): a constant rate."),
-                                 QStringLiteral("N"));
-    const QCommandLineOption variableRate(
-        QStringLiteral("variable-frame-rate"),
-        QStringLiteral("Record a frame only where the picture changes: a smaller file, which "
-                       "some editors do not take."));
-    const QCommandLineOption quality(
-        QStringLiteral("quality"),
-        QStringLiteral("crisp: hard pixels (default); smooth: antialiased shapes and pictures. "
-                       "In the window Q switches between them."),
-        QStringLiteral("crisp|smooth"));
-    const QCommandLineOption quiet(QStringLiteral("quiet"),
-                                   QStringLiteral("No progress while recording."));
-    const QCommandLineOption overwrite(
-        QStringLiteral("overwrite"),
-        QStringLiteral("Replace an existing recording or subtitles file."));
-    parser.addOptions({help, version, headless, duration, click, seed, trace, screenshot, size,
-                       record, subtitles, fps, variableRate, quality, quiet, overwrite});
-
+    CommandLine line;
     ParsedCommandLine result;
     const auto fail = [&](const std::string& message) {
         result.action = ParsedCommandLine::Action::Error;
         result.text = message;
         return result;
     };
-    if (!parser.parse(arguments))
-        return fail(parser.errorText().toStdString());
-    if (parser.isSet(help)) {
+    if (!line.parser().parse(arguments))
+        return fail(line.parser().errorText().toStdString());
+    if (line.isSet(Opt::Help)) {
         result.action = ParsedCommandLine::Action::Help;
-        result.text = helpText(parser).toStdString();
+        result.text = helpText(line.parser()).toStdString();
         return result;
     }
-    if (parser.isSet(version)) {
+    if (line.isSet(Opt::Version)) {
         result.action = ParsedCommandLine::Action::Version;
-        result.text = std::string("quillet3 ") + kVersion + "\n";
+        result.text = std::string(kProgramName) + " " + std::string(kVersion) + "\n";
         return result;
     }
-    if (!parser.positionalArguments().isEmpty())
-        return fail("unexpected argument " + quoted(parser.positionalArguments().first()));
-
+    if (!line.parser().positionalArguments().isEmpty())
+        return fail("unexpected argument " + quoted(line.parser().positionalArguments().first()));
     try {
-        Options& o = result.options;
-        for (const QString& s : parser.values(screenshot))
-            o.screenshots.push_back(parseScreenshot(s));
-        const bool recording = parser.isSet(record) || parser.isSet(subtitles);
-        o.headless = parser.isSet(headless) || !o.screenshots.empty() || recording;
-        const auto single = [&](const QCommandLineOption& option) -> std::optional<QString> {
-            const QStringList values = parser.values(option);
-            if (values.isEmpty())
-                return std::nullopt;
-            if (values.size() > 1)
-                throw Failure{"--" + option.names().last().toStdString() +
-                              " is given more than once"};
-            return values.first();
-        };
-        if (auto v = single(duration))
-            o.durationMs = parseMs(QStringLiteral("duration"), *v);
-        for (const QString& v : parser.values(click))
-            o.clicks.push_back(parseMs(QStringLiteral("click"), v));
-        if (auto v = single(seed)) {
-            const auto value = parseWhole(*v, std::numeric_limits<std::uint32_t>::max());
-            if (!value)
-                throw Failure{"--seed takes a whole number from 0 to 4294967295, not " +
-                              quoted(*v)};
-            o.seed = static_cast<std::uint32_t>(*value);
-        }
-        if (auto v = single(size))
-            o.size = parseSize(*v);
-        if (auto v = single(trace))
-            o.tracePath = *v;
-        if (auto v = single(record))
-            o.recordPath = *v;
-        if (auto v = single(subtitles))
-            o.subtitlesPath = *v;
-        if (auto v = single(fps)) {
-            const auto value = parseWhole(*v, kMaxFps);
-            if (!value || *value == 0)
-                throw Failure{"--fps takes a whole number from 1 to " + std::to_string(kMaxFps) +
-                              ", not " + quoted(*v)};
-            o.fps = static_cast<int>(*value);
-        }
-        o.variableFrameRate = parser.isSet(variableRate);
-        if (auto v = single(quality)) {
-            const auto named = qualityNamed(v->toStdString());
-            if (!named)
-                throw Failure{"--quality takes crisp or smooth, not " + quoted(*v)};
-            o.quality = *named;
-        }
-        o.quiet = parser.isSet(quiet);
-        o.overwrite = parser.isSet(overwrite);
-
-        if (!o.headless) {
-            for (const auto* option : {&duration, &click, &size})
-                if (parser.isSet(*option))
-                    throw Failure{"--" + option->names().last().toStdString() +
-                                  " works only with --headless or --screenshot"};
-        }
-        for (const auto* option : {&fps, &variableRate})
-            if (!o.recordPath && parser.isSet(*option))
-                throw Failure{"--" + option->names().last().toStdString() +
-                              " works only with --record"};
-        if (!recording && parser.isSet(overwrite))
-            throw Failure{"--overwrite works only with --record or --subtitles"};
-        if (recording && (!o.screenshots.empty() || o.tracePath))
-            throw Failure{"--record and --subtitles run on their own: take screenshots or a "
-                          "trace in another run with the same --seed"};
-        if (o.recordPath)
-            checkVideo(*o.recordPath, o.size);
-        if (o.subtitlesPath &&
-            !o.subtitlesPath->endsWith(QStringLiteral(".vtt"), Qt::CaseInsensitive))
-            throw Failure{"--subtitles writes WebVTT files: " + quoted(*o.subtitlesPath) +
-                          " does not end in .vtt"};
-        if (o.durationMs) {
-            for (const ScreenshotRequest& shot : o.screenshots)
-                if (shot.atMs > *o.durationMs)
-                    throw Failure{"the screenshot at " + std::to_string(shot.atMs) +
-                                  " ms is past the end of the run at " +
-                                  std::to_string(*o.durationMs) + " ms"};
-        }
-        checkOutputs(o);
+        result.options = readOptions(line);
+        checkCombinations(line, result.options);
+        checkOutputs(result.options);
     } catch (const Failure& failure) {
         return fail(failure.message);
     }

@@ -1,5 +1,6 @@
 #include "app/progress.h"
 
+#include "app/messages.h"
 #include "app/stop_signals.h"
 
 #include <algorithm>
@@ -70,10 +71,10 @@ void Progress::update(double doneMs, double elapsedSeconds)
             return;
         tenthsShown_ = tenths;
         // One write per line, so that lines from elsewhere never land inside it.
-        out_ << "quillet3: recorded " + std::to_string(tenths * 10) + "% (" +
-                    formatted("%.1f of %.1f s, %.1fx real time", doneMs / 1000, totalMs_ / 1000,
-                              speedOf(doneMs, elapsedSeconds)) +
-                    ")\n"
+        out_ << messageLine("recorded " + std::to_string(tenths * 10) + "% (" +
+                            formatted("%.1f of %.1f s, %.1fx real time", doneMs / 1000,
+                                      totalMs_ / 1000, speedOf(doneMs, elapsedSeconds)) +
+                            ")")
              << std::flush;
         return;
     }

@@ -1,5 +1,6 @@
 #include "app/recording.h"
 
+#include "app/messages.h"
 #include "app/output_file.h"
 #include "app/progress.h"
 #include "app/subtitles.h"
@@ -77,11 +78,10 @@ int encodingFailed(const VideoEncoder& encoder, OutputFile& video, const QString
 {
     if (encoder.writeError() != 0) {
         video.noteError(encoder.writeError());
-        std::cerr << "quillet3: error: " << video.message() << '\n';
+        printError(video.message());
     } else {
         video.abandon(encoder.error());
-        std::cerr << "quillet3: error: cannot record " << shownPath(path) << ": " << encoder.error()
-                  << '\n';
+        printError("cannot record " + shownPath(path) + ": " + encoder.error());
     }
     return 1;
 }
@@ -131,14 +131,13 @@ int runRecording(const Options& options, std::uint32_t seed)
                                      options.fps, !options.variableFrameRate};
         video.emplace(*options.recordPath, existing);
         if (video->failed()) {
-            std::cerr << "quillet3: error: " << video->message() << '\n';
+            printError(video->message());
             return 1;
         }
         std::string error;
         encoder = openVideoEncoder(video->descriptor(), settings, error);
         if (!encoder) {
-            std::cerr << "quillet3: error: cannot record " << shownPath(*options.recordPath) << ": "
-                      << error << '\n';
+            printError("cannot record " + shownPath(*options.recordPath) + ": " + error);
             return 1;
         }
     }
@@ -164,7 +163,7 @@ int runRecording(const Options& options, std::uint32_t seed)
     }
     for (std::optional<OutputFile>* file : {&video, &subtitles}) {
         if (*file && !(*file)->commit()) {
-            std::cerr << "quillet3: error: " << (*file)->message() << '\n';
+            printError((*file)->message());
             return 1;
         }
     }

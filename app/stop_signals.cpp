@@ -1,5 +1,7 @@
 #include "app/stop_signals.h"
 
+#include "app/messages.h"
+
 #include <array>
 #include <atomic>
 #include <climits>
@@ -41,8 +43,10 @@ void stop(int signal)
     if (removed) {
         if (statusLineOpen.load())
             say("\n");
-        say(placedAny.load() ? "quillet3: interrupted; only complete files were written\n"
-                             : "quillet3: interrupted; nothing was written\n");
+        say(kProgramName);
+        say(kPrefixSeparator);
+        say(placedAny.load() ? "interrupted; only complete files were written\n"
+                             : "interrupted; nothing was written\n");
     }
     ::_exit(128 + signal);
 }

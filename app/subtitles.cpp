@@ -89,7 +89,7 @@ void CaptionFollower::update()
     std::set<std::string> now;
     for (std::size_t i = 0; i < kControlCount; ++i) {
         const Control control = controlAt(i);
-        const ControlSpec& row = designOf(control);
+        const ControlDesign& row = designOf(control);
         const ControlState& state = stage_.control(control);
         if (row.kind != ControlKind::Label || !state.visible || !onSurface(row.rect, stage_))
             continue;

@@ -1,5 +1,7 @@
 #include "app/trace_writer.h"
 
+#include "app/messages.h"
+
 #include <QFile>
 #include <array>
 #include <cerrno>
@@ -8,7 +10,6 @@
 #include <cmath>
 #include <cstring>
 #include <fcntl.h>
-#include <iostream>
 #include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -53,15 +54,14 @@ std::unique_ptr<TraceWriter> TraceWriter::open(const QString& path, const Clock&
     if (::stat(name.constData(), &info) == 0 && !S_ISREG(info.st_mode)) {
         const int fd = ::open(name.constData(), O_WRONLY | O_CLOEXEC);
         if (fd < 0) {
-            std::cerr << "quillet3: error: " << cannotWrite(shownPath(path), std::strerror(errno))
-                      << '\n';
+            printError(cannotWrite(shownPath(path), std::strerror(errno)));
             return nullptr;
         }
         return std::unique_ptr<TraceWriter>(new TraceWriter(clock, nullptr, fd, shownPath(path)));
     }
     auto file = std::make_unique<OutputFile>(path, Existing::Replace);
     if (file->failed()) {
-        std::cerr << "quillet3: error: " << file->message() << '\n';
+        printError(file->message());
         return nullptr;
     }
     return std::unique_ptr<TraceWriter>(new TraceWriter(clock, std::move(file), -1, {}));
@@ -86,7 +86,7 @@ void TraceWriter::fail(const std::string& message)
         return;
     failed_ = true;
     waiting_.clear();
-    std::cerr << "quillet3: error: " << message << '\n' << std::flush;
+    printError(message);
 }
 
 void TraceWriter::writeLine(const std::string& body)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/video_format.h"
+
 #include <QImage>
 #include <QSize>
 #include <QString>
@@ -9,12 +11,6 @@
 #include <string>
 
 namespace q3 {
-
-enum class VideoFormat
-{
-    Mp4H264,
-    WebmVp9,
-};
 
 // The format a file name asks for, by its extension; none for any other name.
 [[nodiscard]] std::optional<VideoFormat> videoFormatFor(const QString& path);
@@ -78,15 +74,5 @@ public:
                                                                  int fd,
                                                                  const VideoSettings& settings,
                                                                  std::string& error);
-
-// What the module exports. The version changes whenever this header does, so that a module from
-// another build is refused rather than called wrongly.
-inline constexpr int kVideoModuleVersion = 3;
-inline constexpr const char* kVideoModuleVersionSymbol = "quillet3_video_module_version";
-inline constexpr const char* kVideoModuleOpenSymbol = "quillet3_video_open";
-using VideoModuleVersionFunction = int (*)();
-// Returns a new encoder, owned by the caller, or nullptr with the reason in `error`.
-using VideoModuleOpenFunction = VideoEncoder* (*)(int fd, const VideoSettings& settings,
-                                                  std::string& error);
 
 } // namespace q3

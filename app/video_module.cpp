@@ -1,9 +1,13 @@
+#include "app/version.h"
 #include "app/video_encoder.h"
+#include "app/video_module_abi.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <dlfcn.h>
 
 namespace q3 {
@@ -19,15 +23,77 @@ QString programDir()
         .absolutePath();
 }
 
+// The module's reason for its last failure.
+std::string moduleError(const Quillet3VideoModule& module, const Quillet3VideoEncoder* encoder)
+{
+    std::array<char, kVideoModuleErrorBytes> text{};
+    module.error(encoder, text.data(), text.size());
+    return text.data();
+}
+
+// An encoder of the module, called through its table.
+class ModuleEncoder final : public VideoEncoder
+{
+public:
+    ModuleEncoder(const Quillet3VideoModule& module, Quillet3VideoEncoder* encoder)
+        : module_(module), encoder_(encoder)
+    {}
+    ModuleEncoder(const ModuleEncoder&) = delete;
+    ModuleEncoder& operator=(const ModuleEncoder&) = delete;
+    ModuleEncoder(ModuleEncoder&&) = delete;
+    ModuleEncoder& operator=(ModuleEncoder&&) = delete;
+    ~ModuleEncoder() override { module_.close(encoder_); }
+
+    bool addFrame(const QImage& image, long long index) override
+    {
+        if (image.format() != QImage::Format_BGR888) {
+            error_ = "a frame of the wrong size or format";
+            return false;
+        }
+        return succeeded(module_.addFrame(encoder_, image.constBits(), image.width(),
+                                          image.height(), image.bytesPerLine(), index));
+    }
+    bool finish(long long endIndex) override
+    {
+        return succeeded(module_.finish(encoder_, endIndex));
+    }
+    [[nodiscard]] const std::string& error() const override { return error_; }
+    [[nodiscard]] int writeError() const override { return module_.writeError(encoder_); }
+    [[nodiscard]] long long framesEncoded() const override
+    {
+        return module_.framesEncoded(encoder_);
+    }
+
+private:
+    bool succeeded(int result)
+    {
+        if (result == 0 && error_.empty())
+            error_ = moduleError(module_, encoder_);
+        return result != 0;
+    }
+
+    const Quillet3VideoModule& module_;
+    Quillet3VideoEncoder* encoder_;
+    std::string error_;
+};
+
+// The module's table, where it was built with this interface and this version.
+const Quillet3VideoModule* tableOf(void* module)
+{
+    const auto entry = reinterpret_cast<VideoModuleEntry>(dlsym(module, kVideoModuleEntry));
+    const Quillet3VideoModule* table = entry != nullptr ? entry() : nullptr;
+    if (table == nullptr || table->tableSize != sizeof(Quillet3VideoModule) ||
+        table->interfaceTag != kVideoModuleInterfaceTag || table->version == nullptr ||
+        std::string_view(table->version) != kVersion)
+        return nullptr;
+    return table;
+}
+
 } // namespace
 
 std::optional<VideoFormat> videoFormatFor(const QString& path)
 {
-    if (path.endsWith(QStringLiteral(".mp4"), Qt::CaseInsensitive))
-        return VideoFormat::Mp4H264;
-    if (path.endsWith(QStringLiteral(".webm"), Qt::CaseInsensitive))
-        return VideoFormat::WebmVp9;
-    return std::nullopt;
+    return videoFormatOfName(path.toStdString());
 }
 
 QStringList videoModuleCandidates(const QString& programDir)
@@ -57,15 +123,21 @@ std::unique_ptr<VideoEncoder> openVideoEncoderFrom(const QStringList& candidates
         error = "cannot load the video encoder: " + std::string(why != nullptr ? why : "unknown");
         return nullptr;
     }
-    const auto version =
-        reinterpret_cast<VideoModuleVersionFunction>(dlsym(module, kVideoModuleVersionSymbol));
-    const auto open =
-        reinterpret_cast<VideoModuleOpenFunction>(dlsym(module, kVideoModuleOpenSymbol));
-    if (version == nullptr || open == nullptr || version() != kVideoModuleVersion) {
+    const Quillet3VideoModule* table = tableOf(module);
+    if (table == nullptr) {
         error = "the video encoder belongs to another version: " + found->toStdString();
         return nullptr;
     }
-    return std::unique_ptr<VideoEncoder>(open(fd, settings, error));
+    const Quillet3VideoSettings plain{static_cast<int>(settings.format), settings.size.width(),
+                                      settings.size.height(), settings.fps,
+                                      settings.constantRate ? 1 : 0};
+    std::array<char, kVideoModuleErrorBytes> why{};
+    Quillet3VideoEncoder* encoder = table->open(fd, &plain, why.data(), why.size());
+    if (encoder == nullptr) {
+        error = why.data();
+        return nullptr;
+    }
+    return std::make_unique<ModuleEncoder>(*table, encoder);
 }
 
 std::unique_ptr<VideoEncoder> openVideoEncoder(int fd, const VideoSettings& settings,

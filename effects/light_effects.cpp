@@ -11,12 +11,6 @@ namespace q3 {
 namespace {
 
 constexpr Rgb kBulbYellow{255, 255, 0};
-constexpr Int16 kUpperBulbRowY = 960;
-constexpr Int16 kLowerBulbRowY = 4770;
-constexpr Int16 kBulbRadius = 100;
-constexpr Int16 kLampRadius = 250;
-// Three lamp columns on the left tower, three on the right.
-constexpr std::array<Int16, 6> kLampColumnX{350, 950, 1550, 10400, 11000, 11600};
 constexpr Int16 kPasses = 50;
 
 // The largest whole number not above r * n, for a fresh draw r in [0, 1). Kept wide: the rain
@@ -45,6 +39,16 @@ std::size_t slot(Int16 index)
     return static_cast<std::size_t>(index.value());
 }
 
+// Runs `pass` kPasses times, counting in the shared EffectLoop.
+template <typename Pass> void forEachPass(EffectState& effects, Pass pass)
+{
+    effects.EffectLoop = 0;
+    while (effects.EffectLoop < kPasses) {
+        effects.EffectLoop += 1;
+        pass();
+    }
+}
+
 } // namespace
 
 void rainTick(Stage& stage)
@@ -60,22 +64,18 @@ void bulbTick(Stage& stage, EffectState& effects)
 {
     // Every tick starts yellow, whatever the last one ended with.
     Int16 previousLowerBulb = 0;
-    effects.EffectLoop = 0;
-    while (effects.EffectLoop < kPasses) {
-        effects.EffectLoop += 1;
+    forEachPass(effects, [&] {
         stage.setFill(previousLowerBulb.value() % 2 == 0 ? kBulbYellow : kWhite);
         const Int16 upper = randomIndexBelow(stage, effects.BulbX.size());
         stage.circle({effects.BulbX.at(slot(upper)), kUpperBulbRowY}, kBulbRadius);
         previousLowerBulb = randomIndexBelow(stage, effects.BulbX.size());
         stage.circle({effects.BulbX.at(slot(previousLowerBulb)), kLowerBulbRowY}, kBulbRadius);
-    }
+    });
 }
 
 void lampTick(Stage& stage, EffectState& effects)
 {
-    effects.EffectLoop = 0;
-    while (effects.EffectLoop < kPasses) {
-        effects.EffectLoop += 1;
+    forEachPass(effects, [&] {
         const Int16 row = randomIndexBelow(stage, effects.LightRowY.size());
         // Three separate draws, in this order: red, green, blue.
         const auto red = static_cast<std::uint8_t>(randomBelow(stage, 256));
@@ -84,7 +84,7 @@ void lampTick(Stage& stage, EffectState& effects)
         stage.setFill({red, green, blue});
         for (const Int16 x : kLampColumnX)
             stage.circle({x, effects.LightRowY.at(slot(row))}, kLampRadius);
-    }
+    });
 }
 
 } // namespace q3

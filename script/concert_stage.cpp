@@ -15,12 +15,6 @@ constexpr Rgb kTowerGrey{210, 210, 210};
 constexpr Rgb kCabinet{133, 88, 40};
 constexpr Rgb kCabinetPanel{187, 130, 68};
 
-constexpr Int16 kUpperBulbRowY = 960;
-constexpr Int16 kLowerBulbRowY = 4770;
-constexpr Int16 kBulbRadius = 100;
-constexpr std::array<Int16, 6> kLampColumnX{350, 950, 1550, 10400, 11000, 11600};
-constexpr Int16 kLampRadius = 250;
-
 // Fore-colour lines from (x1, y) to (x2, y), every 200 units from `top` down to `bottom`.
 void rungs(Stage& stage, Int16 x1, Int16 x2, int top, int bottom)
 {

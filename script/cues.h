@@ -30,7 +30,14 @@ void cue15(Stage& stage);
 void cue16(Stage& stage);
 void cue17(Stage& stage);
 void cue18(Stage& stage);
-// Cues 19 to 45 share one routine over their row of the finale's table.
-void finaleCue(Stage& stage, int cue);
+// Cues 19 to 45, the finale: the countdown's steps, the question, the introductions, the band's
+// name and the end.
+inline constexpr int kCountdownSteps = 19; // cues 19 to 37
+inline constexpr int kIntroductions = 5;   // cues 39 to 43
+void countdownCue(Stage& stage, int step);
+void cue38(Stage& stage);
+void introductionCue(Stage& stage, int row);
+void cue44(Stage& stage);
+void cue45(Stage& stage);
 
 } // namespace q3

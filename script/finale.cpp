@@ -8,9 +8,6 @@
 namespace q3 {
 namespace {
 
-constexpr int kFirstCountdownCue = 19;
-constexpr int kFirstIntroductionCue = 39;
-
 // The two countdown labels differ in colour; swapping them every tick makes the digit flash.
 struct CountdownStep
 {
@@ -20,7 +17,7 @@ struct CountdownStep
 };
 
 // Cues 19 to 37. With the "5" that cue 18 puts up, each digit stays for four ticks.
-constexpr std::array<CountdownStep, 19> kCountdown{{
+constexpr std::array<CountdownStep, kCountdownSteps> kCountdown{{
     {Control::lblCountDown, Control::lblCountDown2, "5"}, // 19
     {Control::lblCountDown2, Control::lblCountDown, "5"}, // 20
     {Control::lblCountDown, Control::lblCountDown2, "5"}, // 21
@@ -49,7 +46,7 @@ struct Introduction
 };
 
 // Cues 39 to 43. The runs of spaces set the name apart from the role on the screen.
-constexpr std::array<Introduction, 5> kIntroductions{{
+constexpr std::array<Introduction, kIntroductions> kIntroductionRows{{
     {"Guitar:              ZENIPPA", {0, 0, 255}},   // 39
     {"Guitar:              BOLVEK", {255, 0, 0}},    // 40
     {"Bass:                 QUMO", {255, 255, 120}}, // 41
@@ -57,11 +54,14 @@ constexpr std::array<Introduction, 5> kIntroductions{{
     {"They are...", {255, 150, 0}},                  // 43
 }};
 
-void countdownCue(Stage& stage, const CountdownStep& step)
+} // namespace
+
+void countdownCue(Stage& stage, int step)
 {
-    stage.hide(step.hide);
-    stage.show(step.show);
-    stage.setCaption(step.show, step.digit);
+    const CountdownStep& row = kCountdown.at(static_cast<std::size_t>(step));
+    stage.hide(row.hide);
+    stage.show(row.show);
+    stage.setCaption(row.show, row.digit);
 }
 
 void cue38(Stage& stage)
@@ -73,10 +73,14 @@ void cue38(Stage& stage)
     stage.setCaption(Control::lblScreen, "Are you ready?");
 }
 
-void introductionCue(Stage& stage, const Introduction& row)
+void introductionCue(Stage& stage, int row)
 {
-    stage.setCaption(Control::lblScreen, row.caption);
-    stage.setBackColor(Control::lblScreen, row.screen);
+    // The light columns start with the first introduction.
+    if (row == 0)
+        stage.setPeriod(Timer::tmrBL, 250);
+    const Introduction& introduction = kIntroductionRows.at(static_cast<std::size_t>(row));
+    stage.setCaption(Control::lblScreen, introduction.caption);
+    stage.setBackColor(Control::lblScreen, introduction.screen);
 }
 
 void cue44(Stage& stage)
@@ -91,32 +95,6 @@ void cue45(Stage& stage)
     stage.setBackColor(Control::lblScreen, {255, 255, 0});
     stage.setFontSize(Control::lblScreen, 72);
     stage.setCaption(Control::lblScreen, "        THE         END");
-}
-
-} // namespace
-
-void finaleCue(Stage& stage, int cue)
-{
-    if (cue >= kFirstCountdownCue && cue < kFirstCountdownCue + int(kCountdown.size())) {
-        countdownCue(stage, kCountdown.at(static_cast<std::size_t>(cue - kFirstCountdownCue)));
-        return;
-    }
-    if (cue == 38) {
-        cue38(stage);
-        return;
-    }
-    if (cue >= kFirstIntroductionCue && cue < kFirstIntroductionCue + int(kIntroductions.size())) {
-        // The light columns start with the first introduction.
-        if (cue == kFirstIntroductionCue)
-            stage.setPeriod(Timer::tmrBL, 250);
-        introductionCue(stage,
-                        kIntroductions.at(static_cast<std::size_t>(cue - kFirstIntroductionCue)));
-        return;
-    }
-    if (cue == 44)
-        cue44(stage);
-    else if (cue == 45)
-        cue45(stage);
 }
 
 } // namespace q3

@@ -159,4 +159,21 @@ void drawTrousers(Stage& stage)
     stage.line({1710, 6800}, {1710, 6600}, kBlack);
 }
 
+void drawClimb(Stage& stage, const Climb& climb)
+{
+    Int16 x = 10000;
+    Int16 y = 10000;
+    Int16 frame = 0;
+    while (frame < 10) {
+        frame += 1;
+        stage.clear();
+        x -= 750;
+        y -= 850;
+        climb.body(stage, x, y);
+        for (const auto draw : climb.heroParts)
+            draw(stage);
+        stage.busyPause();
+    }
+}
+
 } // namespace q3

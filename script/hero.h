@@ -7,6 +7,8 @@
 #include "stage/int16.h"
 #include "stage/stage.h"
 
+#include <span>
+
 namespace q3 {
 
 // The sky of the daytime scenes, behind the sun.
@@ -36,5 +38,16 @@ void drawNeck(Stage& stage);
 void drawArms(Stage& stage);
 void drawDownturnedMouth(Stage& stage);
 void drawTrousers(Stage& stage); // belt, buckle, seam, fly and pockets; leaves the fill blue
+
+// The climbing moon or sun: ten frames, each cleared, with the body 750 left and 850 up from the
+// frame before (from 10000, 10000), drawn first, then the hero's parts in the scene's order, and a
+// busy pause after each.
+using HeroPart = void (*)(Stage&);
+struct Climb
+{
+    void (*body)(Stage&, Int16 x, Int16 y);
+    std::span<const HeroPart> heroParts;
+};
+void drawClimb(Stage& stage, const Climb& climb);
 
 } // namespace q3

@@ -2,27 +2,22 @@
 #include "script/cues.h"
 #include "script/hero.h"
 
+#include <array>
+
 namespace q3 {
+namespace {
+
+// Unlike the night frames, the body goes on before the head.
+constexpr std::array<HeroPart, 4> kSunriseHero{drawBodyBoxes, drawHeroHead, drawMouthDot,
+                                               drawEyeLines};
+
+} // namespace
+
 void cue8(Stage& stage)
 {
     stage.hide(Control::lblContinue);
     stage.setBackground(kMorningSky);
-    Int16 frame = 0;
-    Int16 sunX = 10000;
-    Int16 sunY = 10000;
-    while (frame < 10) {
-        frame += 1;
-        stage.clear();
-        sunX -= 750;
-        sunY -= 850;
-        // Unlike the night frames, the body goes on before the head.
-        drawSun(stage, sunX, sunY);
-        drawBodyBoxes(stage);
-        drawHeroHead(stage);
-        drawMouthDot(stage);
-        drawEyeLines(stage);
-        stage.busyPause();
-    }
+    drawClimb(stage, {drawSun, kSunriseHero});
 }
 
 void cue9(Stage& stage)

@@ -2,11 +2,17 @@
 #include "script/cues.h"
 #include "script/hero.h"
 
+#include <array>
+
 namespace q3 {
 namespace {
 
 constexpr Rgb kNightSky{0, 0, 80};
 constexpr Rgb kLateNightSky{0, 0, 240};
+
+// The moon goes first so the hero stands in front of it.
+constexpr std::array<HeroPart, 4> kMoonriseHero{drawHeroHead, drawMouthDot, drawBodyBoxes,
+                                                drawEyeLines};
 
 } // namespace
 
@@ -27,22 +33,7 @@ void cue5(Stage& stage)
 {
     // No clear here: every frame starts with one.
     stage.setBackground(kNightSky);
-    Int16 moonX = 10000;
-    Int16 moonY = 10000;
-    Int16 frame = 0;
-    while (frame < 10) {
-        frame += 1;
-        stage.clear();
-        moonX -= 750;
-        moonY -= 850;
-        // The moon goes first so the hero stands in front of it.
-        drawMoon(stage, moonX, moonY);
-        drawHeroHead(stage);
-        drawMouthDot(stage);
-        drawBodyBoxes(stage);
-        drawEyeLines(stage);
-        stage.busyPause();
-    }
+    drawClimb(stage, {drawMoon, kMoonriseHero});
 }
 
 void cue6(Stage& stage)

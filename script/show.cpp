@@ -1,5 +1,6 @@
 #include "script/show.h"
 
+#include "app/messages.h"
 #include "script/cues.h"
 
 #include <ostream>
@@ -19,7 +20,7 @@ void Show::runHandler(std::string_view handler, double eventTime, Body&& body)
     } catch (const StageError& error) {
         // The one place where a handler's error is reported. The show keeps running: the
         // window stays with what the handler had done.
-        errors_ << "quillet3: " << handler << ": " << error.what() << std::endl;
+        errors_ << messageLine(std::string(handler) + ": " + error.what()) << std::flush;
         Event event{.kind = EventKind::Error, .text = error.what()};
         event.handler = std::string(handler);
         stage_.report(event);

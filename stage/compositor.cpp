@@ -148,7 +148,7 @@ const QImage& Compositor::labelImage(Control control, const ControlState& state,
     cache.image.fill(toQColor(state.backColor));
     if (state.caption.empty())
         return cache.image;
-    const ControlSpec& row = designOf(control);
+    const ControlDesign& row = designOf(control);
     const TextLayout layout =
         layoutCaption(row, QString::fromStdString(state.caption), state.pointSize);
     QPainter painter(&cache.image);
@@ -178,7 +178,7 @@ void Compositor::paintControls(const Stage& stage, QPainter& painter, const Stag
         const ControlState& state = stage.control(control);
         if (!state.visible)
             continue;
-        const ControlSpec& row = designOf(control);
+        const ControlDesign& row = designOf(control);
         const QRect rect = view.grid().rect(row.rect).translated(view.origin.toPoint());
         if (rect.isEmpty())
             continue;

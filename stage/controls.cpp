@@ -18,7 +18,7 @@ const std::string kStarringCaption = std::string(249, ' ') + "Starring";
 // The shirt lettering after twelve spaces that push it down below the collar.
 const std::string kShirtCaption = std::string(12, ' ') + "VREL EXPO 2001 ";
 
-const std::array<ControlSpec, kControlCount> kTable{{
+const std::array<ControlDesign, kControlCount> kTable{{
     {"imgDuck2", ControlKind::Picture, {4200, 4920, 825, 825}, "", {}, {}, {}},
     {"imgDuck", ControlKind::Picture, {3000, 4920, 825, 825}, "", {}, {}, {}},
     {"lblTheEnd",
@@ -120,7 +120,7 @@ constexpr std::array<std::string_view, kTimerCount> kTimerNames{"tmrTime", "tmrT
 
 } // namespace
 
-const ControlSpec& designOf(Control control)
+const ControlDesign& designOf(Control control)
 {
     return kTable.at(index(control));
 }
@@ -139,7 +139,7 @@ std::array<ControlState, kControlCount> designControls()
 {
     std::array<ControlState, kControlCount> controls;
     for (std::size_t i = 0; i < kControlCount; ++i) {
-        const ControlSpec& row = kTable.at(i);
+        const ControlDesign& row = kTable.at(i);
         controls.at(i) = {true, std::string(row.caption), row.backColor, row.font.pointSize};
     }
     return controls;

@@ -71,7 +71,7 @@ struct UnitRect
 };
 
 // A font as the design names it. An empty face is the platform's default font.
-struct FontSpec
+struct DesignFont
 {
     std::string_view face;
     double pointSize = 0;
@@ -80,13 +80,13 @@ struct FontSpec
 };
 
 // One row of the window's control table: what a control is at design time.
-struct ControlSpec
+struct ControlDesign
 {
     std::string_view name;
     ControlKind kind = ControlKind::Label;
     UnitRect rect;
     std::string_view caption;
-    FontSpec font;
+    DesignFont font;
     Rgb textColor;
     Rgb backColor;
     Align align = Align::Centre;
@@ -103,7 +103,7 @@ struct ControlState
     friend bool operator==(const ControlState&, const ControlState&) = default;
 };
 
-[[nodiscard]] const ControlSpec& designOf(Control control);
+[[nodiscard]] const ControlDesign& designOf(Control control);
 [[nodiscard]] std::string_view name(Control control);
 [[nodiscard]] std::string_view name(Timer timer);
 [[nodiscard]] constexpr std::size_t index(Control control)

@@ -106,12 +106,9 @@ void appendKind(std::string& out, std::string_view kind)
     out += '"';
 }
 
-} // namespace
-
-std::string toJson(const Event& e)
+// The show's own events: the load, clicks, ticks, clearing, timers, pauses and errors.
+void appendShowEvent(std::string& out, const Event& e)
 {
-    std::string out;
-    out.reserve(96);
     switch (e.kind) {
     case EventKind::Load:
         appendKind(out, "load");
@@ -130,6 +127,32 @@ std::string toJson(const Event& e)
     case EventKind::Clear:
         appendKind(out, "clear");
         break;
+    case EventKind::Period:
+        appendKind(out, "period");
+        appendField(out, "timer", name(e.timer));
+        out += ",\"ms\":";
+        appendInt(out, e.periodMs);
+        break;
+    case EventKind::Maximise:
+        appendKind(out, "maximise");
+        break;
+    case EventKind::Pause:
+        appendKind(out, "pause");
+        break;
+    case EventKind::Error:
+        appendKind(out, "error");
+        appendField(out, "handler", e.handler);
+        appendField(out, "error", e.text);
+        break;
+    default:
+        break;
+    }
+}
+
+// What is drawn on the surface.
+void appendShape(std::string& out, const Event& e)
+{
+    switch (e.kind) {
     case EventKind::Background:
         appendKind(out, "background");
         appendRgb(out, "rgb", e.rgb);
@@ -163,6 +186,15 @@ std::string toJson(const Event& e)
         if (e.fore)
             out += ",\"fore\":true";
         break;
+    default:
+        break;
+    }
+}
+
+// What changes on the controls.
+void appendControlChange(std::string& out, const Event& e)
+{
+    switch (e.kind) {
     case EventKind::Show:
     case EventKind::Hide:
         appendKind(out, e.kind == EventKind::Show ? "show" : "hide");
@@ -184,22 +216,41 @@ std::string toJson(const Event& e)
         out += ",\"pt\":";
         out += formatNumber(e.pointSize);
         break;
+    default:
+        break;
+    }
+}
+
+} // namespace
+
+std::string toJson(const Event& e)
+{
+    std::string out;
+    out.reserve(96);
+    switch (e.kind) {
+    case EventKind::Load:
+    case EventKind::Click:
+    case EventKind::Tick:
+    case EventKind::Clear:
     case EventKind::Period:
-        appendKind(out, "period");
-        appendField(out, "timer", name(e.timer));
-        out += ",\"ms\":";
-        appendInt(out, e.periodMs);
-        break;
     case EventKind::Maximise:
-        appendKind(out, "maximise");
-        break;
     case EventKind::Pause:
-        appendKind(out, "pause");
-        break;
     case EventKind::Error:
-        appendKind(out, "error");
-        appendField(out, "handler", e.handler);
-        appendField(out, "error", e.text);
+        appendShowEvent(out, e);
+        break;
+    case EventKind::Background:
+    case EventKind::Fill:
+    case EventKind::Line:
+    case EventKind::Box:
+    case EventKind::Circle:
+        appendShape(out, e);
+        break;
+    case EventKind::Show:
+    case EventKind::Hide:
+    case EventKind::Caption:
+    case EventKind::BackColor:
+    case EventKind::FontSize:
+        appendControlChange(out, e);
         break;
     }
     out += '}';

@@ -1,10 +1,11 @@
 #include "stage/fonts.h"
 
+#include "app/messages.h"
+
 #include <QFile>
 #include <QFontDatabase>
 #include <QString>
 #include <array>
-#include <iostream>
 
 namespace q3 {
 namespace {
@@ -61,15 +62,15 @@ void loadStageFonts()
                 continue;
             // Without the file the text is still drawn, in whatever face the system offers.
             if (!QFile::exists(QString::fromUtf8(file)))
-                std::cerr << "quillet3: warning: the font file " << file
-                          << " is missing; its text is drawn in another face\n";
+                printWarning("the font file " + std::string(file) +
+                             " is missing; its text is drawn in another face");
             else if (QFontDatabase::addApplicationFont(QString::fromUtf8(file)) < 0)
-                std::cerr << "quillet3: warning: the font file " << file
-                          << " cannot be loaded; its text is drawn in another face\n";
+                printWarning("the font file " + std::string(file) +
+                             " cannot be loaded; its text is drawn in another face");
         }
 }
 
-QFont stageFont(const FontSpec& face, int pixelSizeUnits)
+QFont stageFont(const DesignFont& face, int pixelSizeUnits)
 {
     QFont font;
     if (const FaceMapping* mapping = mappingFor(face.face))

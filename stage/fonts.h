@@ -13,6 +13,6 @@ void loadStageFonts();
 
 // The font of a label at a size in units (a point is 20 units). Layout and painting both use it
 // at this size, so line breaks do not change with the size of the window.
-[[nodiscard]] QFont stageFont(const FontSpec& face, int pixelSizeUnits);
+[[nodiscard]] QFont stageFont(const DesignFont& face, int pixelSizeUnits);
 
 } // namespace q3

@@ -106,7 +106,7 @@ std::vector<QString> wrapCaption(const QString& text, const CaptionMetrics& metr
     return lines;
 }
 
-TextLayout layoutCaption(const ControlSpec& row, const QString& caption, double pointSize)
+TextLayout layoutCaption(const ControlDesign& row, const QString& caption, double pointSize)
 {
     int pixelSize = static_cast<int>(std::lround(pointSize * kUnitsPerPoint));
     QFont font = stageFont(row.font, pixelSize);

@@ -59,7 +59,7 @@ struct TextLayout
 // Lays a label's caption out in units at its current font size. If the widest word does not fit
 // the label's width at that size, the caption is set at the largest size at which it does, so a
 // title never shows a fragment of itself.
-[[nodiscard]] TextLayout layoutCaption(const ControlSpec& row, const QString& caption,
+[[nodiscard]] TextLayout layoutCaption(const ControlDesign& row, const QString& caption,
                                        double pointSize);
 
 } // namespace q3

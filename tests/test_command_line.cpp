@@ -1,5 +1,6 @@
 // The program's command line, run as a user runs it.
 #include "tests/locales.h"
+#include "tests/program_run.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,23 +16,8 @@
 
 namespace {
 
-struct Outcome
-{
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-Outcome runProgram(const QStringList& arguments,
-                   QProcessEnvironment env = QProcessEnvironment::systemEnvironment())
-{
-    QProcess process;
-    process.setProcessEnvironment(env);
-    process.start(QStringLiteral(QUILLET3_BINARY), arguments);
-    process.waitForFinished(60000);
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
-}
+using q3::test::Outcome;
+using q3::test::runProgram;
 
 struct BadInput
 {

@@ -1,11 +1,9 @@
 // Cue 18: the concert picture as its operations, their counts, and the finished frame.
-#include "stage/compositor.h"
+#include "pixel_probe.h"
 #include "support.h"
 
-#include <QColor>
 #include <QImage>
 #include <array>
-#include <cstdlib>
 #include <string>
 
 namespace q3::test {
@@ -145,10 +143,10 @@ std::vector<std::string> bulbsAndLamps()
     return d.lines;
 }
 
-std::vector<std::string> band()
+// The drummer and the drum kit.
+void drummer(Drawing& d)
 {
-    return Drawing{} // drummer and drum kit
-        .fill({0, 0, 0})
+    d.fill({0, 0, 0})
         .disc(6000, 5050, 100, {0, 0, 0})
         .foreLine(6000, 5000, 6000, 5500)
         .foreLine(6000, 5175, 6150, 5200)
@@ -194,9 +192,13 @@ std::vector<std::string> band()
         .box(5525, 5400, 5725, 5650, {255, 255, 255})
         .foreLine(5525, 5400, 5525, 5750)
         .foreLine(5725, 5400, 5725, 5750)
-        .foreLine(5625, 5400, 5625, 5750)
-        // keyboard player
-        .fill({0, 0, 0})
+        .foreLine(5625, 5400, 5625, 5750);
+}
+
+// The keyboard player.
+void keyboardPlayer(Drawing& d)
+{
+    d.fill({0, 0, 0})
         .disc(8000, 5000, 100, {0, 0, 0})
         .foreLine(8000, 5000, 8000, 5400)
         .foreLine(8000, 5150, 8100, 5250)
@@ -213,9 +215,13 @@ std::vector<std::string> band()
         .foreLine(7700, 5375, 8300, 5750)
         .foreLine(8300, 5375, 7700, 5750)
         .fill({56, 72, 128})
-        .box(7675, 5375, 8325, 5425, {56, 72, 128})
-        // singer
-        .fill({0, 0, 0})
+        .box(7675, 5375, 8325, 5425, {56, 72, 128});
+}
+
+// The singer.
+void singer(Drawing& d)
+{
+    d.fill({0, 0, 0})
         .disc(6000, 6100, 100, {0, 0, 0})
         .foreLine(6000, 6100, 6000, 6550)
         .foreLine(6000, 6250, 6100, 6350)
@@ -227,9 +233,13 @@ std::vector<std::string> band()
         .disc(5800, 6150, 30, {0, 255, 0})
         .foreLine(6000, 6550, 6050, 6700)
         .foreLine(6000, 6550, 5850, 6500)
-        .foreLine(5850, 6500, 5850, 6700)
-        // player with the blue guitar
-        .fill({0, 0, 0})
+        .foreLine(5850, 6500, 5850, 6700);
+}
+
+// The player with the blue guitar.
+void blueGuitarPlayer(Drawing& d)
+{
+    d.fill({0, 0, 0})
         .disc(3200, 6150, 100, {0, 0, 0})
         .foreLine(3200, 6150, 3200, 6600)
         .foreLine(3200, 6300, 3250, 6450)
@@ -244,9 +254,13 @@ std::vector<std::string> band()
         .disc(3500, 6325, 40, {100, 100, 255})
         .fill({0, 0, 255})
         .disc(3200, 6550, 100, {0, 0, 255})
-        .foreLine(3125, 6450, 3200, 6550)
-        // player with the pale-yellow guitar
-        .fill({0, 0, 0})
+        .foreLine(3125, 6450, 3200, 6550);
+}
+
+// The player with the pale-yellow guitar.
+void paleGuitarPlayer(Drawing& d)
+{
+    d.fill({0, 0, 0})
         .disc(4500, 6200, 100, {0, 0, 0})
         .foreLine(4500, 6200, 4425, 6650)
         .foreLine(4475, 6350, 4575, 6500)
@@ -259,9 +273,13 @@ std::vector<std::string> band()
         .foreLine(4400, 6575, 4850, 6575)
         .box(4300, 6500, 4500, 6650, {255, 255, 120})
         .box(4825, 6550, 4900, 6600, {255, 255, 120})
-        .foreLine(4350, 6500, 4450, 6600)
-        // player with the red guitar
-        .fill({0, 0, 0})
+        .foreLine(4350, 6500, 4450, 6600);
+}
+
+// The player with the red guitar.
+void redGuitarPlayer(Drawing& d)
+{
+    d.fill({0, 0, 0})
         .disc(7200, 6150, 100, {0, 0, 0})
         .foreLine(7200, 6150, 7350, 6600)
         .foreLine(7350, 6600, 7475, 7000)
@@ -274,8 +292,19 @@ std::vector<std::string> band()
         .disc(7350, 6550, 100, {255, 0, 0})
         .fill({255, 0, 100})
         .disc(7350, 6150, 40, {255, 0, 100})
-        .foreLine(7200, 6450, 7350, 6575)
-        .lines;
+        .foreLine(7200, 6450, 7350, 6575);
+}
+
+std::vector<std::string> band()
+{
+    Drawing d;
+    drummer(d);
+    keyboardPlayer(d);
+    singer(d);
+    blueGuitarPlayer(d);
+    paleGuitarPlayer(d);
+    redGuitarPlayer(d);
+    return d.lines;
 }
 
 std::vector<std::string> cueEighteen()
@@ -362,24 +391,11 @@ TEST(ConcertStage, LeavesTheCountdownRegimeAndTheLabelsInPlace)
     EXPECT_EQ(stage.control(Control::lblCountDown).caption, "5");
 }
 
-// The window at 800 x 600, where a pixel is 15 units, shows `want` at (x, y) units, give or
-// take a little for the rasteriser.
-testing::AssertionResult shows(const QImage& frame, int x, int y, Rgb want)
-{
-    const QColor c = frame.pixelColor(x / 15, y / 15);
-    if (std::abs(c.red() - want.r) <= 6 && std::abs(c.green() - want.g) <= 6 &&
-        std::abs(c.blue() - want.b) <= 6)
-        return testing::AssertionSuccess();
-    return testing::AssertionFailure()
-           << "at (" << x << ", " << y << ") the window shows (" << c.red() << ", " << c.green()
-           << ", " << c.blue() << "), expected " << json(want);
-}
-
 TEST(ConcertPicture, RegionsShowTheirColours)
 {
     RecordedRun r;
     r.run.runUntil(kCue18);
-    const QImage frame = Compositor().render(r.stage(), QSize(800, 600));
+    const QImage frame = frameOf(r.stage());
     struct Probe
     {
         const char* what;
@@ -405,27 +421,27 @@ TEST(ConcertPicture, RegionsShowTheirColours)
         Probe{"keyboard speaker", 7550, 5600, {90, 103, 151}},
     };
     for (const Probe& p : probes)
-        EXPECT_TRUE(shows(frame, p.x, p.y, p.colour)) << p.what;
+        EXPECT_TRUE(colourAt(frame, p.x, p.y, p.colour)) << p.what;
 }
 
 TEST(ConcertPicture, BulbsAndLampsAreWhiteUntilTheLightsStart)
 {
     RecordedRun r;
     r.run.runUntil(kCue18);
-    const QImage frame = Compositor().render(r.stage(), QSize(800, 600));
+    const QImage frame = frameOf(r.stage());
     for (const int x : kBulbX)
-        EXPECT_TRUE(shows(frame, x, 960, {255, 255, 255})) << "upper bulb";
+        EXPECT_TRUE(colourAt(frame, x, 960, {255, 255, 255})) << "upper bulb";
     // The lower row is half covered by the countdown label; its lower half shows.
     for (const int x : kBulbX)
-        EXPECT_TRUE(shows(frame, x, 4800, {255, 255, 255})) << "lower bulb";
+        EXPECT_TRUE(colourAt(frame, x, 4800, {255, 255, 255})) << "lower bulb";
 
     // The marquee bulbs change from the first tick of their timer on; the lamps stay white
     // through the countdown until the light columns start with the first introduction.
     r.run.runUntil(66000 - 1);
-    const QImage beforeLights = Compositor().render(r.stage(), QSize(800, 600));
+    const QImage beforeLights = frameOf(r.stage());
     for (const int x : kLampColumnX)
         for (const int y : kLampRowY)
-            EXPECT_TRUE(shows(beforeLights, x, y, {255, 255, 255})) << "lamp";
+            EXPECT_TRUE(colourAt(beforeLights, x, y, {255, 255, 255})) << "lamp";
 }
 
 } // namespace

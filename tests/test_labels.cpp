@@ -71,7 +71,7 @@ TEST(DesignCaptions, ShirtLetteringStartsBelowTheFirstLine)
 
 TEST(DesignCaptions, TitleTooWideForItsCardIsSetSmallerToFit)
 {
-    const ControlSpec& title = designOf(Control::lblTitle);
+    const ControlDesign& title = designOf(Control::lblTitle);
     const TextLayout layout = layoutCaption(title, QStringLiteral("ZEVRANOVA"), 99.75);
     ASSERT_EQ(layout.lines.size(), 1U);
     EXPECT_LT(layout.font.pixelSize(), 1995);

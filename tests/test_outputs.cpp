@@ -3,6 +3,7 @@
 #include "app/output_file.h"
 #include "app/trace_writer.h"
 #include "stage/event.h"
+#include "tests/program_run.h"
 
 #include <QDir>
 #include <QFile>
@@ -64,11 +65,7 @@ void PrintTo(Point point, std::ostream* os)
                                        : "last byte");
 }
 
-struct Outcome
-{
-    int status = -1;
-    QString err;
-};
+using q3::test::Outcome;
 
 // Runs the program with its files limited to `limit` bytes (none if negative). SIGXFSZ is
 // ignored, so a write past the limit fails with EFBIG as on a full disk, instead of killing.
@@ -77,15 +74,14 @@ Outcome run(const OutputKind& kind, const QString& folder, rlim_t limit)
     QStringList arguments;
     for (QString a : kind.arguments)
         arguments << a.replace(QStringLiteral("@/"), folder + u'/');
-    QProcess process;
-    process.setChildProcessModifier([limit] {
-        const rlimit size{limit, limit};
-        ::setrlimit(RLIMIT_FSIZE, &size);
-        std::signal(SIGXFSZ, SIG_IGN);
-    });
-    process.start(QStringLiteral(QUILLET3_BINARY), arguments);
-    process.waitForFinished(120000);
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardError())};
+    return q3::test::runProgram(
+        arguments, QProcessEnvironment::systemEnvironment(),
+        [limit] {
+            const rlimit size{limit, limit};
+            ::setrlimit(RLIMIT_FSIZE, &size);
+            std::signal(SIGXFSZ, SIG_IGN);
+        },
+        120000);
 }
 
 QStringList entries(const QString& folder)

@@ -1,5 +1,6 @@
 // Recordings, run as a user runs them and decoded again with FFmpeg's libraries.
 #include "app/progress.h"
+#include "tests/program_run.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -32,27 +33,9 @@ extern "C" {
 
 namespace {
 
-struct Outcome
-{
-    int status = -1;
-    QString err;
-};
-
-Outcome runProgram(const QStringList& arguments)
-{
-    QProcess process;
-    process.start(QStringLiteral(QUILLET3_BINARY), arguments);
-    process.waitForFinished(60000);
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardError())};
-}
-
-QStringList args(std::initializer_list<const char*> list)
-{
-    QStringList out;
-    for (const char* a : list)
-        out << QString::fromUtf8(a);
-    return out;
-}
+using q3::test::args;
+using q3::test::Outcome;
+using q3::test::runProgram;
 
 QStringList entries(const QString& folder)
 {
@@ -663,6 +646,12 @@ const ModuleCase kModuleCases[] = {
     {"none", nullptr, "the video encoder is not installed (libquillet3-video.so)"},
     {"not a library", "not a shared object\n", "cannot load the video encoder: "},
     {"another library", "/lib/x86_64-linux-gnu/libz.so.1",
+     "the video encoder belongs to another version: "},
+    {"a larger table", QUILLET3_STALE_MODULE_DIR "/libq3_stale_size_module.so",
+     "the video encoder belongs to another version: "},
+    {"another interface", QUILLET3_STALE_MODULE_DIR "/libq3_stale_tag_module.so",
+     "the video encoder belongs to another version: "},
+    {"another version", QUILLET3_STALE_MODULE_DIR "/libq3_stale_version_module.so",
      "the video encoder belongs to another version: "},
 };
 

@@ -25,6 +25,10 @@ zcat "$out/root/usr/share/doc/quillet3/changelog.Debian.gz" | head -n 1 | grep -
     fail "the change log's last entry is not version $package_version"
 zcat "$out/root/usr/share/man/man1/quillet3.1.gz" | head -n 1 | grep -qF "\"quillet3 $version\"" ||
     fail "the manual page does not name version $version"
+[ "$("$out/root/usr/bin/quillet3" --version)" = "quillet3 $version" ] ||
+    fail "quillet3 --version does not name version $version"
+"$out/root/usr/bin/quillet3" --record "$out/check.webm" --size 160x120 --duration 1000 --seed 1 --quiet \
+    2>"$out/record.log" || { cat "$out/record.log"; fail "the installed program cannot load its video module"; }
 grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' \
     "$out/root/usr/share/doc/quillet3/copyright" || fail "the copyright file is not in DEP-5 form"
 

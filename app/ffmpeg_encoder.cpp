@@ -135,13 +135,15 @@ AVDictionary* encoderOptions(VideoFormat format, bool constantRate)
     AVDictionary* options = nullptr;
     switch (format) {
     case VideoFormat::Mp4H264:
-        av_dict_set(&options, "preset", "superfast", 0);
-        av_dict_set(&options, "tune", "animation", 0);
-        av_dict_set(&options, "crf", "20", 0);
         // At a constant rate most frames repeat the one before, and are written as such
         // without the encoder (app/h264_repeat.h), which needs its frames predicted from the one
-        // before alone: one reference frame and no B-frames. Key frames come at fixed times
+        // before alone: one reference frame and no B-frames, and key frames only where they are
+        // asked for, every few seconds. As it then sees little more than the frames that change,
+        // a slower preset makes the file a quarter smaller for a tenth more time
         // (docs/performance.md).
+        av_dict_set(&options, "preset", constantRate ? "veryfast" : "superfast", 0);
+        av_dict_set(&options, "tune", "animation", 0);
+        av_dict_set(&options, "crf", "20", 0);
         if (constantRate)
             av_dict_set(&options, "x264-params", "bframes=0:ref=1:weightp=0:scenecut=0", 0);
         break;

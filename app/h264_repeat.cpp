@@ -98,7 +98,7 @@ public:
     unsigned ue()
     {
         int zeros = 0;
-        while (!overrun_ && zeros < 32 && bits(1) == 0)
+        while (!overrun_ && zeros < 31 && bits(1) == 0)
             ++zeros;
         return ((1U << zeros) - 1) + bits(zeros);
     }

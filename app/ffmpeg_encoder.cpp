@@ -1,3 +1,4 @@
+#include "app/h264_repeat.h"
 #include "app/output_file.h"
 #include "app/version.h"
 #include "app/video_format.h"
@@ -9,6 +10,7 @@
 #include <deque>
 #include <limits>
 #include <map>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -119,15 +121,17 @@ AVDictionary* encoderOptions(VideoFormat format, bool constantRate)
     AVDictionary* options = nullptr;
     switch (format) {
     case VideoFormat::Mp4H264:
-        av_dict_set(&options, "preset", "superfast", 0);
+        // At a constant rate most frames repeat the one before, and are written as such
+        // without the encoder (app/h264_repeat.h), which needs its frames predicted from the one
+        // before alone: one reference frame and no B-frames, and key frames only where they are
+        // asked for, every few seconds. As it then sees little more than the frames that change,
+        // a slower preset makes the file a quarter smaller for a tenth more time
+        // (docs/performance.md).
+        av_dict_set(&options, "preset", constantRate ? "veryfast" : "superfast", 0);
         av_dict_set(&options, "tune", "animation", 0);
         av_dict_set(&options, "crf", "20", 0);
-        // At a constant rate most frames repeat the one before. x264 would look at each of them
-        // for B-frame placement, weighted prediction (fades) and scene cuts, none of which a
-        // repeated picture needs: without them a repeat is a P-frame of skipped blocks, found
-        // cheaply, and there is a key frame every few seconds anyway (docs/performance.md).
         if (constantRate)
-            av_dict_set(&options, "x264-params", "bframes=0:weightp=0:scenecut=0", 0);
+            av_dict_set(&options, "x264-params", "bframes=0:ref=1:weightp=0:scenecut=0", 0);
         break;
     case VideoFormat::WebmVp9:
         // The fastest fixed speed: the others take many times as long for a smaller file.
@@ -144,6 +148,17 @@ AVDictionary* encoderOptions(VideoFormat format, bool constantRate)
     }
     return options;
 }
+
+using Packet = std::unique_ptr<AVPacket, PacketDeleter>;
+
+// A frame's place in the file: its packet once the encoder has made it, or a repeat of the frame
+// before, written by the program.
+struct Slot
+{
+    std::int64_t pts = 0;
+    Packet packet;
+    bool repeat = false;
+};
 
 // What an open encoder holds: the file it writes, the muxer, the codec, the converter and the
 // packets waiting for their durations.
@@ -162,7 +177,11 @@ struct EncoderState
     long long encoded = 0;
     // A frame lasts until the next one; its packet waits here until that is known.
     std::map<std::int64_t, std::int64_t> durations;
-    std::deque<std::unique_ptr<AVPacket, PacketDeleter>> waiting;
+    std::deque<Slot> waiting;
+    // Set when repeated frames are written without the encoder; the frames it is handed then
+    // hold their places in `waiting` until their packets come.
+    std::optional<H264Stream> repeats;
+    FrameNumbers frameNumbers;
     bool failed = false;
     std::string error;
 
@@ -192,24 +211,77 @@ struct EncoderState
                 return true;
             if (!check(result, "cannot encode a frame"))
                 return false;
-            std::unique_ptr<AVPacket, PacketDeleter> out(av_packet_alloc());
+            Packet out(av_packet_alloc());
             if (!out)
                 return fail("out of memory");
             av_packet_move_ref(out.get(), packet.get());
-            waiting.push_back(std::move(out));
+            // With repeats, a frame handed to the encoder holds its place; the first place still
+            // empty is this packet's, as the encoder keeps the order.
+            const auto place =
+                repeats
+                    ? std::find_if(waiting.begin(), waiting.end(),
+                                   [](const Slot& slot) { return !slot.repeat && !slot.packet; })
+                    : waiting.end();
+            if (place == waiting.end())
+                waiting.push_back({out->pts, std::move(out)});
+            else if (place->pts == out->pts)
+                place->packet = std::move(out);
+            else
+                return fail("frames out of order");
             if (!writeWaiting())
                 return false;
         }
+    }
+
+    // Hands the encoder the picture in `frame` for grid step `pts`: a key frame every few
+    // seconds of the show when repeats are written without it, as it would place them itself.
+    bool encodeFrame(std::int64_t pts)
+    {
+        frame->pts = pts;
+        if (repeats) {
+            frame->pict_type =
+                pts % codec->gop_size == 0 ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
+            waiting.push_back({pts, nullptr});
+        }
+        return encode(frame.get());
+    }
+
+    // The packet a repeat stands for, or the encoder's with its frame renumbered to follow the
+    // repeats.
+    bool makePacket(Slot& slot)
+    {
+        std::vector<std::uint8_t> bytes;
+        if (slot.repeat)
+            bytes = repeatedFrame(*repeats, frameNumbers);
+        else
+            bytes = renumberedFrame({slot.packet->data, std::size_t(slot.packet->size)}, *repeats,
+                                    frameNumbers);
+        if (bytes.empty())
+            return fail("cannot encode a frame: the encoder made a frame that cannot be repeated");
+        Packet made(av_packet_alloc());
+        if (!made || av_new_packet(made.get(), static_cast<int>(bytes.size())) < 0)
+            return fail("out of memory");
+        std::copy(bytes.begin(), bytes.end(), made->data);
+        if (slot.packet)
+            av_packet_copy_props(made.get(), slot.packet.get());
+        made->pts = made->dts = slot.pts;
+        slot.packet = std::move(made);
+        return true;
     }
 
     // Writes the packets, in the order they came, whose frames' durations are known.
     bool writeWaiting()
     {
         while (!waiting.empty()) {
-            AVPacket& next = *waiting.front();
-            const auto duration = durations.find(next.pts);
+            Slot& slot = waiting.front();
+            if (!slot.repeat && !slot.packet)
+                return true;
+            const auto duration = durations.find(slot.pts);
             if (duration == durations.end())
                 return true;
+            if (repeats && !makePacket(slot))
+                return false;
+            AVPacket& next = *slot.packet;
             next.duration = duration->second;
             durations.erase(duration);
             av_packet_rescale_ts(&next, codec->time_base, stream->time_base);
@@ -236,9 +308,11 @@ struct EncoderState
         while (constantRate && lastPts >= 0 && lastPts + 1 < pts) {
             if (!endPrevious(lastPts + 1))
                 return false;
-            frame->pts = ++lastPts;
+            ++lastPts;
             ++encoded;
-            if (!encode(frame.get()))
+            if (repeats && lastPts % codec->gop_size != 0)
+                waiting.push_back({lastPts, nullptr, true});
+            else if (!encodeFrame(lastPts))
                 return false;
         }
         return true;
@@ -284,7 +358,12 @@ bool openCodec(EncoderState& p, const Quillet3VideoSettings& settings)
         encoderOptions(static_cast<VideoFormat>(settings.format), settings.constantRate != 0);
     const int opened = avcodec_open2(&c, c.codec, &options);
     av_dict_free(&options);
-    return p.check(opened, "cannot start the encoder");
+    if (!p.check(opened, "cannot start the encoder"))
+        return false;
+    if (settings.constantRate != 0 &&
+        static_cast<VideoFormat>(settings.format) == VideoFormat::Mp4H264)
+        p.repeats = readH264Stream({c.extradata, std::size_t(std::max(c.extradata_size, 0))});
+    return true;
 }
 
 // The frame the pictures are converted into, and the converter.
@@ -389,10 +468,9 @@ bool addFrame(EncoderState& p, const std::uint8_t* pixels, int width, int height
     const std::array<int, 1> strides{static_cast<int>(stride)};
     sws_scale(p.scaler.get(), planes.data(), strides.data(), 0, height, p.frame->data,
               p.frame->linesize);
-    p.frame->pts = index;
     p.lastPts = index;
     ++p.encoded;
-    return p.encode(p.frame.get());
+    return p.encodeFrame(index);
 }
 
 bool finish(EncoderState& p, long long endIndex)

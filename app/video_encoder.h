@@ -27,8 +27,9 @@ struct VideoSettings
 
 // Encodes frames of one size into an MP4 or WebM file, in yuv420p so that every player can show
 // it. Frames have times on a grid of 1/fps s and each picture lasts until the next. At a constant
-// rate the picture is stored again at every step until the next one: it is converted once and
-// handed to the encoder as it is, and the encoder is set to skip what did not change cheaply.
+// rate the picture is stored again at every step until the next one: it is converted once, and
+// an H.264 stream repeats the frame before in a few bytes of its own, without the encoder; a VP9
+// encoder is handed the converted picture again.
 // At a variable rate a picture is stored once, however long it stays.
 // The same frames give the same bytes: the encoders run with a fixed number of threads and the
 // file carries no dates or library versions.

@@ -14,6 +14,8 @@
 #include <array>
 #include <cmath>
 #include <csignal>
+#include <cstdarg>
+#include <cstdio>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
@@ -26,6 +28,7 @@
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavcodec/bsf.h>
 #include <libavformat/avformat.h>
 #include <libavutil/pixdesc.h>
 #include <libswscale/swscale.h>
@@ -57,6 +60,7 @@ struct Video
     double durationMs = 0;
     double fps = 0;
     std::vector<Frame> frames;
+    int errors = 0; // packets the decoder refused and frames it had to patch up
 
     // The frame on screen at `ms`.
     [[nodiscard]] const QImage& at(double ms) const
@@ -92,6 +96,8 @@ Video decode(
         &codec, avcodec_free_context);
     avcodec_parameters_to_context(codec, stream->codecpar);
     codec->thread_count = 1;
+    // A damaged frame is an error, not a picture the decoder mends by copying the one before.
+    codec->err_recognition |= AV_EF_EXPLODE;
     if (avcodec_open2(codec, decoder, nullptr) < 0)
         return video;
     video.codec = decoder->name;
@@ -104,6 +110,8 @@ Video decode(
     SwsContext* scaler = nullptr;
     const auto take = [&] {
         while (avcodec_receive_frame(codec, frame) == 0) {
+            if (frame->decode_error_flags != 0 || (frame->flags & AV_FRAME_FLAG_CORRUPT) != 0)
+                ++video.errors;
             const double ms =
                 double(frame->best_effort_timestamp) * av_q2d(stream->time_base) * 1000.0;
             if (!keep(video.frames.size())) {
@@ -125,8 +133,8 @@ Video decode(
         }
     };
     while (av_read_frame(format, packet) >= 0) {
-        if (packet->stream_index == index)
-            avcodec_send_packet(codec, packet);
+        if (packet->stream_index == index && avcodec_send_packet(codec, packet) < 0)
+            ++video.errors;
         av_packet_unref(packet);
         take();
     }
@@ -136,6 +144,80 @@ Video decode(
     av_frame_free(&frame);
     av_packet_free(&packet);
     return video;
+}
+
+// The H.264 header fields of a file, in order, as FFmpeg's bitstream tracer reads them.
+std::vector<std::pair<std::string, long long>> h264Fields(const QString& path)
+{
+    static std::vector<std::pair<std::string, long long>>* fields = nullptr;
+    std::vector<std::pair<std::string, long long>> read;
+    AVFormatContext* format = nullptr;
+    if (avformat_open_input(&format, path.toUtf8().constData(), nullptr, nullptr) < 0)
+        return read;
+    const std::unique_ptr<AVFormatContext*, void (*)(AVFormatContext**)> closeFormat(
+        &format, avformat_close_input);
+    const int index = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    AVBSFContext* tracer = nullptr;
+    if (index < 0 || av_bsf_alloc(av_bsf_get_by_name("trace_headers"), &tracer) < 0)
+        return read;
+    const std::unique_ptr<AVBSFContext*, void (*)(AVBSFContext**)> freeTracer(&tracer, av_bsf_free);
+    avcodec_parameters_copy(tracer->par_in, format->streams[index]->codecpar);
+    // Each field is one line of the library's log: "position name bits = value".
+    fields = &read;
+    const int level = av_log_get_level();
+    av_log_set_level(AV_LOG_INFO);
+    av_log_set_callback([](void*, int lineLevel, const char* text, va_list list) {
+        std::array<char, 512> line{};
+        std::vsnprintf(line.data(), line.size(), text, list);
+        std::istringstream in(line.data());
+        std::string position, name, bits, equals;
+        long long value = 0;
+        if (lineLevel <= AV_LOG_INFO && in >> position >> name >> bits >> equals >> value &&
+            equals == "=")
+            fields->emplace_back(name, value);
+    });
+    AVPacket* packet = av_packet_alloc();
+    if (av_bsf_init(tracer) >= 0) {
+        while (av_read_frame(format, packet) >= 0) {
+            if (packet->stream_index == index && av_bsf_send_packet(tracer, packet) >= 0)
+                while (av_bsf_receive_packet(tracer, packet) == 0)
+                    av_packet_unref(packet);
+            av_packet_unref(packet);
+        }
+    }
+    av_packet_free(&packet);
+    av_log_set_callback(av_log_default_callback);
+    av_log_set_level(level);
+    fields = nullptr;
+    return read;
+}
+
+// Slices whose frame_num is not the one after the last reference frame's (0 at a key frame), as
+// a stream without gaps in its frame numbers must have; -1 if there were none.
+int misnumberedSlices(const QString& path)
+{
+    int wrong = 0;
+    int slices = 0;
+    int frameNums = 16;
+    int previous = 0;
+    bool reference = false;
+    long long type = 0;
+    for (const auto& [name, value] : h264Fields(path)) {
+        if (name == "log2_max_frame_num_minus4")
+            frameNums = 1 << (value + 4);
+        else if (name == "nal_ref_idc")
+            reference = value != 0;
+        else if (name == "nal_unit_type")
+            type = value;
+        else if (name == "frame_num") {
+            ++slices;
+            const int expected = type == 5 ? 0 : (previous + 1) % frameNums;
+            wrong += value == expected ? 0 : 1;
+            if (reference)
+                previous = expected;
+        }
+    }
+    return slices == 0 ? -1 : wrong;
 }
 
 // Colours averaged over blocks of 8 x 8 pixels in `area`, so that the loss of the encoding and
@@ -206,6 +288,10 @@ TEST_P(RecordingRate, HasTheDurationAndFramesOnTheGridOfTheRate)
     const Video video = decode(path);
     EXPECT_EQ(video.codec, path.endsWith(QStringLiteral(".mp4")) ? "h264" : "vp9");
     EXPECT_EQ(video.pixelFormat, "yuv420p");
+    EXPECT_EQ(video.errors, 0);
+    if (video.codec == "h264") {
+        EXPECT_EQ(misnumberedSlices(path), 0);
+    }
     EXPECT_NEAR(video.durationMs, 7000, 1);
     ASSERT_FALSE(video.frames.empty());
     EXPECT_EQ(video.frames.front().atMs, 0);
@@ -300,6 +386,7 @@ TEST_F(Recording, FramesAreTheScreenshotsOfTheSameTimes)
         wanted.insert(static_cast<std::size_t>(m.ms * 30 / 1000));
     const Video video = decode(path, [&](std::size_t number) { return wanted.count(number) > 0; });
     ASSERT_FALSE(video.frames.empty());
+    EXPECT_EQ(video.errors, 0);
     EXPECT_NEAR(video.durationMs, 89000, 1) << "the last cue at 84000 ms, then 5000 ms";
     EXPECT_EQ(video.frames.size(), 2670U) << "30 frames a second for 89 s";
     // The middle of the picture, where the labels change. Its rows of marquee bulbs, 8 pixels

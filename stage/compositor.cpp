@@ -52,37 +52,142 @@ void Compositor::setQuality(Quality quality)
     quality_ = quality;
 }
 
+namespace {
+
+// A kept shape as a repaint looks at it.
+struct Kept
+{
+    QRect bounds;
+    QRect opaque; // painted over whole, whatever lay below: a box's pixels
+    const Shape* shape;
+};
+
+// An area of the surface to paint again, and the shape whose place there changed.
+struct Again
+{
+    QRect area;
+    Shape shape;
+};
+
+// Paints `area` of the surface afresh from the kept shapes, as a fresh render paints it.
+void paintAreaAgain(const std::vector<Kept>& kept, Rgb background, ShapeRaster& raster,
+                    const Again& again)
+{
+    const QRect& area = again.area;
+    // What lies below the last box that covers the area cannot show through it.
+    std::size_t first = kept.size();
+    while (first > 0 && !kept[first - 1].opaque.contains(area))
+        --first;
+    const bool bare = first == 0;
+    if (!bare)
+        --first;
+    // Nor can what lies below the shape itself where it sets every pixel: the shapes before it
+    // are painted only around those parts.
+    std::size_t own = kept.size();
+    for (std::size_t i = kept.size(); i-- > first;) {
+        if (kept[i].shape->sameFootprint(again.shape)) {
+            own = i;
+            break;
+        }
+    }
+    std::vector<std::size_t> below;
+    std::vector<std::size_t> above;
+    bool clipAlike = true;
+    for (std::size_t i = first; i < kept.size(); ++i) {
+        if (!kept[i].bounds.intersects(area))
+            continue;
+        (i < own ? below : above).push_back(i);
+        clipAlike = clipAlike && (i >= own || raster.sameUnderAnyClip(*kept[i].shape));
+    }
+    QRegion around(area);
+    if (own < kept.size() && clipAlike)
+        for (const QRect& over : raster.paintedOver(*kept[own].shape))
+            around -= over;
+    for (const QRect& piece : around) {
+        raster.setClip(piece);
+        if (bare)
+            raster.fill(piece, background);
+        for (const std::size_t i : below)
+            if (kept[i].bounds.intersects(piece))
+                raster.paint(*kept[i].shape);
+    }
+    raster.setClip(area);
+    for (const std::size_t i : above)
+        raster.paint(*kept[i].shape);
+}
+
+// Paints `areas` of the surface afresh from the kept shapes.
+void paintAgain(const DisplayList& list, const PixelGrid& grid, ShapeRaster& raster,
+                std::vector<Again> areas)
+{
+    if (areas.empty())
+        return;
+    const auto key = [](const Again& a) {
+        return std::tuple(a.area.top(), a.area.left(), a.area.bottom(), a.area.right());
+    };
+    std::sort(areas.begin(), areas.end(),
+              [&](const Again& a, const Again& b) { return key(a) < key(b); });
+    areas.erase(std::unique(areas.begin(), areas.end(),
+                            [](const Again& a, const Again& b) { return a.area == b.area; }),
+                areas.end());
+    std::vector<Kept> kept;
+    list.forEachEntryAfter(0, [&](const DisplayList::Entry& entry) {
+        const bool box = entry.shape.kind == Shape::Kind::Box;
+        kept.push_back(
+            {grid.bounds(entry.shape), box ? grid.box(entry.shape) : QRect(), &entry.shape});
+    });
+    for (const Again& again : areas)
+        paintAreaAgain(kept, list.background(), raster, again);
+}
+
+// Fills the background of a surface about to be painted whole from `list`. A box sets every
+// one of its pixels, so the background is filled only where no box lands.
+void paintBackground(const DisplayList& list, const PixelGrid& grid, ShapeRaster& raster,
+                     const QRect& surface)
+{
+    QRegion bare(surface);
+    list.forEachEntryAfter(0, [&](const DisplayList::Entry& entry) {
+        if (entry.shape.kind == Shape::Kind::Box)
+            bare -= grid.box(entry.shape);
+    });
+    for (const QRect& rect : bare)
+        raster.fill(rect, list.background());
+}
+
+} // namespace
+
 void Compositor::updateSurface(const Stage& stage, const StageView& view)
 {
     const DisplayList& list = stage.displayList();
     const bool restart = surface_.image.size() != view.surfacePixels ||
                          surface_.scale != view.scale || surface_.eraseCount != list.eraseCount() ||
                          surface_.quality != quality_;
+    if (!restart && surface_.paintedSeq == list.lastSeq())
+        return;
+    const PixelGrid grid = view.grid();
     if (restart) {
         if (surface_.image.size() != view.surfacePixels)
             surface_.image = QImage(view.surfacePixels, QImage::Format_RGB32);
-        surface_.image.fill(toQColor(list.background()));
         surface_.scale = view.scale;
         surface_.eraseCount = list.eraseCount();
         surface_.quality = quality_;
         surface_.paintedSeq = 0;
         changes_.everything = true;
     }
-    if (surface_.paintedSeq == list.lastSeq())
-        return;
+    ShapeRaster raster(surface_.image, grid, quality_, ellipses_);
+    if (restart)
+        paintBackground(list, grid, raster, surface_.image.rect());
     // Crisp shapes cover every pixel wholly or not at all, so a shape painted again over itself
     // (the bulbs and lamps are, for hours) leaves the pixels it left before. Smooth edges would
     // darken with every repaint instead; there, where a shape takes the place of an earlier one,
     // that part of the surface is painted again from the kept shapes, as a fresh render paints
     // it.
-    const PixelGrid grid = view.grid();
-    ShapeRaster raster(surface_.image, grid, quality_);
     const bool smooth = quality_ == Quality::Smooth;
-    std::vector<QRect> again;
+    std::vector<Again> again;
     list.forEachEntryAfter(surface_.paintedSeq, [&](const DisplayList::Entry& entry) {
         const QRect bounds = grid.bounds(entry.shape) & surface_.image.rect();
         if (smooth && entry.replacing)
-            again.push_back(bounds);
+            again.push_back({bounds, entry.shape});
         else
             raster.paint(entry.shape);
         if (!changes_.everything) {
@@ -93,44 +198,7 @@ void Compositor::updateSurface(const Stage& stage, const StageView& view)
     });
     surface_.paintedSeq = list.lastSeq();
     paintAgain(list, grid, raster, std::move(again));
-}
-
-void Compositor::paintAgain(const DisplayList& list, const PixelGrid& grid, ShapeRaster& raster,
-                            std::vector<QRect> areas)
-{
-    if (areas.empty())
-        return;
-    std::sort(areas.begin(), areas.end(), [](const QRect& a, const QRect& b) {
-        return std::tuple(a.top(), a.left(), a.bottom(), a.right()) <
-               std::tuple(b.top(), b.left(), b.bottom(), b.right());
-    });
-    areas.erase(std::unique(areas.begin(), areas.end()), areas.end());
-    struct Kept
-    {
-        QRect bounds;
-        QRect opaque; // painted over whole, whatever lay below: a box's pixels
-        const Shape* shape;
-    };
-    std::vector<Kept> kept;
-    list.forEachEntryAfter(0, [&](const DisplayList::Entry& entry) {
-        const bool box = entry.shape.kind == Shape::Kind::Box;
-        kept.push_back(
-            {grid.bounds(entry.shape), box ? grid.box(entry.shape) : QRect(), &entry.shape});
-    });
-    for (const QRect& area : areas) {
-        raster.setClip(area);
-        // What lies below the last box that covers the area cannot show through it.
-        std::size_t first = kept.size();
-        while (first > 0 && !kept[first - 1].opaque.contains(area))
-            --first;
-        if (first == 0)
-            raster.fill(area, list.background());
-        else
-            --first;
-        for (std::size_t i = first; i < kept.size(); ++i)
-            if (kept[i].bounds.intersects(area))
-                raster.paint(*kept[i].shape);
-    }
+    ellipses_.trim();
 }
 
 const QImage& Compositor::labelImage(Control control, const ControlState& state, QSize size,
@@ -170,35 +238,22 @@ const QImage& Compositor::labelImage(Control control, const ControlState& state,
     return cache.image;
 }
 
-void Compositor::paintControls(const Stage& stage, QPainter& painter, const StageView& view)
-{
-    // Back to front: the control listed first in the table is painted last.
-    for (std::size_t i = kControlCount; i-- > 0;) {
-        const Control control = controlAt(i);
-        const ControlState& state = stage.control(control);
-        if (!state.visible)
-            continue;
-        const ControlSpec& row = designOf(control);
-        const QRect rect = view.grid().rect(row.rect).translated(view.origin.toPoint());
-        if (rect.isEmpty())
-            continue;
-        if (row.kind == ControlKind::Picture) {
-            painter.drawImage(rect.topLeft(), pictureImage(control, rect.size()));
-            continue;
-        }
-        painter.drawImage(rect.topLeft(), labelImage(control, state, rect.size(), view.scale));
-    }
-}
-
 QRegion Compositor::takeChanges(const Stage& stage, QSize output)
 {
     const StageView view = StageView::fit(stage.surfaceWidth(), stage.surfaceHeight(), output);
     updateSurface(stage, view);
-    const QRect whole(QPoint(0, 0), output);
-    const bool everything = changes_.everything || changes_.output != output ||
-                            changes_.controlsVersion != stage.controlsVersion();
-    QRegion changed = everything ? QRegion(whole) : changes_.region;
-    changes_ = {.everything = false, .output = output, .controlsVersion = stage.controlsVersion()};
+    // The bars beside the surface stay black while the output and the surface's place in it
+    // stay the same.
+    const QRect surfaceRect(view.origin.toPoint(), view.surfacePixels);
+    QRegion changed = changes_.region;
+    if (changes_.output != output || changes_.surfaceRect != surfaceRect)
+        changed = QRect(QPoint(0, 0), output);
+    else if (changes_.everything || changes_.controlsVersion != stage.controlsVersion())
+        changed = surfaceRect;
+    changes_ = {.everything = false,
+                .output = output,
+                .surfaceRect = surfaceRect,
+                .controlsVersion = stage.controlsVersion()};
     return changed;
 }
 
@@ -218,27 +273,66 @@ void Compositor::paint(const Stage& stage, QPainter& painter, QSize output, cons
 {
     const StageView view = StageView::fit(stage.surfaceWidth(), stage.surfaceHeight(), output);
     updateSurface(stage, view);
+    // Back to front: the control listed first in the table is painted last.
+    std::vector<Layer> layers;
+    for (std::size_t i = kControlCount; i-- > 0;) {
+        const Control control = controlAt(i);
+        if (!stage.control(control).visible)
+            continue;
+        const ControlSpec& row = designOf(control);
+        const QRect rect = view.grid().rect(row.rect).translated(view.origin.toPoint());
+        if (!rect.isEmpty())
+            layers.push_back({control, rect, row.kind == ControlKind::Label});
+    }
+    // Only the bars beside the surface are black; the surface covers the rest.
+    const QRect surfaceRect(view.origin.toPoint(), view.surfacePixels);
+    const QRegion bars = QRegion(QRect(QPoint(0, 0), output)).subtracted(surfaceRect);
     // Rectangle by rectangle: a clip of one rectangle lets the painter copy whole rows, where a
     // clip of many would have it blend span by span (and hand the spans to other threads).
     painter.save();
     for (const QRect& rect : area) {
         painter.setClipRect(rect);
-        paintFrame(stage, painter, view, output);
+        for (const QRect& bar : bars)
+            if (bar.intersects(rect))
+                painter.fillRect(bar, Qt::black);
+        paintFrame(stage, painter, view, rect & surfaceRect, layers);
     }
     painter.restore();
 }
 
 void Compositor::paintFrame(const Stage& stage, QPainter& painter, const StageView& view,
-                            QSize output)
+                            const QRect& area, const std::vector<Layer>& layers)
 {
+    if (area.isEmpty())
+        return;
+    // A label is opaque: what lies under one is not painted, and the rest is copied piece by
+    // piece.
+    const auto uncovered = [&](const QRect& rect, std::size_t above) {
+        QRegion region(rect & area);
+        for (std::size_t i = above; i < layers.size(); ++i)
+            if (layers[i].opaque)
+                region -= layers[i].rect;
+        return region;
+    };
+    const QPoint origin = view.origin.toPoint();
+    for (const QRect& piece : uncovered(area, 0))
+        painter.drawImage(piece.topLeft(), surface_.image, piece.translated(-origin));
     painter.save();
-    // Only the bars beside the surface are black; the surface covers the rest.
-    const QRect surfaceRect(view.origin.toPoint(), view.surfacePixels);
-    for (const QRect& bar : QRegion(QRect(QPoint(0, 0), output)).subtracted(surfaceRect))
-        painter.fillRect(bar, Qt::black);
-    painter.drawImage(surfaceRect.topLeft(), surface_.image);
-    painter.setClipRect(surfaceRect, Qt::IntersectClip);
-    paintControls(stage, painter, view);
+    painter.setClipRect(area, Qt::IntersectClip);
+    for (std::size_t i = 0; i < layers.size(); ++i) {
+        const Layer& layer = layers[i];
+        const QRegion shown = uncovered(layer.rect, i + 1);
+        if (shown.isEmpty())
+            continue;
+        if (!layer.opaque) {
+            painter.drawImage(layer.rect.topLeft(), pictureImage(layer.control, layer.rect.size()));
+            continue;
+        }
+        const QImage& image =
+            labelImage(layer.control, stage.control(layer.control), layer.rect.size(), view.scale);
+        for (const QRect& piece : shown)
+            painter.drawImage(piece.topLeft(), image, piece.translated(-layer.rect.topLeft()));
+    }
     painter.restore();
 }
 

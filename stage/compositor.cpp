@@ -7,6 +7,7 @@
 #include <QPen>
 #include <QRegion>
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <tuple>
 #include <utility>
@@ -54,6 +55,21 @@ void Compositor::setQuality(Quality quality)
 
 namespace {
 
+// Whether two rectangles share a pixel (QRect's own test is not inlined, and a repaint asks
+// it of every kept shape).
+bool meet(const QRect& a, const QRect& b)
+{
+    return a.left() <= b.right() && b.left() <= a.right() && a.top() <= b.bottom() &&
+           b.top() <= a.bottom() && !a.isEmpty() && !b.isEmpty();
+}
+
+// Whether `outer` holds every pixel of `inner`, a rectangle that is not empty.
+bool holds(const QRect& outer, const QRect& inner)
+{
+    return outer.left() <= inner.left() && inner.right() <= outer.right() &&
+           outer.top() <= inner.top() && inner.bottom() <= outer.bottom() && !outer.isEmpty();
+}
+
 // A kept shape as a repaint looks at it.
 struct Kept
 {
@@ -69,20 +85,31 @@ struct Again
     Shape shape;
 };
 
-// Paints `area` of the surface afresh from the kept shapes, as a fresh render paints it.
+// The parts of `band` outside what it paints over: one on each side.
+std::array<QRect, 2> around(const ShapeRaster::Band& band)
+{
+    if (band.over.isEmpty())
+        return {band.reach, QRect()};
+    return {QRect(QPoint(band.reach.left(), band.reach.top()),
+                  QPoint(band.over.left() - 1, band.reach.bottom())),
+            QRect(QPoint(band.over.right() + 1, band.reach.top()), band.reach.bottomRight())};
+}
+
+// Paints `area` of the surface afresh from the kept shapes, as a fresh render paints it, where
+// `shape` took the place of an earlier one with the same footprint.
 void paintAreaAgain(const std::vector<Kept>& kept, Rgb background, ShapeRaster& raster,
                     const Again& again)
 {
     const QRect& area = again.area;
+    if (area.isEmpty())
+        return;
     // What lies below the last box that covers the area cannot show through it.
     std::size_t first = kept.size();
-    while (first > 0 && !kept[first - 1].opaque.contains(area))
+    while (first > 0 && !holds(kept[first - 1].opaque, area))
         --first;
     const bool bare = first == 0;
     if (!bare)
         --first;
-    // Nor can what lies below the shape itself where it sets every pixel: the shapes before it
-    // are painted only around those parts.
     std::size_t own = kept.size();
     for (std::size_t i = kept.size(); i-- > first;) {
         if (kept[i].shape->sameFootprint(again.shape)) {
@@ -94,26 +121,41 @@ void paintAreaAgain(const std::vector<Kept>& kept, Rgb background, ShapeRaster& 
     std::vector<std::size_t> above;
     bool clipAlike = true;
     for (std::size_t i = first; i < kept.size(); ++i) {
-        if (!kept[i].bounds.intersects(area))
+        if (!meet(kept[i].bounds, area))
             continue;
         (i < own ? below : above).push_back(i);
-        clipAlike = clipAlike && (i >= own || raster.sameUnderAnyClip(*kept[i].shape));
+        clipAlike = clipAlike && raster.sameUnderAnyClip(*kept[i].shape);
     }
-    QRegion around(area);
+    // Only the shape's own pixels can differ from what the surface holds, since the earlier
+    // shape had the same; and where the shape sets every pixel, what lies below cannot show.
+    std::vector<ShapeRaster::Band> bands;
     if (own < kept.size() && clipAlike)
-        for (const QRect& over : raster.paintedOver(*kept[own].shape))
-            around -= over;
-    for (const QRect& piece : around) {
-        raster.setClip(piece);
-        if (bare)
-            raster.fill(piece, background);
-        for (const std::size_t i : below)
-            if (kept[i].bounds.intersects(piece))
-                raster.paint(*kept[i].shape);
+        bands = raster.bandsOf(*kept[own].shape);
+    if (bands.empty())
+        bands = {{area, QRect()}};
+    for (const ShapeRaster::Band& band : bands) {
+        for (const QRect& piece : around(band)) {
+            if (piece.isEmpty())
+                continue;
+            raster.setClip(piece & area);
+            if (bare)
+                raster.fill(piece & area, background);
+            for (const std::size_t i : below)
+                if (meet(kept[i].bounds, piece))
+                    raster.paint(*kept[i].shape);
+        }
     }
-    raster.setClip(area);
-    for (const std::size_t i : above)
-        raster.paint(*kept[i].shape);
+    // The shape alone paints nothing outside its bands: it is painted once.
+    if (above.size() == 1) {
+        raster.setClip(area);
+        raster.paint(*kept[above.front()].shape);
+        return;
+    }
+    for (const ShapeRaster::Band& band : bands) {
+        raster.setClip(band.reach & area);
+        for (const std::size_t i : above)
+            raster.paint(*kept[i].shape);
+    }
 }
 
 // Paints `areas` of the surface afresh from the kept shapes.
@@ -122,13 +164,17 @@ void paintAgain(const DisplayList& list, const PixelGrid& grid, ShapeRaster& ras
 {
     if (areas.empty())
         return;
+    // One repaint for each footprint: shapes of another footprint over the same area may
+    // differ elsewhere in it.
     const auto key = [](const Again& a) {
-        return std::tuple(a.area.top(), a.area.left(), a.area.bottom(), a.area.right());
+        const Shape& s = a.shape;
+        return std::tuple(a.area.top(), a.area.left(), a.area.bottom(), a.area.right(), s.kind, s.a,
+                          s.b, s.c, s.d, s.outline.r, s.outline.g, s.outline.b);
     };
     std::sort(areas.begin(), areas.end(),
               [&](const Again& a, const Again& b) { return key(a) < key(b); });
     areas.erase(std::unique(areas.begin(), areas.end(),
-                            [](const Again& a, const Again& b) { return a.area == b.area; }),
+                            [&](const Again& a, const Again& b) { return key(a) == key(b); }),
                 areas.end());
     std::vector<Kept> kept;
     list.forEachEntryAfter(0, [&](const DisplayList::Entry& entry) {
@@ -308,9 +354,13 @@ void Compositor::paintFrame(const Stage& stage, QPainter& painter, const StageVi
     // A label is opaque: what lies under one is not painted, and the rest is copied piece by
     // piece.
     const auto uncovered = [&](const QRect& rect, std::size_t above) {
-        QRegion region(rect & area);
+        QRegion region;
+        const QRect part = rect & area;
+        if (part.isEmpty())
+            return region;
+        region = part;
         for (std::size_t i = above; i < layers.size(); ++i)
-            if (layers[i].opaque)
+            if (layers[i].opaque && meet(layers[i].rect, part))
                 region -= layers[i].rect;
         return region;
     };

@@ -245,12 +245,15 @@ void ShapeRaster::fill(const QRect& rect, Rgb colour)
     // intersection would turn it round).
     if (!rect.isValid())
         return;
-    const QRect r = rect & clip_;
-    if (r.isEmpty())
+    const int left = std::max(rect.left(), clip_.left());
+    const int right = std::min(rect.right(), clip_.right());
+    const int top = std::max(rect.top(), clip_.top());
+    const int bottom = std::min(rect.bottom(), clip_.bottom());
+    if (left > right)
         return;
     const QRgb value = qRgb(colour.r, colour.g, colour.b);
-    for (int y = r.top(); y <= r.bottom(); ++y)
-        std::fill_n(row(y) + r.left(), r.width(), value);
+    for (int y = top; y <= bottom; ++y)
+        std::fill_n(row(y) + left, right - left + 1, value);
 }
 
 void ShapeRaster::paint(const Shape& shape)
@@ -371,9 +374,11 @@ void ShapeRaster::paintRow(const EllipseRows::Covers& covers, int index, int y, 
     QRgb* line = this->row(y);
     const std::uint8_t* alpha = covers.alphas.data() + row.shades;
     const auto shade = [&](int first, int last) {
-        for (int x = first; x <= last; ++x, ++alpha) {
-            const int a = *alpha;
-            if (x < clip_.left() || x > clip_.right() || a == 0)
+        const int from = std::max(first, clip_.left());
+        const int to = std::min(last, clip_.right());
+        for (int x = from; x <= to; ++x) {
+            const int a = alpha[x - first];
+            if (a == 0)
                 continue;
             const auto mix = [a](int src, int dst) {
                 return (src * a + dst * (255 - a) + 127) / 255;
@@ -382,6 +387,7 @@ void ShapeRaster::paintRow(const EllipseRows::Covers& covers, int index, int y, 
             pixel = qRgb(mix(colour.r, qRed(pixel)), mix(colour.g, qGreen(pixel)),
                          mix(colour.b, qBlue(pixel)));
         }
+        alpha += std::max(0, last - first + 1);
     };
     if (fullFrom > fullTo) {
         shade(row.from, row.to);
@@ -391,59 +397,72 @@ void ShapeRaster::paintRow(const EllipseRows::Covers& covers, int index, int y, 
     shade(fullTo + 1, row.to);
 }
 
-std::vector<QRect> ShapeRaster::paintedOver(const Shape& shape)
+std::vector<ShapeRaster::Band> ShapeRaster::bandsOf(const Shape& shape)
 {
     switch (shape.kind) {
-    case Shape::Kind::Box:
-        return {grid_.box(shape)};
+    case Shape::Kind::Box: {
+        const QRect box = grid_.box(shape);
+        return {{box, box}};
+    }
     case Shape::Kind::Circle:
-        return discPaintedOver(shape);
+        return discBands(shape);
     case Shape::Kind::Line:
         break;
     }
     const QPoint from(grid_.at(shape.a), grid_.at(shape.b));
     const QPoint to(grid_.at(shape.c), grid_.at(shape.d));
     const int w = grid_.lineWidth();
-    if (from.y() == to.y() && from.x() != to.x())
-        return {QRect(std::min(from.x(), to.x() + 1), from.y(), std::abs(to.x() - from.x()), w)};
-    if (from.x() == to.x() && from.y() != to.y())
-        return {QRect(from.x(), std::min(from.y(), to.y() + 1), w, std::abs(to.y() - from.y()))};
-    return {};
+    QRect rect;
+    if (from.y() == to.y())
+        rect = QRect(std::min(from.x(), to.x() + 1), from.y(), std::abs(to.x() - from.x()), w);
+    else if (from.x() == to.x())
+        rect = QRect(from.x(), std::min(from.y(), to.y() + 1), w, std::abs(to.y() - from.y()));
+    else
+        return {};
+    return {{rect, rect}};
 }
 
-std::vector<QRect> ShapeRaster::discPaintedOver(const Shape& shape)
+std::vector<ShapeRaster::Band> ShapeRaster::discBands(const Shape& shape)
 {
-    // In bands of rows, the columns that every row of the band fills: the outline's and the
-    // interior's colours together. Smooth rows leave column 0 to their shaded ends.
+    // A few rows to a band; in each, the columns any row paints and those every row fills
+    // with the outline's or the interior's colour. Smooth rows leave column 0 to their shaded
+    // ends.
+    constexpr int kRowsToABand = 8;
     const QRect outer = discBox(shape);
     const bool smooth = quality_ == Quality::Smooth;
     const std::vector<EllipseRows::Span>* spans = smooth ? nullptr : &ellipses_.spans(outer.size());
     const EllipseRows::Covers* covers =
         smooth ? &ellipses_.covers(outer.size(), outer.left()) : nullptr;
-    const auto full = [&](int index) {
-        const auto i = static_cast<std::size_t>(index);
-        if (!smooth)
-            return std::pair{outer.left() + (*spans)[i].first, outer.left() + (*spans)[i].last};
-        const EllipseRows::CoverRow& row = covers->rows[i];
-        return std::pair{std::max(row.fullFrom, 1), row.fullTo};
-    };
-    constexpr int kBands = 8;
-    const int height = outer.height();
-    std::vector<QRect> rects;
-    for (int band = 0; band < kBands; ++band) {
-        const int first = height * band / kBands;
-        const int last = height * (band + 1) / kBands - 1;
-        int lo = std::numeric_limits<int>::min();
-        int hi = std::numeric_limits<int>::max();
+    std::vector<Band> bands;
+    for (int first = 0; first < outer.height(); first += kRowsToABand) {
+        const int last = std::min(first + kRowsToABand, outer.height()) - 1;
+        int from = std::numeric_limits<int>::max();
+        int to = std::numeric_limits<int>::min();
+        int fullFrom = std::numeric_limits<int>::min();
+        int fullTo = std::numeric_limits<int>::max();
         for (int index = first; index <= last; ++index) {
-            const auto [from, to] = full(index);
-            lo = std::max(lo, from);
-            hi = std::min(hi, to);
+            const auto i = static_cast<std::size_t>(index);
+            const EllipseRows::CoverRow row =
+                smooth ? covers->rows[i]
+                       : EllipseRows::CoverRow{
+                             outer.left() + (*spans)[i].first, outer.left() + (*spans)[i].first,
+                             outer.left() + (*spans)[i].last, outer.left() + (*spans)[i].last};
+            if (row.from <= row.to) {
+                from = std::min(from, row.from);
+                to = std::max(to, row.to);
+            }
+            fullFrom = std::max(fullFrom, smooth ? std::max(row.fullFrom, 1) : row.fullFrom);
+            fullTo = std::min(fullTo, row.fullTo);
         }
-        if (first <= last && lo <= hi)
-            rects.emplace_back(QPoint(lo, outer.top() + first), QPoint(hi, outer.top() + last));
+        const int top = outer.top() + first;
+        const int bottom = outer.top() + last;
+        if (from <= to)
+            bands.push_back({QRect(QPoint(from, top), QPoint(to, bottom)),
+                             fullFrom <= fullTo
+                                 ? QRect(QPoint(fullFrom, top), QPoint(fullTo, bottom))
+                                 : QRect()});
     }
-    return rects;
+    return bands;
 }
 
 bool ShapeRaster::sameUnderAnyClip(const Shape& shape) const

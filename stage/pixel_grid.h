@@ -112,9 +112,16 @@ public:
     void setClip(const QRect& clip);
     void fill(const QRect& rect, Rgb colour);
     void paint(const Shape& shape);
-    // Rectangles in which painting `shape` sets every pixel, whatever lay below: what was
-    // painted there before it cannot show. None for a slanted line.
-    [[nodiscard]] std::vector<QRect> paintedOver(const Shape& shape);
+    // Where painting `shape` may change pixels, band by band: `reach` holds every pixel it
+    // paints, and `over`, inside it and of the same rows, those it sets whatever lay below,
+    // so that what was painted there before cannot show (none where `over` is empty). No
+    // bands for a slanted line.
+    struct Band
+    {
+        QRect reach;
+        QRect over;
+    };
+    [[nodiscard]] std::vector<Band> bandsOf(const Shape& shape);
     // Whether `shape` paints each pixel inside the clip the same whatever the clip is: all but
     // smooth slanted lines, which the painter draws.
     [[nodiscard]] bool sameUnderAnyClip(const Shape& shape) const;
@@ -127,7 +134,7 @@ private:
     // Pixels first to last of row y, inside the clip.
     void fillRow(int y, int first, int last, QRgb value);
     [[nodiscard]] QRect discBox(const Shape& shape) const;
-    [[nodiscard]] std::vector<QRect> discPaintedOver(const Shape& shape);
+    [[nodiscard]] std::vector<Band> discBands(const Shape& shape);
     void line(const Shape& shape);
     void disc(const Shape& shape);
     void smoothDisc(const QRect& outer, const Shape& shape);

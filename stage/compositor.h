@@ -63,13 +63,18 @@ public:
     [[nodiscard]] QRegion takeChanges(const Stage& stage, QSize output);
 
 private:
+    // A visible label or picture where the frame shows it, in output pixels.
+    struct Layer
+    {
+        Control control;
+        QRect rect;
+        bool opaque; // a label: nothing under it shows
+    };
+
     void updateSurface(const Stage& stage, const StageView& view);
-    // Paints `areas` of the surface afresh from the kept shapes.
-    static void paintAgain(const DisplayList& list, const PixelGrid& grid, ShapeRaster& raster,
-                           std::vector<QRect> areas);
     const QImage& pictureImage(Control control, QSize size);
-    void paintFrame(const Stage& stage, QPainter& painter, const StageView& view, QSize output);
-    void paintControls(const Stage& stage, QPainter& painter, const StageView& view);
+    void paintFrame(const Stage& stage, QPainter& painter, const StageView& view, const QRect& area,
+                    const std::vector<Layer>& layers);
     const QImage& labelImage(Control control, const ControlState& state, QSize size, double scale);
 
     struct SurfaceCache
@@ -107,11 +112,13 @@ private:
         QRegion region;
         bool everything = true;
         QSize output;
+        QRect surfaceRect;
         std::uint64_t lookVersion = ~std::uint64_t{0};
     };
 
     Quality quality_;
     SurfaceCache surface_;
+    EllipseRows ellipses_;
     std::array<PictureCache, kControlCount> pictures_;
     std::array<LabelCache, kControlCount> labels_;
     Changes changes_;

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <limits>
 #include <utility>
 
 namespace q3 {
@@ -45,6 +46,77 @@ std::optional<std::pair<int, int>> ellipseSpan(const QRect& box, int row)
     const int hi = box.left() + static_cast<int>((dx - 1 + f) / 2);
     return std::pair{lo, hi};
 }
+
+// Where the ellipse inscribed in a box lies in one row: per strip of the row, and the pixels it
+// covers wholly (fullFrom to fullTo) or in part (from to to).
+constexpr std::size_t kStrips = 8;
+struct StripCover
+{
+    std::array<double, kStrips> left{};
+    std::array<double, kStrips> right{};
+    int fullFrom = 0;
+    int fullTo = -1;
+    int from = 0;
+    int to = -1;
+};
+
+StripCover coverAt(QSize size, int y)
+{
+    const QRect box(QPoint(0, 0), size);
+    // The row is cut into thin strips; in each strip the ellipse inscribed in `box` covers an
+    // exact stretch of x, and a pixel's cover is the mean of its share of those stretches.
+    StripCover row;
+    const double cx = box.x() + box.width() / 2.0;
+    const double cy = box.y() + box.height() / 2.0;
+    const double rx = box.width() / 2.0;
+    const double ry = box.height() / 2.0;
+    double innerLeft = -1e9;
+    double innerRight = 1e9;
+    double outerLeft = cx;
+    double outerRight = cx;
+    for (std::size_t s = 0; s < kStrips; ++s) {
+        const double t = (y + (double(s) + 0.5) / kStrips - cy) / ry;
+        const double half = t * t < 1 ? rx * std::sqrt(1 - t * t) : 0;
+        row.left.at(s) = cx - half;
+        row.right.at(s) = cx + half;
+        innerLeft = std::max(innerLeft, cx - half);
+        innerRight = std::min(innerRight, cx + half);
+        outerLeft = std::min(outerLeft, cx - half);
+        outerRight = std::max(outerRight, cx + half);
+    }
+    row.fullFrom = static_cast<int>(std::ceil(innerLeft));
+    row.fullTo = static_cast<int>(std::floor(innerRight)) - 1;
+    row.from = static_cast<int>(std::floor(outerLeft));
+    row.to = static_cast<int>(std::ceil(outerRight)) - 1;
+    return row;
+}
+
+// The row moved right by `left` pixels.
+StripCover movedRight(StripCover row, int left)
+{
+    for (std::size_t s = 0; s < kStrips; ++s) {
+        row.left.at(s) += left;
+        row.right.at(s) += left;
+    }
+    row.fullFrom += left;
+    row.fullTo += left;
+    row.from += left;
+    row.to += left;
+    return row;
+}
+
+// The share of pixel column x that the row covers, 0 to 255.
+std::uint8_t shareOf(const StripCover& row, int x)
+{
+    double cover = 0;
+    for (std::size_t s = 0; s < kStrips; ++s)
+        cover += std::clamp(
+            std::min(row.right.at(s), x + 1.0) - std::max(row.left.at(s), double(x)), 0.0, 1.0);
+    return static_cast<std::uint8_t>(std::floor(cover * 255 / kStrips + 0.5));
+}
+
+// More than this many bytes of ellipse rows kept, and they are forgotten.
+constexpr std::size_t kMostEllipseBytes = std::size_t{4} << 20;
 
 // The floor of a / b for b > 0.
 std::int64_t floorDiv(std::int64_t a, std::int64_t b)
@@ -97,8 +169,57 @@ QRect PixelGrid::bounds(const Shape& shape) const
     return corners.adjusted(-1, -1, lineWidth_ + 1, lineWidth_ + 1);
 }
 
-ShapeRaster::ShapeRaster(QImage& surface, const PixelGrid& grid, Quality quality)
-    : surface_(surface), grid_(grid), quality_(quality), clip_(surface.rect())
+const std::vector<EllipseRows::Span>& EllipseRows::spans(QSize size)
+{
+    auto [it, added] = spans_.try_emplace({size.width(), size.height()});
+    if (!added)
+        return it->second;
+    const QRect box(QPoint(0, 0), size);
+    for (int y = 0; y < size.height(); ++y) {
+        const auto span = ellipseSpan(box, y);
+        it->second.push_back(span ? Span{span->first, span->second} : Span{});
+    }
+    bytes_ += it->second.size() * sizeof(Span);
+    return it->second;
+}
+
+const EllipseRows::Covers& EllipseRows::covers(QSize size, int left)
+{
+    auto [it, added] = covers_.try_emplace({size.width(), size.height(), left});
+    if (!added)
+        return it->second;
+    Covers& covers = it->second;
+    for (int y = 0; y < size.height(); ++y) {
+        const StripCover row = movedRight(coverAt(size, y), left);
+        covers.rows.push_back({row.from, row.fullFrom, row.fullTo, row.to, covers.alphas.size()});
+        const auto shade = [&](int first, int last) {
+            for (int x = first; x <= last; ++x)
+                covers.alphas.push_back(shareOf(row, x));
+        };
+        if (row.fullFrom > row.fullTo) {
+            shade(row.from, row.to);
+        } else {
+            shade(row.from, row.fullFrom - 1);
+            shade(row.fullTo + 1, row.to);
+        }
+    }
+    bytes_ += covers.rows.size() * sizeof(CoverRow) + covers.alphas.size();
+    return covers;
+}
+
+void EllipseRows::trim()
+{
+    if (bytes_ <= kMostEllipseBytes)
+        return;
+    spans_.clear();
+    covers_.clear();
+    bytes_ = 0;
+}
+
+ShapeRaster::ShapeRaster(QImage& surface, const PixelGrid& grid, Quality quality,
+                         EllipseRows& ellipses)
+    : surface_(surface), bits_(surface.bits()), bytesPerLine_(surface.bytesPerLine()), grid_(grid),
+      quality_(quality), clip_(surface.rect()), ellipses_(ellipses)
 {}
 
 void ShapeRaster::setClip(const QRect& clip)
@@ -108,20 +229,31 @@ void ShapeRaster::setClip(const QRect& clip)
         painter_->setClipRect(clip_);
 }
 
+void ShapeRaster::fillRow(int y, int first, int last, QRgb value)
+{
+    if (first > last || y < clip_.top() || y > clip_.bottom())
+        return;
+    first = std::max(first, clip_.left());
+    last = std::min(last, clip_.right());
+    if (first <= last)
+        std::fill_n(row(y) + first, last - first + 1, value);
+}
+
 void ShapeRaster::fill(const QRect& rect, Rgb colour)
 {
     // An empty rectangle given with its right edge left of its left one stays empty (Qt's
     // intersection would turn it round).
     if (!rect.isValid())
         return;
-    const QRect r = rect & clip_;
-    if (r.isEmpty())
+    const int left = std::max(rect.left(), clip_.left());
+    const int right = std::min(rect.right(), clip_.right());
+    const int top = std::max(rect.top(), clip_.top());
+    const int bottom = std::min(rect.bottom(), clip_.bottom());
+    if (left > right)
         return;
     const QRgb value = qRgb(colour.r, colour.g, colour.b);
-    for (int y = r.top(); y <= r.bottom(); ++y) {
-        auto* row = reinterpret_cast<QRgb*>(surface_.scanLine(y));
-        std::fill_n(row + r.left(), r.width(), value);
-    }
+    for (int y = top; y <= bottom; ++y)
+        std::fill_n(row(y) + left, right - left + 1, value);
 }
 
 void ShapeRaster::paint(const Shape& shape)
@@ -157,11 +289,16 @@ void ShapeRaster::paint(const Shape& shape)
     }
 }
 
-void ShapeRaster::disc(const Shape& shape)
+QRect ShapeRaster::discBox(const Shape& shape) const
 {
     const int r = std::abs(int{shape.c});
-    const QRect outer(QPoint(grid_.at(shape.a - r), grid_.at(shape.b - r)),
-                      QPoint(grid_.at(shape.a + r), grid_.at(shape.b + r)));
+    return {QPoint(grid_.at(shape.a - r), grid_.at(shape.b - r)),
+            QPoint(grid_.at(shape.a + r), grid_.at(shape.b + r))};
+}
+
+void ShapeRaster::disc(const Shape& shape)
+{
+    const QRect outer = discBox(shape);
     if (!(outer & clip_).isValid())
         return;
     if (quality_ == Quality::Smooth) {
@@ -170,21 +307,29 @@ void ShapeRaster::disc(const Shape& shape)
     }
     const int w = grid_.lineWidth();
     const QRect inner = outer.adjusted(w, w, -w, -w);
+    const std::vector<EllipseRows::Span>& ring = ellipses_.spans(outer.size());
+    const std::vector<EllipseRows::Span>* hole =
+        inner.isValid() ? &ellipses_.spans(inner.size()) : nullptr;
+    const QRgb outline = qRgb(shape.outline.r, shape.outline.g, shape.outline.b);
+    const QRgb fill = qRgb(shape.fill.r, shape.fill.g, shape.fill.b);
     const int top = std::max(outer.top(), clip_.top());
     const int bottom = std::min(outer.bottom(), clip_.bottom());
     for (int y = top; y <= bottom; ++y) {
-        const auto span = ellipseSpan(outer, y);
-        if (!span)
+        const EllipseRows::Span span = ring[static_cast<std::size_t>(y - outer.top())];
+        if (span.first > span.last)
             continue;
-        const auto [lo, hi] = *span;
-        const auto hole = ellipseSpan(inner, y);
-        if (!hole) {
-            fill(QRect(QPoint(lo, y), QPoint(hi, y)), shape.outline);
+        const int lo = outer.left() + span.first;
+        const int hi = outer.left() + span.last;
+        EllipseRows::Span gap;
+        if (hole != nullptr && y >= inner.top() && y <= inner.bottom())
+            gap = (*hole)[static_cast<std::size_t>(y - inner.top())];
+        if (gap.first > gap.last) {
+            fillRow(y, lo, hi, outline);
             continue;
         }
-        fill(QRect(QPoint(lo, y), QPoint(hole->first - 1, y)), shape.outline);
-        fill(QRect(QPoint(hole->first, y), QPoint(hole->second, y)), shape.fill);
-        fill(QRect(QPoint(hole->second + 1, y), QPoint(hi, y)), shape.outline);
+        fillRow(y, lo, inner.left() + gap.first - 1, outline);
+        fillRow(y, inner.left() + gap.first, inner.left() + gap.last, fill);
+        fillRow(y, inner.left() + gap.last + 1, hi, outline);
     }
 }
 
@@ -194,109 +339,137 @@ void ShapeRaster::smoothDisc(const QRect& outer, const Shape& shape)
     // outline's colour is not painted where the interior will cover it whole.
     const int w = grid_.lineWidth();
     const QRect inner = outer.adjusted(w, w, -w, -w);
+    const EllipseRows::Covers& ring = ellipses_.covers(outer.size(), outer.left());
+    const EllipseRows::Covers* hole =
+        inner.isValid() ? &ellipses_.covers(inner.size(), inner.left()) : nullptr;
     const int top = std::max(outer.top(), clip_.top());
     const int bottom = std::min(outer.bottom(), clip_.bottom());
     for (int y = top; y <= bottom; ++y) {
-        const RowCover ring = rowCover(outer, y);
-        if (!inner.isValid() || y < inner.top() || y > inner.bottom()) {
-            paintRow(ring, y, shape.outline, {});
+        if (hole == nullptr || y < inner.top() || y > inner.bottom()) {
+            paintRow(ring, y - outer.top(), y, shape.outline, {});
             continue;
         }
-        const RowCover hole = rowCover(inner, y);
-        paintRow(ring, y, shape.outline, {hole.fullFrom, hole.fullTo});
-        paintRow(hole, y, shape.fill, {});
+        const EllipseRows::CoverRow& gap = hole->rows[static_cast<std::size_t>(y - inner.top())];
+        paintRow(ring, y - outer.top(), y, shape.outline, {gap.fullFrom, gap.fullTo});
+        paintRow(*hole, y - inner.top(), y, shape.fill, {});
     }
 }
 
-ShapeRaster::RowCover ShapeRaster::rowCover(const QRect& box, int y)
-{
-    // Worked out once per size of ellipse and moved into place: a tick paints many lamps
-    // and bulbs of one size.
-    std::vector<RowCover>& rows = covers_[{box.width(), box.height()}];
-    if (rows.empty())
-        for (int r = 0; r < box.height(); ++r)
-            rows.push_back(coverAt(box.size(), r));
-    RowCover row = rows.at(static_cast<std::size_t>(y - box.top()));
-    for (std::size_t s = 0; s < kStrips; ++s) {
-        row.left.at(s) += box.left();
-        row.right.at(s) += box.left();
-    }
-    row.fullFrom += box.left();
-    row.fullTo += box.left();
-    row.from += box.left();
-    row.to += box.left();
-    return row;
-}
-
-ShapeRaster::RowCover ShapeRaster::coverAt(QSize size, int y)
-{
-    const QRect box(QPoint(0, 0), size);
-    // The row is cut into thin strips; in each strip the ellipse inscribed in `box` covers an
-    // exact stretch of x, and a pixel's cover is the mean of its share of those stretches.
-    RowCover row;
-    const double cx = box.x() + box.width() / 2.0;
-    const double cy = box.y() + box.height() / 2.0;
-    const double rx = box.width() / 2.0;
-    const double ry = box.height() / 2.0;
-    double innerLeft = -1e9;
-    double innerRight = 1e9;
-    double outerLeft = cx;
-    double outerRight = cx;
-    for (std::size_t s = 0; s < kStrips; ++s) {
-        const double t = (y + (double(s) + 0.5) / kStrips - cy) / ry;
-        const double half = t * t < 1 ? rx * std::sqrt(1 - t * t) : 0;
-        row.left.at(s) = cx - half;
-        row.right.at(s) = cx + half;
-        innerLeft = std::max(innerLeft, cx - half);
-        innerRight = std::min(innerRight, cx + half);
-        outerLeft = std::min(outerLeft, cx - half);
-        outerRight = std::max(outerRight, cx + half);
-    }
-    row.fullFrom = static_cast<int>(std::ceil(innerLeft));
-    row.fullTo = static_cast<int>(std::floor(innerRight)) - 1;
-    row.from = static_cast<int>(std::floor(outerLeft));
-    row.to = static_cast<int>(std::ceil(outerRight)) - 1;
-    return row;
-}
-
-void ShapeRaster::paintRow(const RowCover& row, int y, Rgb colour, std::pair<int, int> skip)
+void ShapeRaster::paintRow(const EllipseRows::Covers& covers, int index, int y, Rgb colour,
+                           std::pair<int, int> skip)
 {
     // Pixels wholly inside are filled (but for `skip`); only those at the ends are blended.
+    const EllipseRows::CoverRow& row = covers.rows[static_cast<std::size_t>(index)];
+    const QRgb value = qRgb(colour.r, colour.g, colour.b);
     const int fullFrom = row.fullFrom;
     const int fullTo = row.fullTo;
     if (fullFrom <= fullTo) {
         if (skip.first <= skip.second) {
-            fill(QRect(QPoint(fullFrom, y), QPoint(std::min(fullTo, skip.first - 1), y)), colour);
-            fill(QRect(QPoint(std::max(fullFrom, skip.second + 1), y), QPoint(fullTo, y)), colour);
+            fillRow(y, fullFrom, std::min(fullTo, skip.first - 1), value);
+            fillRow(y, std::max(fullFrom, skip.second + 1), fullTo, value);
         } else {
-            fill(QRect(QPoint(fullFrom, y), QPoint(fullTo, y)), colour);
+            fillRow(y, fullFrom, fullTo, value);
         }
     }
-    auto* line = reinterpret_cast<QRgb*>(surface_.scanLine(y));
-    const auto shade = [&](int x) {
-        if (x < clip_.left() || x > clip_.right())
-            return;
-        double cover = 0;
-        for (std::size_t s = 0; s < kStrips; ++s)
-            cover += std::clamp(
-                std::min(row.right.at(s), x + 1.0) - std::max(row.left.at(s), double(x)), 0.0, 1.0);
-        const int a = static_cast<int>(std::floor(cover * 255 / kStrips + 0.5));
-        if (a <= 0)
-            return;
-        const auto mix = [a](int src, int dst) { return (src * a + dst * (255 - a) + 127) / 255; };
-        QRgb& pixel = line[x];
-        pixel = qRgb(mix(colour.r, qRed(pixel)), mix(colour.g, qGreen(pixel)),
-                     mix(colour.b, qBlue(pixel)));
+    QRgb* line = this->row(y);
+    const std::uint8_t* alpha = covers.alphas.data() + row.shades;
+    const auto shade = [&](int first, int last) {
+        const int from = std::max(first, clip_.left());
+        const int to = std::min(last, clip_.right());
+        for (int x = from; x <= to; ++x) {
+            const int a = alpha[x - first];
+            if (a == 0)
+                continue;
+            const auto mix = [a](int src, int dst) {
+                return (src * a + dst * (255 - a) + 127) / 255;
+            };
+            QRgb& pixel = line[x];
+            pixel = qRgb(mix(colour.r, qRed(pixel)), mix(colour.g, qGreen(pixel)),
+                         mix(colour.b, qBlue(pixel)));
+        }
+        alpha += std::max(0, last - first + 1);
     };
     if (fullFrom > fullTo) {
-        for (int x = row.from; x <= row.to; ++x)
-            shade(x);
+        shade(row.from, row.to);
         return;
     }
-    for (int x = row.from; x < fullFrom; ++x)
-        shade(x);
-    for (int x = fullTo + 1; x <= row.to; ++x)
-        shade(x);
+    shade(row.from, fullFrom - 1);
+    shade(fullTo + 1, row.to);
+}
+
+std::vector<ShapeRaster::Band> ShapeRaster::bandsOf(const Shape& shape)
+{
+    switch (shape.kind) {
+    case Shape::Kind::Box: {
+        const QRect box = grid_.box(shape);
+        return {{box, box}};
+    }
+    case Shape::Kind::Circle:
+        return discBands(shape);
+    case Shape::Kind::Line:
+        break;
+    }
+    const QPoint from(grid_.at(shape.a), grid_.at(shape.b));
+    const QPoint to(grid_.at(shape.c), grid_.at(shape.d));
+    const int w = grid_.lineWidth();
+    QRect rect;
+    if (from.y() == to.y())
+        rect = QRect(std::min(from.x(), to.x() + 1), from.y(), std::abs(to.x() - from.x()), w);
+    else if (from.x() == to.x())
+        rect = QRect(from.x(), std::min(from.y(), to.y() + 1), w, std::abs(to.y() - from.y()));
+    else
+        return {};
+    return {{rect, rect}};
+}
+
+std::vector<ShapeRaster::Band> ShapeRaster::discBands(const Shape& shape)
+{
+    // A few rows to a band; in each, the columns any row paints and those every row fills
+    // with the outline's or the interior's colour. Smooth rows leave column 0 to their shaded
+    // ends.
+    constexpr int kRowsToABand = 8;
+    const QRect outer = discBox(shape);
+    const bool smooth = quality_ == Quality::Smooth;
+    const std::vector<EllipseRows::Span>* spans = smooth ? nullptr : &ellipses_.spans(outer.size());
+    const EllipseRows::Covers* covers =
+        smooth ? &ellipses_.covers(outer.size(), outer.left()) : nullptr;
+    std::vector<Band> bands;
+    for (int first = 0; first < outer.height(); first += kRowsToABand) {
+        const int last = std::min(first + kRowsToABand, outer.height()) - 1;
+        int from = std::numeric_limits<int>::max();
+        int to = std::numeric_limits<int>::min();
+        int fullFrom = std::numeric_limits<int>::min();
+        int fullTo = std::numeric_limits<int>::max();
+        for (int index = first; index <= last; ++index) {
+            const auto i = static_cast<std::size_t>(index);
+            const EllipseRows::CoverRow row =
+                smooth ? covers->rows[i]
+                       : EllipseRows::CoverRow{
+                             outer.left() + (*spans)[i].first, outer.left() + (*spans)[i].first,
+                             outer.left() + (*spans)[i].last, outer.left() + (*spans)[i].last};
+            if (row.from <= row.to) {
+                from = std::min(from, row.from);
+                to = std::max(to, row.to);
+            }
+            fullFrom = std::max(fullFrom, smooth ? std::max(row.fullFrom, 1) : row.fullFrom);
+            fullTo = std::min(fullTo, row.fullTo);
+        }
+        const int top = outer.top() + first;
+        const int bottom = outer.top() + last;
+        if (from <= to)
+            bands.push_back({QRect(QPoint(from, top), QPoint(to, bottom)),
+                             fullFrom <= fullTo
+                                 ? QRect(QPoint(fullFrom, top), QPoint(fullTo, bottom))
+                                 : QRect()});
+    }
+    return bands;
+}
+
+bool ShapeRaster::sameUnderAnyClip(const Shape& shape) const
+{
+    if (quality_ == Quality::Crisp || shape.kind != Shape::Kind::Line)
+        return true;
+    return grid_.at(shape.a) == grid_.at(shape.c) || grid_.at(shape.b) == grid_.at(shape.d);
 }
 
 void ShapeRaster::line(const Shape& shape)

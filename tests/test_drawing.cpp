@@ -258,7 +258,8 @@ INSTANTIATE_TEST_SUITE_P(Sizes, ChangedAreas,
                          testing::Values(ChangedAreasCase{{800, 600}, Quality::Crisp},
                                          ChangedAreasCase{{1013, 677}, Quality::Crisp},
                                          ChangedAreasCase{{333, 517}, Quality::Crisp},
-                                         ChangedAreasCase{{1013, 677}, Quality::Smooth}),
+                                         ChangedAreasCase{{1013, 677}, Quality::Smooth},
+                                         ChangedAreasCase{{333, 517}, Quality::Smooth}),
                          [](const testing::TestParamInfo<ChangedAreasCase>& param) {
                              return std::to_string(param.param.size.width()) + "x" +
                                     std::to_string(param.param.size.height()) + "_" +

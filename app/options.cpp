@@ -1,6 +1,6 @@
 #include "app/options.h"
 
-#include "app/messages.h"
+#include "core/messages.h"
 #include "app/output_file.h"
 #include "app/version.h"
 #include "app/video_encoder.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "stage/quality.h"
+#include "render/quality.h"
 
 #include <QSize>
 #include <QString>

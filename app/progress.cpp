@@ -1,6 +1,6 @@
 #include "app/progress.h"
 
-#include "app/messages.h"
+#include "core/messages.h"
 #include "app/stop_signals.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "app/stop_signals.h"
 
-#include "app/messages.h"
+#include "core/messages.h"
 
 #include <array>
 #include <atomic>

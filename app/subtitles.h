@@ -1,7 +1,7 @@
 #pragma once
 
-#include "stage/clock.h"
-#include "stage/stage.h"
+#include "core/clock.h"
+#include "core/stage.h"
 
 #include <QString>
 #include <map>

@@ -1,6 +1,6 @@
 #include "app/trace_writer.h"
 
-#include "app/messages.h"
+#include "core/messages.h"
 
 #include <QFile>
 #include <array>

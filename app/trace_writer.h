@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/output_file.h"
-#include "stage/clock.h"
-#include "stage/stage.h"
+#include "core/clock.h"
+#include "core/stage.h"
 
 #include <QString>
 #include <cstdint>

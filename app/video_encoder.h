@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/video_format.h"
+#include "video/video_format.h"
 
 #include <QImage>
 #include <QSize>

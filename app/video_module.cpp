@@ -1,6 +1,6 @@
 #include "app/version.h"
 #include "app/video_encoder.h"
-#include "app/video_module_abi.h"
+#include "video/video_module_abi.h"
 
 #include <QDir>
 #include <QFile>

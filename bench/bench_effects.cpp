@@ -1,8 +1,8 @@
 // The effect timers' ticks, each with the frame that shows what it drew: the window repaints
 // after every tick, so the tick and its damage together must fit in the timer's period.
 #include "bench_support.h"
-#include "script/cues.h"
-#include "stage/fonts.h"
+#include "core/script/cues.h"
+#include "render/fonts.h"
 
 namespace q3::bench {
 namespace {

@@ -1,5 +1,5 @@
 // The whole show on virtual time with no output: no trace, no screenshots, no pixels at all.
-#include "stage/player.h"
+#include "core/player.h"
 
 #include <benchmark/benchmark.h>
 #include <fstream>

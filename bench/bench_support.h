@@ -1,11 +1,11 @@
 // What the drawing and effect benchmarks share: the output sizes and a stage of their own.
 #pragma once
 
-#include "effects/effects.h"
-#include "stage/clock.h"
-#include "stage/compositor.h"
-#include "stage/player.h"
-#include "stage/scheduler.h"
+#include "core/effects/effects.h"
+#include "core/clock.h"
+#include "render/compositor.h"
+#include "core/player.h"
+#include "core/scheduler.h"
 
 #include <QImage>
 #include <QSize>

@@ -5,11 +5,11 @@ install(TARGETS quillet3 RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # The video encoder, found by the program from where it is installed.
 install(TARGETS quillet3-video LIBRARY DESTINATION ${q3_module_install_dir})
 install(FILES packaging/quillet3.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-install(FILES assets/icons/quillet3.xpm
+install(FILES window/icons/quillet3.xpm
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/32x32/apps)
-install(FILES assets/icons/quillet3-16.xpm
+install(FILES window/icons/quillet3-16.xpm
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/16x16/apps RENAME quillet3.xpm)
-install(FILES assets/icons/quillet3.xpm DESTINATION ${CMAKE_INSTALL_DATADIR}/pixmaps)
+install(FILES window/icons/quillet3.xpm DESTINATION ${CMAKE_INSTALL_DATADIR}/pixmaps)
 
 set(CPACK_PACKAGE_NAME quillet3)
 set(CPACK_PACKAGE_VENDOR "Quillet 3 developers")
@@ -33,7 +33,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION video)
 # lists its files under the wrong paths in its md5sums, and has no copyright or change log.
 set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/packaging/strip.cmake)
 # The shared libraries (Qt with its X11 plugin, FFmpeg) are found by dpkg-shlibdeps; the fonts
-# that stand in for the design's faces are named here: every face file stage/fonts.cpp loads.
+# that stand in for the design's faces are named here: every face file render/fonts.cpp loads.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "fonts-liberation2, fonts-comic-neue, fonts-dejavu-core, fonts-dejavu-extra, fonts-ebgaramond, fonts-roboto-unhinted")

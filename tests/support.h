@@ -2,9 +2,9 @@
 // Helpers shared by the tests: a show on virtual time with every stage event recorded, and a
 // comparison of event sequences that names the first difference.
 
-#include "stage/event.h"
-#include "stage/player.h"
-#include "stage/stage.h"
+#include "core/event.h"
+#include "core/player.h"
+#include "core/stage.h"
 
 #include <functional>
 #include <gtest/gtest.h>

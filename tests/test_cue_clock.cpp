@@ -1,5 +1,5 @@
 // The load, the click and the cue clock with cues 0 to 3.
-#include "script/cues.h"
+#include "core/script/cues.h"
 #include "support.h"
 
 namespace q3::test {

@@ -1,7 +1,7 @@
 // The drawing vocabulary, the figure routines and the kept drawing of the surface.
-#include "stage/compositor.h"
-#include "stage/figures.h"
-#include "stage/pixel_grid.h"
+#include "render/compositor.h"
+#include "core/figures.h"
+#include "render/pixel_grid.h"
 #include "support.h"
 
 #include <QImage>

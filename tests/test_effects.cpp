@@ -1,5 +1,5 @@
 // The rain, the marquee bulbs and the light columns, each tick started directly.
-#include "stage/random_source.h"
+#include "core/random_source.h"
 #include "support.h"
 
 #include <algorithm>

@@ -1,8 +1,8 @@
 // Captions, the stacking of labels and the click on the window.
-#include "stage/compositor.h"
-#include "stage/fonts.h"
-#include "stage/stage_window.h"
-#include "stage/text_layout.h"
+#include "render/compositor.h"
+#include "render/fonts.h"
+#include "window/stage_window.h"
+#include "render/text_layout.h"
 #include "support.h"
 
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
 // The show left running for a day and more: the cue counter reaches its 16-bit limit about
 // 27 hours after the last cue, and from then on every cue tick fails and is reported while the
 // end card and the lights stay as they are.
-#include "script/cues.h"
+#include "core/script/cues.h"
 #include "support.h"
 
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "stage/fonts.h"
+#include "render/fonts.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // program exits 1 with one line that names the file and the reason, and leaves nothing behind.
 #include "app/output_file.h"
 #include "app/trace_writer.h"
-#include "stage/event.h"
+#include "core/event.h"
 #include "tests/program_run.h"
 
 #include <QDir>

@@ -1,5 +1,5 @@
 // The two duckling pictures: the GIF files as embedded, as Qt reads them, and on the stage.
-#include "stage/compositor.h"
+#include "render/compositor.h"
 #include "support.h"
 
 #include <QByteArray>

@@ -4,7 +4,7 @@
 // and moments when the program does not run at all, so that the timers' ticks come late and
 // bunch up. After every stage event and between handlers the show must still hold together. A
 // failure names its seed; QUILLET3_REPLAY_SEED=<seed> replays that seed alone.
-#include "script/cues.h"
+#include "core/script/cues.h"
 #include "support.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 // The whole show from the click to the end card and beyond: when each cue runs, and the timers
 // and the screen's labels after each one.
-#include "script/cues.h"
+#include "core/script/cues.h"
 #include "support.h"
 
 #include <array>

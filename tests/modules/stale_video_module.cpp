@@ -3,7 +3,7 @@
 // nothing in it.
 
 #include "app/version.h"
-#include "app/video_module_abi.h"
+#include "video/video_module_abi.h"
 
 #include <cstdlib>
 

@@ -1,8 +1,9 @@
 // The real window on an X server: clicks, keys, pause, resizing and repainting.
-#include "app/window_show.h"
-#include "script/cues.h"
-#include "stage/compositor.h"
-#include "stage/fonts.h"
+#include "app/window_mode.h"
+#include "window/window_show.h"
+#include "core/script/cues.h"
+#include "render/compositor.h"
+#include "render/fonts.h"
 #include "tests/locales.h"
 
 #include <QApplication>

@@ -1,0 +1,44 @@
+#include "app/window_mode.h"
+
+#include "app/trace_writer.h"
+#include "render/fonts.h"
+#include "window/window_show.h"
+
+#include <QApplication>
+#include <QTimer>
+#include <iostream>
+
+namespace q3 {
+namespace {
+
+constexpr int kTraceFlushMs = 200;
+
+} // namespace
+
+int runWindow(const std::optional<QString>& tracePath, std::uint32_t seed, Quality quality)
+{
+    loadStageFonts();
+    WindowShow windowShow(seed, std::cerr);
+    std::unique_ptr<TraceWriter> trace;
+    if (tracePath) {
+        trace = startTrace(*tracePath, windowShow.player().stage(), windowShow.player().clock(),
+                           seed, "window");
+        if (!trace)
+            return 1;
+    }
+    // Lines written while the show is quiet still reach the trace soon.
+    QTimer traceFlush;
+    if (trace) {
+        QObject::connect(&traceFlush, &QTimer::timeout, [&] { trace->flushWaiting(); });
+        traceFlush.start(kTraceFlushMs);
+    }
+    windowShow.window().setQuality(quality);
+    windowShow.start();
+    const int status = QApplication::exec();
+    // A failure of the trace was reported when it happened.
+    if (trace && !trace->finish())
+        return 1;
+    return status;
+}
+
+} // namespace q3

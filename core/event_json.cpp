@@ -1,0 +1,260 @@
+#include "core/event.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <string_view>
+
+namespace q3 {
+namespace {
+
+void appendInt(std::string& out, int value)
+{
+    out += std::to_string(value);
+}
+
+void appendRgb(std::string& out, std::string_view key, Rgb c)
+{
+    out += ",\"";
+    out += key;
+    out += "\":[";
+    appendInt(out, c.r);
+    out += ',';
+    appendInt(out, c.g);
+    out += ',';
+    appendInt(out, c.b);
+    out += ']';
+}
+
+void appendPoint(std::string& out, std::string_view key, int x, int y)
+{
+    out += ",\"";
+    out += key;
+    out += "\":[";
+    appendInt(out, x);
+    out += ',';
+    appendInt(out, y);
+    out += ']';
+}
+
+void appendString(std::string& out, std::string_view text)
+{
+    out += '"';
+    for (const char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        default:
+            if (c < 0x20) {
+                std::array<char, 8> escaped{};
+                std::snprintf(escaped.data(), escaped.size(), "\\u%04x", c);
+                out += escaped.data();
+            } else {
+                out += ch;
+            }
+        }
+    }
+    out += '"';
+}
+
+void appendField(std::string& out, std::string_view key, std::string_view text)
+{
+    out += ",\"";
+    out += key;
+    out += "\":";
+    appendString(out, text);
+}
+
+// Shortest decimal that reads back as the same double: font sizes such as 20.25 or 160. Written
+// and read with a point whatever the locale, as JSON needs.
+std::string formatNumber(double value)
+{
+    if (value == std::floor(value) && std::abs(value) < 1e15)
+        return std::to_string(static_cast<long long>(value));
+    std::array<char, 32> buffer{};
+    char* end = buffer.data();
+    for (int precision = 1; precision <= 17; ++precision) {
+        end = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
+                            std::chars_format::general, precision)
+                  .ptr;
+        double back = 0;
+        std::from_chars(buffer.data(), end, back);
+        if (back == value)
+            break;
+    }
+    return {buffer.data(), end};
+}
+
+void appendKind(std::string& out, std::string_view kind)
+{
+    out += "{\"ev\":\"";
+    out += kind;
+    out += '"';
+}
+
+// The show's own events: the load, clicks, ticks, clearing, timers, pauses and errors.
+void appendShowEvent(std::string& out, const Event& e)
+{
+    switch (e.kind) {
+    case EventKind::Load:
+        appendKind(out, "load");
+        break;
+    case EventKind::Click:
+        appendKind(out, "click");
+        break;
+    case EventKind::Tick:
+        appendKind(out, "tick");
+        appendField(out, "timer", name(e.timer));
+        if (e.timer == Timer::tmrTime) {
+            out += ",\"cue\":";
+            appendInt(out, e.cue);
+        }
+        break;
+    case EventKind::Clear:
+        appendKind(out, "clear");
+        break;
+    case EventKind::Period:
+        appendKind(out, "period");
+        appendField(out, "timer", name(e.timer));
+        out += ",\"ms\":";
+        appendInt(out, e.periodMs);
+        break;
+    case EventKind::Maximise:
+        appendKind(out, "maximise");
+        break;
+    case EventKind::Pause:
+        appendKind(out, "pause");
+        break;
+    case EventKind::Error:
+        appendKind(out, "error");
+        appendField(out, "handler", e.handler);
+        appendField(out, "error", e.text);
+        break;
+    default:
+        break;
+    }
+}
+
+// What is drawn on the surface.
+void appendShape(std::string& out, const Event& e)
+{
+    switch (e.kind) {
+    case EventKind::Background:
+        appendKind(out, "background");
+        appendRgb(out, "rgb", e.rgb);
+        break;
+    case EventKind::Fill:
+        appendKind(out, "fill");
+        appendRgb(out, "rgb", e.rgb);
+        break;
+    case EventKind::Line:
+        appendKind(out, "line");
+        appendPoint(out, "p1", e.p1.x, e.p1.y);
+        appendPoint(out, "p2", e.p2.x, e.p2.y);
+        appendRgb(out, "rgb", e.rgb);
+        if (e.fore)
+            out += ",\"fore\":true";
+        break;
+    case EventKind::Box:
+        appendKind(out, "box");
+        appendPoint(out, "p1", e.p1.x, e.p1.y);
+        appendPoint(out, "p2", e.p2.x, e.p2.y);
+        appendRgb(out, "rgb", e.rgb);
+        appendRgb(out, "fill", e.fill);
+        break;
+    case EventKind::Circle:
+        appendKind(out, "circle");
+        appendPoint(out, "c", e.p1.x, e.p1.y);
+        out += ",\"r\":";
+        appendInt(out, e.radius);
+        appendRgb(out, "rgb", e.rgb);
+        appendRgb(out, "fill", e.fill);
+        if (e.fore)
+            out += ",\"fore\":true";
+        break;
+    default:
+        break;
+    }
+}
+
+// What changes on the controls.
+void appendControlChange(std::string& out, const Event& e)
+{
+    switch (e.kind) {
+    case EventKind::Show:
+    case EventKind::Hide:
+        appendKind(out, e.kind == EventKind::Show ? "show" : "hide");
+        appendField(out, "control", name(e.control));
+        break;
+    case EventKind::Caption:
+        appendKind(out, "caption");
+        appendField(out, "control", name(e.control));
+        appendField(out, "text", e.text);
+        break;
+    case EventKind::BackColor:
+        appendKind(out, "backcolor");
+        appendField(out, "control", name(e.control));
+        appendRgb(out, "rgb", e.rgb);
+        break;
+    case EventKind::FontSize:
+        appendKind(out, "fontsize");
+        appendField(out, "control", name(e.control));
+        out += ",\"pt\":";
+        out += formatNumber(e.pointSize);
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace
+
+std::string toJson(const Event& e)
+{
+    std::string out;
+    out.reserve(96);
+    switch (e.kind) {
+    case EventKind::Load:
+    case EventKind::Click:
+    case EventKind::Tick:
+    case EventKind::Clear:
+    case EventKind::Period:
+    case EventKind::Maximise:
+    case EventKind::Pause:
+    case EventKind::Error:
+        appendShowEvent(out, e);
+        break;
+    case EventKind::Background:
+    case EventKind::Fill:
+    case EventKind::Line:
+    case EventKind::Box:
+    case EventKind::Circle:
+        appendShape(out, e);
+        break;
+    case EventKind::Show:
+    case EventKind::Hide:
+    case EventKind::Caption:
+    case EventKind::BackColor:
+    case EventKind::FontSize:
+        appendControlChange(out, e);
+        break;
+    }
+    out += '}';
+    return out;
+}
+
+} // namespace q3

@@ -1,0 +1,52 @@
+#include "core/script/cues.h"
+
+#include <algorithm>
+#include <array>
+
+namespace q3 {
+namespace {
+
+// What a cue runs: a scene of its own, or one step of a routine shared over a table's rows.
+struct CueRow
+{
+    void (*scene)(Stage&) = nullptr;
+    void (*step)(Stage&, int) = nullptr;
+    int row = 0;
+};
+
+// Every cue, by its number.
+constexpr std::array<CueRow, kCueTotal> kCueSheet = [] {
+    std::array<CueRow, kCueTotal> sheet{};
+    std::size_t cue = 0;
+    for (auto* scene : {cue0, cue1, cue2, cue3, cue4, cue5, cue6, cue7, cue8, cue9, cue10, cue11,
+                        cue12, cue13, cue14, cue15, cue16, cue17, cue18})
+        sheet.at(cue++) = {.scene = scene};
+    for (int step = 0; step < kCountdownSteps; ++step)
+        sheet.at(cue++) = {.step = countdownCue, .row = step};
+    sheet.at(cue++) = {.scene = cue38};
+    for (int row = 0; row < kIntroductions; ++row)
+        sheet.at(cue++) = {.step = introductionCue, .row = row};
+    sheet.at(cue++) = {.scene = cue44};
+    sheet.at(cue++) = {.scene = cue45};
+    return sheet;
+}();
+static_assert(std::ranges::all_of(kCueSheet,
+                                  [](const CueRow& row) {
+                                      return row.scene != nullptr || row.step != nullptr;
+                                  }),
+              "every cue has its row");
+
+} // namespace
+
+void runCue(Stage& stage, int cue)
+{
+    if (cue < 0 || cue >= kCueTotal)
+        return;
+    const CueRow& row = kCueSheet.at(static_cast<std::size_t>(cue));
+    if (row.scene != nullptr)
+        row.scene(stage);
+    else
+        row.step(stage, row.row);
+}
+
+} // namespace q3

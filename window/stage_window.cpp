@@ -1,0 +1,181 @@
+#include "window/stage_window.h"
+
+#include "core/stage.h"
+
+#include <QIcon>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QStringList>
+#include <algorithm>
+#include <cmath>
+
+namespace q3 {
+namespace {
+
+QString captionText(Quality quality, bool paused)
+{
+    QString caption = QString::fromUtf8(kWindowCaption.data(), qsizetype(kWindowCaption.size()));
+    QStringList states;
+    if (quality != Quality::Crisp)
+        states << QString::fromUtf8(qualityName(quality).data(),
+                                    qsizetype(qualityName(quality).size()));
+    if (paused)
+        states << QStringLiteral("paused");
+    if (!states.isEmpty())
+        caption += QStringLiteral(" (") + states.join(QStringLiteral(", ")) + u')';
+    return caption;
+}
+
+// The pixels of a grid `factor` times as fine that cover `region` (widget pixels to device
+// pixels with the device pixel ratio, and back with its inverse).
+QRegion covering(const QRegion& region, qreal factor)
+{
+    const auto low = [factor](int edge) { return static_cast<int>(std::floor(edge * factor)); };
+    const auto high = [factor](int edge) {
+        return static_cast<int>(std::ceil((edge + 1) * factor)) - 1;
+    };
+    QRegion covered;
+    for (const QRect& r : region)
+        covered +=
+            QRect(QPoint(low(r.left()), low(r.top())), QPoint(high(r.right()), high(r.bottom())));
+    return covered;
+}
+
+} // namespace
+
+StageWindow::StageWindow(const Stage& stage, WindowActions actions)
+    : stage_(stage), actions_(std::move(actions))
+{
+    updateCaption();
+    setWindowIcon(QIcon(QStringLiteral(":/icons/quillet3.xpm")));
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_NoSystemBackground);
+    setFocusPolicy(Qt::StrongFocus);
+    setGeometry(kDesignClientArea.left / kUnitsPerPixel, kDesignClientArea.top / kUnitsPerPixel,
+                kDesignClientArea.width / kUnitsPerPixel,
+                kDesignClientArea.height / kUnitsPerPixel);
+    frameTimer_.setSingleShot(true);
+    frameTimer_.setTimerType(Qt::PreciseTimer);
+    connect(&frameTimer_, &QTimer::timeout, this, [this] {
+        const QRegion area = changedArea();
+        if (area.isEmpty())
+            return;
+        framePending_ = true;
+        update(area);
+    });
+    sinceLastPaint_.start();
+}
+
+double StageWindow::refreshIntervalMs() const
+{
+    const QScreen* display = screen();
+    const double hz = display != nullptr ? display->refreshRate() : 60.0;
+    return 1000.0 / std::clamp(hz, 24.0, 500.0);
+}
+
+void StageWindow::requestFrame()
+{
+    if (frameTimer_.isActive() || framePending_)
+        return;
+    const double wait = refreshIntervalMs() - double(sinceLastPaint_.elapsed());
+    frameTimer_.start(std::max(0, static_cast<int>(std::ceil(wait))));
+}
+
+void StageWindow::presentNow()
+{
+    frameTimer_.stop();
+    repaint(changedArea());
+}
+
+QRegion StageWindow::changedArea()
+{
+    // Only what changed since the last frame is painted and sent to the display.
+    return covering(compositor_.takeChanges(stage_, deviceSize()), 1 / devicePixelRatioF());
+}
+
+void StageWindow::setPausedCaption(bool paused)
+{
+    paused_ = paused;
+    updateCaption();
+}
+
+void StageWindow::setQuality(Quality quality)
+{
+    if (quality == compositor_.quality())
+        return;
+    compositor_.setQuality(quality);
+    updateCaption();
+    requestFrame();
+}
+
+void StageWindow::updateCaption()
+{
+    setWindowTitle(captionText(compositor_.quality(), paused_));
+}
+
+QSize StageWindow::deviceSize() const
+{
+    const qreal dpr = devicePixelRatioF();
+    return {static_cast<int>(std::lround(width() * dpr)),
+            static_cast<int>(std::lround(height() * dpr))};
+}
+
+void StageWindow::paintEvent(QPaintEvent* event)
+{
+    // Painted straight into the window's backing store, in device pixels: no frame of our own
+    // to copy from, and nothing scaled on the way. The backing store keeps the rest.
+    QPainter painter(this);
+    const qreal dpr = devicePixelRatioF();
+    painter.scale(1 / dpr, 1 / dpr);
+    const QSize output = deviceSize();
+    compositor_.paint(stage_, painter, output,
+                      covering(event->region(), dpr) & QRect(QPoint(0, 0), output));
+    sinceLastPaint_.restart();
+    framePending_ = false;
+    ++framesPainted_;
+}
+
+void StageWindow::resizeEvent(QResizeEvent* event)
+{
+    // Until the window is maximised the surface is the client area itself.
+    if (actions_.resize)
+        actions_.resize(width() * kUnitsPerPixel, height() * kUnitsPerPixel);
+    QWidget::resizeEvent(event);
+}
+
+void StageWindow::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    const StageView view =
+        StageView::fit(stage_.surfaceWidth(), stage_.surfaceHeight(), deviceSize());
+    const QPointF units = view.toUnits(event->position() * devicePixelRatioF());
+    if (actions_.press)
+        actions_.press(units.x(), units.y());
+    requestFrame();
+}
+
+void StageWindow::keyPressEvent(QKeyEvent* event)
+{
+    if (event->matches(QKeySequence::Quit) ||
+        (event->key() == Qt::Key_Q && event->modifiers() == Qt::ControlModifier)) {
+        close();
+    } else if (event->key() == Qt::Key_Q && event->modifiers() == Qt::NoModifier &&
+               !event->isAutoRepeat()) {
+        setQuality(quality() == Quality::Crisp ? Quality::Smooth : Quality::Crisp);
+    } else if (event->key() == Qt::Key_F11) {
+        setWindowState(windowState() ^ Qt::WindowFullScreen);
+    } else if (event->key() == Qt::Key_Escape) {
+        if (windowState() & Qt::WindowFullScreen)
+            setWindowState(windowState() & ~Qt::WindowFullScreen);
+    } else if (event->key() == Qt::Key_Space && !event->isAutoRepeat()) {
+        if (actions_.togglePause)
+            actions_.togglePause();
+    } else {
+        QWidget::keyPressEvent(event);
+    }
+}
+
+} // namespace q3

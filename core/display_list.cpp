@@ -7,7 +7,7 @@ namespace q3 {
 std::size_t DisplayList::KeyHash::operator()(const Shape& s) const
 {
     std::uint64_t h = static_cast<std::uint64_t>(s.kind);
-    for (const std::int16_t v : {s.a, s.b, s.c, s.d})
+    for (const std::int16_t v : {s.x1, s.y1, s.x2, s.y2})
         h = h * 0x100000001b3ULL ^ static_cast<std::uint16_t>(v);
     h = h * 0x100000001b3ULL ^
         (std::uint64_t{s.outline.r} << 16 | std::uint64_t{s.outline.g} << 8 | s.outline.b);

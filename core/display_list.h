@@ -21,20 +21,24 @@ struct Shape
     };
 
     Kind kind = Kind::Line;
-    // Line and box: (a, b)-(c, d) as given. Circle: centre (a, b), radius c.
-    std::int16_t a = 0;
-    std::int16_t b = 0;
-    std::int16_t c = 0;
-    std::int16_t d = 0;
+    // Line and box: from (x1, y1) to (x2, y2) as given. Circle: see centreX, centreY, radius.
+    std::int16_t x1 = 0;
+    std::int16_t y1 = 0;
+    std::int16_t x2 = 0;
+    std::int16_t y2 = 0;
     Rgb outline;
     Rgb fill;
+
+    [[nodiscard]] std::int16_t centreX() const { return x1; }
+    [[nodiscard]] std::int16_t centreY() const { return y1; }
+    [[nodiscard]] std::int16_t radius() const { return x2; }
 
     // Two shapes with the same kind, geometry and outline cover the same pixels: the later one
     // hides the earlier completely.
     [[nodiscard]] bool sameFootprint(const Shape& other) const
     {
-        return kind == other.kind && a == other.a && b == other.b && c == other.c && d == other.d &&
-               outline == other.outline;
+        return kind == other.kind && x1 == other.x1 && y1 == other.y1 && x2 == other.x2 &&
+               y2 == other.y2 && outline == other.outline;
     }
 };
 

@@ -51,9 +51,9 @@ void Stage::draw(const Shape& shape, EventKind kind, bool fore)
     displayList_.add(shape);
     events_.publishIfFollowed([&] {
         return Event{.kind = kind,
-                     .p1 = {shape.a, shape.b},
-                     .p2 = {kind == EventKind::Circle ? 0 : shape.c, shape.d},
-                     .radius = kind == EventKind::Circle ? shape.c : 0,
+                     .p1 = {shape.x1, shape.y1},
+                     .p2 = {kind == EventKind::Circle ? 0 : shape.x2, shape.y2},
+                     .radius = kind == EventKind::Circle ? shape.radius() : 0,
                      .rgb = shape.outline,
                      .fill = shape.fill,
                      .fore = fore};

@@ -168,8 +168,8 @@ void paintAgain(const DisplayList& list, const PixelGrid& grid, ShapeRaster& ras
     // differ elsewhere in it.
     const auto key = [](const Again& a) {
         const Shape& s = a.shape;
-        return std::tuple(a.area.top(), a.area.left(), a.area.bottom(), a.area.right(), s.kind, s.a,
-                          s.b, s.c, s.d, s.outline.r, s.outline.g, s.outline.b);
+        return std::tuple(a.area.top(), a.area.left(), a.area.bottom(), a.area.right(), s.kind,
+                          s.x1, s.y1, s.x2, s.y2, s.outline.r, s.outline.g, s.outline.b);
     };
     std::sort(areas.begin(), areas.end(),
               [&](const Again& a, const Again& b) { return key(a) < key(b); });

@@ -151,19 +151,20 @@ QRect PixelGrid::rect(const UnitRect& r) const
 
 QRect PixelGrid::box(const Shape& shape) const
 {
-    return QRect(QPoint(at(shape.a), at(shape.b)), QPoint(at(shape.c), at(shape.d))).normalized();
+    return QRect(QPoint(at(shape.x1), at(shape.y1)), QPoint(at(shape.x2), at(shape.y2)))
+        .normalized();
 }
 
 QRect PixelGrid::bounds(const Shape& shape) const
 {
     if (shape.kind == Shape::Kind::Circle) {
-        const int r = std::abs(int{shape.c});
-        return QRect(QPoint(at(shape.a - r), at(shape.b - r)),
-                     QPoint(at(shape.a + r), at(shape.b + r)))
+        const int r = std::abs(int{shape.radius()});
+        return QRect(QPoint(at(shape.centreX() - r), at(shape.centreY() - r)),
+                     QPoint(at(shape.centreX() + r), at(shape.centreY() + r)))
             .adjusted(-1, -1, 1, 1);
     }
     const QRect corners =
-        QRect(QPoint(at(shape.a), at(shape.b)), QPoint(at(shape.c), at(shape.d))).normalized();
+        QRect(QPoint(at(shape.x1), at(shape.y1)), QPoint(at(shape.x2), at(shape.y2))).normalized();
     if (shape.kind == Shape::Kind::Box)
         return corners.adjusted(-1, -1, 1, 1);
     return corners.adjusted(-1, -1, lineWidth_ + 1, lineWidth_ + 1);
@@ -291,9 +292,9 @@ void ShapeRaster::paint(const Shape& shape)
 
 QRect ShapeRaster::discBox(const Shape& shape) const
 {
-    const int r = std::abs(int{shape.c});
-    return {QPoint(grid_.at(shape.a - r), grid_.at(shape.b - r)),
-            QPoint(grid_.at(shape.a + r), grid_.at(shape.b + r))};
+    const int r = std::abs(int{shape.radius()});
+    return {QPoint(grid_.at(shape.centreX() - r), grid_.at(shape.centreY() - r)),
+            QPoint(grid_.at(shape.centreX() + r), grid_.at(shape.centreY() + r))};
 }
 
 void ShapeRaster::disc(const Shape& shape)
@@ -409,8 +410,8 @@ std::vector<ShapeRaster::Band> ShapeRaster::bandsOf(const Shape& shape)
     case Shape::Kind::Line:
         break;
     }
-    const QPoint from(grid_.at(shape.a), grid_.at(shape.b));
-    const QPoint to(grid_.at(shape.c), grid_.at(shape.d));
+    const QPoint from(grid_.at(shape.x1), grid_.at(shape.y1));
+    const QPoint to(grid_.at(shape.x2), grid_.at(shape.y2));
     const int w = grid_.lineWidth();
     QRect rect;
     if (from.y() == to.y())
@@ -469,13 +470,13 @@ bool ShapeRaster::sameUnderAnyClip(const Shape& shape) const
 {
     if (quality_ == Quality::Crisp || shape.kind != Shape::Kind::Line)
         return true;
-    return grid_.at(shape.a) == grid_.at(shape.c) || grid_.at(shape.b) == grid_.at(shape.d);
+    return grid_.at(shape.x1) == grid_.at(shape.x2) || grid_.at(shape.y1) == grid_.at(shape.y2);
 }
 
 void ShapeRaster::line(const Shape& shape)
 {
-    const QPoint from(grid_.at(shape.a), grid_.at(shape.b));
-    const QPoint to(grid_.at(shape.c), grid_.at(shape.d));
+    const QPoint from(grid_.at(shape.x1), grid_.at(shape.y1));
+    const QPoint to(grid_.at(shape.x2), grid_.at(shape.y2));
     const int dx = to.x() - from.x();
     const int dy = to.y() - from.y();
     const int w = grid_.lineWidth();

@@ -1,6 +1,6 @@
 // The drawing vocabulary, the figure routines and the kept drawing of the surface.
-#include "render/compositor.h"
 #include "core/figures.h"
+#include "render/compositor.h"
 #include "render/pixel_grid.h"
 #include "support.h"
 
@@ -137,7 +137,7 @@ TEST(DisplayListKeeping, PaintsOnlyWhatCameAfterASequenceNumber)
     int painted = 0;
     list.forEachAfter(seen, [&](const Shape& s) {
         ++painted;
-        EXPECT_EQ(s.a, 2);
+        EXPECT_EQ(s.x1, 2);
     });
     EXPECT_EQ(painted, 1);
 }

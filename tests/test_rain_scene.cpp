@@ -72,7 +72,8 @@ const std::string kRainTick = R"({"ev":"tick","timer":"tmrTime2"})";
 
 bool isSparkle(const Shape& s)
 {
-    return s.kind == Shape::Kind::Line && s.outline == kWhite && s.c - s.a == 20 && s.d - s.b == 20;
+    return s.kind == Shape::Kind::Line && s.outline == kWhite && s.x2 - s.x1 == 20 &&
+           s.y2 - s.y1 == 20;
 }
 
 std::size_t indexOf(const Events& lines, const std::string& line)
@@ -205,8 +206,8 @@ TEST(RainScene, CueFifteenLeavesNothingOfTheEarlierPictureOrItsSparkles)
         r.stage().displayList().forEachAfter(0, [&](const Shape& s) {
             ++shapes;
             sparkles += isSparkle(s);
-            straightMouth = straightMouth || (s.kind == Shape::Kind::Line && s.a == 1400 &&
-                                              s.b == 4750 && s.c == 1600 && s.d == 4750);
+            straightMouth = straightMouth || (s.kind == Shape::Kind::Line && s.x1 == 1400 &&
+                                              s.y1 == 4750 && s.x2 == 1600 && s.y2 == 4750);
         });
         EXPECT_EQ(sparkles, static_cast<std::size_t>(ticksSince));
         EXPECT_EQ(shapes, static_cast<std::size_t>(shapesOfCue + ticksSince));

@@ -334,6 +334,11 @@ void ShapeRaster::disc(const Shape& shape)
     }
 }
 
+namespace {
+// No column left out of a row.
+constexpr std::pair<int, int> kNoSkip{0, -1};
+} // namespace
+
 void ShapeRaster::smoothDisc(const QRect& outer, const Shape& shape)
 {
     // The same ellipses as the crisp disc, with each edge pixel shaded by its cover. The
@@ -347,12 +352,12 @@ void ShapeRaster::smoothDisc(const QRect& outer, const Shape& shape)
     const int bottom = std::min(outer.bottom(), clip_.bottom());
     for (int y = top; y <= bottom; ++y) {
         if (hole == nullptr || y < inner.top() || y > inner.bottom()) {
-            paintRow(ring, y - outer.top(), y, shape.outline, {});
+            paintRow(ring, y - outer.top(), y, shape.outline, kNoSkip);
             continue;
         }
         const EllipseRows::CoverRow& gap = hole->rows[static_cast<std::size_t>(y - inner.top())];
         paintRow(ring, y - outer.top(), y, shape.outline, {gap.fullFrom, gap.fullTo});
-        paintRow(*hole, y - inner.top(), y, shape.fill, {});
+        paintRow(*hole, y - inner.top(), y, shape.fill, kNoSkip);
     }
 }
 

@@ -429,6 +429,11 @@ TEST_P(OnePixelGrid, DiscsAreSymmetricWithoutStubs)
         EXPECT_GE(runThrough(frame, QPoint(box.center().x(), box.top()), QPoint(1, 0)), 2);
         EXPECT_GE(runThrough(frame, QPoint(box.left(), box.center().y()), QPoint(0, 1)), 2);
     }
+    // Smooth too, across the surface's left edge: its first column is filled like the rest.
+    stage.circle({0, 4500}, 600, kBlack);
+    const QImage smooth = Compositor(Quality::Smooth).render(stage, GetParam().size);
+    const QPoint centre = at(stage, 0, 4500);
+    EXPECT_EQ(smooth.pixel(centre), qRgb(255, 255, 255)) << "at " << centre.x();
 }
 
 TEST_P(OnePixelGrid, EveryDuckPixelTakesTheSameShare)

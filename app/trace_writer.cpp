@@ -1,5 +1,6 @@
 #include "app/trace_writer.h"
 
+#include "core/event_json.h"
 #include "core/messages.h"
 
 #include <QFile>

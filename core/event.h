@@ -9,7 +9,7 @@
 namespace q3 {
 
 // Everything that happens on the stage, one event per operation, in the order performed. The
-// trace writes these as JSON lines; tests compare sequences of them.
+// trace writes these as JSON lines (core/event_json.h); tests compare sequences of them.
 enum class EventKind : std::uint8_t
 {
     Load,
@@ -59,7 +59,5 @@ struct Event
     std::string handler;
 };
 
-// The event as one JSON object without its time: {"ev":"fill","rgb":[0,0,0]}.
-[[nodiscard]] std::string toJson(const Event& event);
 
 } // namespace q3

@@ -1,4 +1,4 @@
-#include "core/event.h"
+#include "core/event_json.h"
 
 #include <charconv>
 #include <cmath>

@@ -2,7 +2,7 @@
 // Helpers shared by the tests: a show on virtual time with every stage event recorded, and a
 // comparison of event sequences that names the first difference.
 
-#include "core/event.h"
+#include "core/event_json.h"
 #include "core/player.h"
 #include "core/stage.h"
 

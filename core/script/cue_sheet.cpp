@@ -1,6 +1,5 @@
 #include "core/script/cues.h"
 
-#include <algorithm>
 #include <array>
 
 namespace q3 {
@@ -14,10 +13,18 @@ struct CueRow
     int row = 0;
 };
 
-// Every cue, by its number.
-constexpr std::array<CueRow, kCueTotal> kCueSheet = [] {
-    std::array<CueRow, kCueTotal> sheet{};
-    std::size_t cue = 0;
+struct CueSheet
+{
+    std::array<CueRow, kCueTotal> rows{};
+    std::size_t filled = 0;
+};
+
+// Every cue, by its number. A row too many fails to compile (the array's bounds are checked);
+// a row too few is caught below.
+constexpr CueSheet kCueSheet = [] {
+    CueSheet built;
+    auto& sheet = built.rows;
+    std::size_t& cue = built.filled;
     for (auto* scene : {cue0, cue1, cue2, cue3, cue4, cue5, cue6, cue7, cue8, cue9, cue10, cue11,
                         cue12, cue13, cue14, cue15, cue16, cue17, cue18})
         sheet.at(cue++) = {.scene = scene};
@@ -28,13 +35,9 @@ constexpr std::array<CueRow, kCueTotal> kCueSheet = [] {
         sheet.at(cue++) = {.step = introductionCue, .row = row};
     sheet.at(cue++) = {.scene = cue44};
     sheet.at(cue++) = {.scene = cue45};
-    return sheet;
+    return built;
 }();
-static_assert(std::ranges::all_of(kCueSheet,
-                                  [](const CueRow& row) {
-                                      return row.scene != nullptr || row.step != nullptr;
-                                  }),
-              "every cue has its row");
+static_assert(kCueSheet.filled == kCueTotal, "every cue has its row");
 
 } // namespace
 
@@ -42,7 +45,7 @@ void runCue(Stage& stage, int cue)
 {
     if (cue < 0 || cue >= kCueTotal)
         return;
-    const CueRow& row = kCueSheet.at(static_cast<std::size_t>(cue));
+    const CueRow& row = kCueSheet.rows.at(static_cast<std::size_t>(cue));
     if (row.scene != nullptr)
         row.scene(stage);
     else

@@ -2,16 +2,6 @@
 
 namespace q3 {
 
-void ControlBoard::setVisible(Control control, bool visible)
-{
-    // Only a change counts: the frame loops hide lblWasteTime tens of thousands of times.
-    ControlState& s = state(control);
-    if (s.visible != visible) {
-        s.visible = visible;
-        ++changes_;
-    }
-}
-
 void ControlBoard::setCaption(Control control, std::string_view text)
 {
     state(control).caption = text;

@@ -27,7 +27,16 @@ public:
     [[nodiscard]] std::uint64_t changes() const { return changes_; }
 
 private:
-    void setVisible(Control control, bool visible);
+    // Only a change counts: the frame loops hide lblWasteTime tens of thousands of times, so this
+    // stays inline and cheap.
+    void setVisible(Control control, bool visible)
+    {
+        ControlState& s = states_[index(control)];
+        if (s.visible != visible) {
+            s.visible = visible;
+            ++changes_;
+        }
+    }
     ControlState& state(Control c) { return states_.at(index(c)); }
 
     std::array<ControlState, kControlCount> states_ = designControls();

@@ -1,11 +1,11 @@
 #include "app/headless.h"
 
-#include "core/messages.h"
 #include "app/output_file.h"
 #include "app/trace_writer.h"
+#include "core/messages.h"
+#include "core/player.h"
 #include "render/compositor.h"
 #include "render/fonts.h"
-#include "core/player.h"
 
 #include <QBuffer>
 #include <QImageWriter>

@@ -1,11 +1,11 @@
 // quillet3: plays the show in its window, or headless on virtual time.
 #include "app/headless.h"
-#include "core/messages.h"
 #include "app/options.h"
 #include "app/recording.h"
 #include "app/stop_signals.h"
-#include "window/window_platform.h"
 #include "app/window_mode.h"
+#include "core/messages.h"
+#include "window/window_platform.h"
 
 #include <QApplication>
 #include <QGuiApplication>

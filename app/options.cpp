@@ -1,9 +1,9 @@
 #include "app/options.h"
 
-#include "core/messages.h"
 #include "app/output_file.h"
 #include "app/version.h"
 #include "app/video_encoder.h"
+#include "core/messages.h"
 
 #include <QCommandLineParser>
 #include <QDir>

@@ -1,7 +1,7 @@
 #include "app/progress.h"
 
-#include "core/messages.h"
 #include "app/stop_signals.h"
+#include "core/messages.h"
 
 #include <algorithm>
 #include <array>

@@ -1,13 +1,13 @@
 #include "app/recording.h"
 
-#include "core/messages.h"
 #include "app/output_file.h"
 #include "app/progress.h"
 #include "app/subtitles.h"
 #include "app/video_encoder.h"
+#include "core/messages.h"
+#include "core/player.h"
 #include "render/compositor.h"
 #include "render/fonts.h"
-#include "core/player.h"
 
 #include <algorithm>
 #include <chrono>

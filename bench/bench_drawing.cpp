@@ -1,9 +1,9 @@
 // The pictures as the window paints them: the concert stage of cue 18, a frame with nothing new
 // on the surface, and a frame after the window changed size.
 #include "bench_support.h"
+#include "core/player.h"
 #include "core/script/cues.h"
 #include "render/fonts.h"
-#include "core/player.h"
 
 #include <sstream>
 #include <utility>

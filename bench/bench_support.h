@@ -1,11 +1,11 @@
 // What the drawing and effect benchmarks share: the output sizes and a stage of their own.
 #pragma once
 
-#include "core/effects/effects.h"
 #include "core/clock.h"
-#include "render/compositor.h"
+#include "core/effects/effects.h"
 #include "core/player.h"
 #include "core/scheduler.h"
+#include "render/compositor.h"
 
 #include <QImage>
 #include <QSize>

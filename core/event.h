@@ -59,5 +59,4 @@ struct Event
     std::string handler;
 };
 
-
 } // namespace q3

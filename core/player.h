@@ -1,8 +1,8 @@
 #pragma once
 
-#include "core/script/show.h"
 #include "core/clock.h"
 #include "core/scheduler.h"
+#include "core/script/show.h"
 
 #include <cstdint>
 #include <iosfwd>

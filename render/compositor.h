@@ -1,8 +1,8 @@
 #pragma once
 
 #include "core/controls.h"
-#include "render/pixel_grid.h"
 #include "core/stage.h"
+#include "render/pixel_grid.h"
 #include "render/text_layout.h"
 
 #include <QImage>

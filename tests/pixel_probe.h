@@ -2,9 +2,9 @@
 // Looking at rendered frames: the window as it shows the stage at 800 x 600, where one pixel
 // is 15 units, and probes of the colour at a point given in units.
 
-#include "render/compositor.h"
 #include "core/rgb.h"
 #include "core/stage.h"
+#include "render/compositor.h"
 
 #include <QColor>
 #include <QImage>

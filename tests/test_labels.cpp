@@ -1,9 +1,9 @@
 // Captions, the stacking of labels and the click on the window.
 #include "render/compositor.h"
 #include "render/fonts.h"
-#include "window/stage_window.h"
 #include "render/text_layout.h"
 #include "support.h"
+#include "window/stage_window.h"
 
 #include <QCoreApplication>
 #include <QImage>

@@ -1,7 +1,7 @@
 // The captions of the show as subtitles: what is on screen, when, and the WebVTT written.
 #include "app/subtitles.h"
-#include "core/script/cues.h"
 #include "core/player.h"
+#include "core/script/cues.h"
 
 #include <QFile>
 #include <QProcess>

@@ -1,6 +1,6 @@
-#include "video/h264_repeat.h"
 #include "app/output_file.h"
 #include "app/version.h"
+#include "video/h264_repeat.h"
 #include "video/video_format.h"
 #include "video/video_module_abi.h"
 

@@ -1,6 +1,5 @@
 #include "window/window_show.h"
 
-
 #include <QApplication>
 #include <algorithm>
 #include <cmath>

@@ -1,9 +1,9 @@
 // Cue 18: the concert stage, its lights and the band.
 #include "core/effects/position_tables.h"
+#include "core/figures.h"
 #include "core/script/band.h"
 #include "core/script/cues.h"
 #include "core/script/shape_rows.h"
-#include "core/figures.h"
 
 #include <array>
 

@@ -1,10 +1,10 @@
 // The real window on an X server: clicks, keys, pause, resizing and repainting.
 #include "app/window_mode.h"
-#include "window/window_show.h"
 #include "core/script/cues.h"
 #include "render/compositor.h"
 #include "render/fonts.h"
 #include "tests/locales.h"
+#include "window/window_show.h"
 
 #include <QApplication>
 #include <QDir>

@@ -92,10 +92,13 @@ std::optional<double> Player::nextCueDue() const
 
 bool Player::runDue(double cueWaitMs)
 {
-    const double now = clock_->now();
-    if (const std::optional<double> due = nextCueDue();
-        due && *due > now && *due - now <= cueWaitMs)
-        clock_->waitUntil(*due);
+    // Only a front on the wall clock waits; a virtual run takes every tick at its due time.
+    if (cueWaitMs > 0) {
+        const double now = clock_->now();
+        if (const std::optional<double> due = nextCueDue();
+            due && *due > now && *due - now <= cueWaitMs)
+            clock_->waitUntil(*due);
+    }
     const std::optional<Timer> timer = scheduler_.takeDue();
     if (!timer)
         return false;

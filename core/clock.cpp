@@ -1,5 +1,6 @@
 #include "core/clock.h"
 
+#include <algorithm>
 #include <thread>
 
 namespace q3 {
@@ -20,6 +21,51 @@ void RealClock::waitUntil(double ms)
         std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(remaining - kSpinMs));
     while (now() < ms)
         std::this_thread::yield();
+}
+
+ShowClock::ShowClock(std::unique_ptr<Clock> source)
+    : source_(std::move(source)), sourceFrom_(source_->now())
+{}
+
+double ShowClock::now() const
+{
+    if (replaying_)
+        return from_;
+    return from_ + (source_->now() - sourceFrom_) * speed_;
+}
+
+void ShowClock::waitUntil(double ms)
+{
+    if (replaying_)
+        from_ = std::max(from_, ms);
+    else
+        source_->waitUntil(sourceFrom_ + (ms - from_) / speed_);
+}
+
+void ShowClock::rebase(double showMs)
+{
+    from_ = showMs;
+    sourceFrom_ = source_->now();
+}
+
+void ShowClock::replayFrom(double ms)
+{
+    replaying_ = true;
+    from_ = ms;
+}
+
+void ShowClock::play()
+{
+    if (!replaying_)
+        return;
+    replaying_ = false;
+    rebase(from_);
+}
+
+void ShowClock::setSpeed(double speed)
+{
+    rebase(now());
+    speed_ = speed;
 }
 
 } // namespace q3

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <memory>
 
 namespace q3 {
 
@@ -48,6 +49,40 @@ public:
 
 private:
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+};
+
+// The show's time as the player runs it: a source clock (the wall clock, or virtual time) at a
+// speed, from the moment the show was put at. While the player replays the show up to a moment
+// it was sent to, time is virtual and moves only as the replay moves it.
+class ShowClock final : public Clock
+{
+public:
+    explicit ShowClock(std::unique_ptr<Clock> source);
+
+    [[nodiscard]] double now() const override;
+    void waitUntil(double ms) override;
+    [[nodiscard]] bool isVirtual() const override { return replaying_ || source_->isVirtual(); }
+
+    // A replay from `ms`: time stands until waitUntil moves it on.
+    void replayFrom(double ms);
+    // The source clock's time goes on from where the replay stopped.
+    void play();
+    [[nodiscard]] bool replaying() const { return replaying_; }
+
+    // Show milliseconds per millisecond of the source; the show's time now is kept.
+    void setSpeed(double speed);
+    [[nodiscard]] double speed() const { return speed_; }
+    // Milliseconds of the source clock until the show's time reaches `ms`.
+    [[nodiscard]] double sourceMsUntil(double ms) const { return (ms - now()) / speed_; }
+
+private:
+    void rebase(double showMs);
+
+    std::unique_ptr<Clock> source_;
+    double from_ = 0;       // the show's time at sourceFrom_
+    double sourceFrom_ = 0; // the source's time when the show was put at from_
+    double speed_ = 1;
+    bool replaying_ = false;
 };
 
 } // namespace q3

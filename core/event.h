@@ -30,6 +30,10 @@ enum class EventKind : std::uint8_t
     Maximise,
     Pause,
     Error,
+    // The viewer's steering, from the player: a seek, a new speed, looping on or off.
+    Seek,
+    Speed,
+    Loop,
 };
 
 // A point on the stage, in units.
@@ -57,6 +61,11 @@ struct Event
     // A caption, or an error with the handler that raised it in `handler`.
     std::string text;
     std::string handler;
+    // A seek: the show's time it left and the one it went to.
+    double fromMs = 0;
+    double toMs = 0;
+    double speed = 1;
+    bool on = false; // looping
 };
 
 } // namespace q3

@@ -46,4 +46,10 @@ void EventBus::publish(const Event& event) const
     publishing_ = false;
 }
 
+void EventBus::handOverTo(EventBus& to)
+{
+    to.entries_.insert(to.entries_.end(), entries_.begin(), entries_.end());
+    entries_.clear();
+}
+
 } // namespace q3

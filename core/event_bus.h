@@ -52,6 +52,9 @@ public:
     // Whether anyone follows: events are only put together when someone will read them.
     [[nodiscard]] bool followed() const;
     void publish(const Event& event) const;
+    // Every follower of this bus follows `to` from now on, after its own; their subscriptions
+    // hold. For a stage that takes another's place.
+    void handOverTo(EventBus& to);
     // Publishes the event `make()` returns, building it only if anyone follows.
     template <typename Make> void publishIfFollowed(Make&& make) const
     {

@@ -221,6 +221,33 @@ void appendControlChange(std::string& out, const Event& e)
     }
 }
 
+// Times of the wall clock to the microsecond, as the trace writes them.
+std::string formatMs(double ms)
+{
+    return formatNumber(std::round(ms * 1000) / 1000);
+}
+
+// The viewer's steering.
+void appendSteering(std::string& out, const Event& e)
+{
+    switch (e.kind) {
+    case EventKind::Seek:
+        appendKind(out, "seek");
+        out += ",\"from\":" + formatMs(e.fromMs) + ",\"to\":" + formatMs(e.toMs);
+        break;
+    case EventKind::Speed:
+        appendKind(out, "speed");
+        out += ",\"x\":" + formatNumber(e.speed);
+        break;
+    case EventKind::Loop:
+        appendKind(out, "loop");
+        out += e.on ? ",\"on\":true" : ",\"on\":false";
+        break;
+    default:
+        break;
+    }
+}
+
 } // namespace
 
 std::string toJson(const Event& e)
@@ -251,6 +278,11 @@ std::string toJson(const Event& e)
     case EventKind::BackColor:
     case EventKind::FontSize:
         appendControlChange(out, e);
+        break;
+    case EventKind::Seek:
+    case EventKind::Speed:
+    case EventKind::Loop:
+        appendSteering(out, e);
         break;
     }
     out += '}';

@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <limits>
+#include <ostream>
+#include <tuple>
+#include <utility>
 
 namespace q3 {
 namespace {
@@ -21,6 +24,44 @@ std::unique_ptr<Clock> clockFor(Timeline timeline)
     return std::make_unique<RealClock>();
 }
 
+// What the viewer sees of the stage: when this changes, so has the picture.
+auto pictureOf(const Stage& stage)
+{
+    const DisplayList& list = stage.displayList();
+    return std::tuple(list.eraseCount(), list.lastSeq(), stage.lookVersion());
+}
+
+// Follows a chart's run: the cues and the moments the picture changed.
+class Charting final : public PlayerOutput
+{
+public:
+    explicit Charting(ShowChart& chart) : chart_(chart) {}
+    void follow(Player& player) { player_ = &player; }
+
+    void frameDue(FrameDue when) override
+    {
+        if (when != FrameDue::Soon)
+            return;
+        const Stage& stage = player_->stage();
+        const double now = player_->now();
+        // A cue is where its tick fell due; a seek there lands where its handler ended.
+        if (const int cues = std::min(player_->show().cueCount().value(), kCueTotal);
+            cues > static_cast<int>(chart_.cues.size()))
+            chart_.cues.resize(static_cast<std::size_t>(cues),
+                               player_->scheduler().lastDue(Timer::tmrTime));
+        if (const auto picture = pictureOf(stage); picture != seen_) {
+            seen_ = picture;
+            if (chart_.changes.empty() || chart_.changes.back() != now)
+                chart_.changes.push_back(now);
+        }
+    }
+
+private:
+    ShowChart& chart_;
+    Player* player_ = nullptr;
+    decltype(pictureOf(std::declval<const Stage&>())) seen_{};
+};
+
 } // namespace
 
 PlayerOutput& noOutput()
@@ -35,19 +76,25 @@ Player::Player(Timeline timeline, std::uint32_t seed, std::ostream& errors, Play
 
 Player::Player(std::unique_ptr<Clock> clock, std::uint32_t seed, std::ostream& errors,
                PlayerOutput& output)
-    : output_(output), clock_(std::move(clock)),
-      virtualClock_(dynamic_cast<VirtualClock*>(clock_.get())), scheduler_(*clock_),
-      show_(scheduler_, *this, seed, errors)
+    : output_(output), seed_(seed), errors_(errors),
+      clock_(std::make_unique<ShowClock>(std::move(clock))),
+      run_(std::make_unique<Run>(*clock_, static_cast<StageHost&>(*this), seed, errors))
 {}
 
 Player::~Player() = default;
+
+PlayerOutput& Player::out() const
+{
+    // A replay only catches up: nobody sees its frames, timers or errors.
+    return replaying_ ? noOutput() : output_;
+}
 
 void Player::load()
 {
     if (loaded_)
         return;
     loaded_ = true;
-    show_.load();
+    show().load();
     afterHandler();
 }
 
@@ -55,20 +102,37 @@ bool Player::press(double x, double y)
 {
     if (paused())
         return false;
-    const bool clicked = show_.clickAt(x, y);
-    if (clicked)
+    const double at = now();
+    const bool clicked = show().clickAt(x, y);
+    if (clicked) {
+        taken_.emplace(at, Press{x, y});
+        chart_.reset();
         afterHandler();
+    }
     return clicked;
 }
 
 void Player::click()
 {
-    show_.click();
+    taken_.emplace(now(), std::nullopt);
+    chart_.reset();
+    show().click();
     afterHandler();
+}
+
+void Player::take(const Input& input)
+{
+    if (!input)
+        click();
+    else if (show().clickAt(input->x, input->y)) {
+        taken_.emplace(now(), input);
+        afterHandler();
+    }
 }
 
 void Player::resize(int widthUnits, int heightUnits)
 {
+    clientSize_ = {widthUnits, heightUnits};
     stage().setClientSize(widthUnits, heightUnits);
 }
 
@@ -77,21 +141,31 @@ void Player::setPaused(bool paused)
     if (paused == this->paused())
         return;
     if (paused)
-        scheduler_.pause();
+        scheduler().pause();
     else
-        scheduler_.resume();
+        scheduler().resume();
+}
+
+std::optional<double> Player::nextDue() const
+{
+    std::optional<double> due = run_->scheduler.nextDue();
+    if (loop_ && end_ && !paused() && (!due || *end_ < *due))
+        due = end_;
+    return due;
 }
 
 std::optional<double> Player::nextCueDue() const
 {
-    const std::optional<double> due = scheduler_.nextDue();
-    if (!due || scheduler_.dueTime(Timer::tmrTime) != due)
+    const std::optional<double> due = run_->scheduler.nextDue();
+    if (!due || run_->scheduler.dueTime(Timer::tmrTime) != due)
         return std::nullopt;
     return due;
 }
 
 bool Player::runDue(double cueWaitMs)
 {
+    if (!paused() && restartIfEnded())
+        return true;
     // Only a front on the wall clock waits; a virtual run takes every tick at its due time.
     if (cueWaitMs > 0) {
         const double now = clock_->now();
@@ -99,10 +173,10 @@ bool Player::runDue(double cueWaitMs)
             due && *due > now && *due - now <= cueWaitMs)
             clock_->waitUntil(*due);
     }
-    const std::optional<Timer> timer = scheduler_.takeDue();
+    const std::optional<Timer> timer = scheduler().takeDue();
     if (!timer)
         return false;
-    show_.tick(*timer);
+    show().tick(*timer);
     afterHandler();
     return true;
 }
@@ -110,27 +184,29 @@ bool Player::runDue(double cueWaitMs)
 void Player::afterHandler()
 {
     // The show's end is known once its last cue has run.
-    if (!lastCueAt_ && show_.cueCount().value() >= kCueTotal) {
+    if (!lastCueAt_ && show().cueCount().value() >= kCueTotal) {
         lastCueAt_ = clock_->now();
         if (!end_)
             setEnd(*lastCueAt_ + kAfterLastCueMs);
     }
-    output_.frameDue(FrameDue::Soon);
+    out().frameDue(FrameDue::Soon);
 }
 
 void Player::addClick(double atMs)
 {
     planned_.emplace(atMs, std::nullopt);
+    chart_.reset();
 }
 
 void Player::addPress(double atMs, double x, double y)
 {
     planned_.emplace(atMs, Press{x, y});
+    chart_.reset();
 }
 
 std::optional<double> Player::nextPlanned() const
 {
-    std::optional<double> next = scheduler_.nextDue();
+    std::optional<double> next = run_->scheduler.nextDue();
     if (!planned_.empty() && (!next || planned_.begin()->first <= *next))
         next = planned_.begin()->first;
     return next;
@@ -140,14 +216,11 @@ void Player::step()
 {
     advanceTo(*nextPlanned(), false);
     // Whatever arrived first goes first; a click goes before a tick due at the same time.
-    const std::optional<double> due = scheduler_.nextDue();
+    const std::optional<double> due = scheduler().nextDue();
     if (!planned_.empty() && (!due || planned_.begin()->first <= *due)) {
-        const std::optional<Press> place = planned_.begin()->second;
+        const Input input = planned_.begin()->second;
         planned_.erase(planned_.begin());
-        if (!place)
-            click();
-        else if (show_.clickAt(place->x, place->y))
-            afterHandler();
+        take(input);
         return;
     }
     runDue();
@@ -184,21 +257,32 @@ double Player::runShow()
     return *end_;
 }
 
+bool Player::playFor(double ms)
+{
+    for (double left = ms;;) {
+        const double from = now();
+        const bool ended = runShowUntil(from + left);
+        left -= now() - from;
+        if (!ended || left <= 0 || !restartIfEnded())
+            return ended && !loop_;
+    }
+}
+
 void Player::advanceTo(double ms, bool inclusive)
 {
     for (std::optional<double> at = output_.nextLook();
          at && (*at < ms || (inclusive && *at == ms)); at = output_.nextLook()) {
         if (*at > clock_->now())
-            virtualClock_->advanceTo(*at);
+            clock_->waitUntil(*at);
         output_.look(*at, stage());
     }
-    virtualClock_->advanceTo(ms);
+    clock_->waitUntil(ms);
 }
 
 void Player::setEnd(double atMs)
 {
     end_ = atMs;
-    output_.endKnown(atMs);
+    out().endKnown(atMs);
 }
 
 double Player::expectedEnd() const
@@ -208,9 +292,138 @@ double Player::expectedEnd() const
     return std::max(kUsualEndMs, clock_->now() + kAfterLastCueMs);
 }
 
+std::optional<double> Player::startedAt() const
+{
+    if (taken_.empty())
+        return std::nullopt;
+    return taken_.begin()->first;
+}
+
+void Player::report(const Event& event)
+{
+    stage().report(event);
+}
+
+void Player::replayTo(double toMs)
+{
+    // Clicks taken at or before the moment are made again; later ones are forgotten. Those still
+    // planned stay planned.
+    for (auto it = taken_.begin(); it != taken_.end() && it->first <= toMs; ++it)
+        planned_.emplace(it->first, it->second);
+    taken_.clear();
+    chart_.reset();
+    run_ = std::make_unique<Run>(*clock_, static_cast<StageHost&>(*this), seed_, errors_);
+    if (clientSize_)
+        stage().setClientSize(clientSize_->first, clientSize_->second);
+    loaded_ = false;
+    lastCueAt_.reset();
+    end_.reset();
+    clock_->replayFrom(0);
+    replaying_ = true;
+    runShowUntil(toMs);
+    replaying_ = false;
+    clock_->play();
+}
+
+void Player::seek(double toMs)
+{
+    const double from = now();
+    const bool wasPaused = paused();
+    // The old run stays until its followers have moved to the new one.
+    const std::unique_ptr<Run> old = std::move(run_);
+    replayTo(std::max(0.0, toMs));
+    old->show.stage().events().handOverTo(stage().events());
+    if (wasPaused)
+        scheduler().pause();
+    report({.kind = EventKind::Seek, .fromMs = from, .toMs = now()});
+    if (end_)
+        output_.endKnown(*end_);
+    if (stage().maximised())
+        output_.windowStateChanged();
+    output_.timersChanged();
+    output_.frameDue(FrameDue::Soon);
+}
+
+bool Player::restartIfEnded()
+{
+    if (!loop_ || !end_ || now() < *end_)
+        return false;
+    seek(startedAt().value_or(0));
+    return true;
+}
+
+void Player::setLoop(bool loop)
+{
+    if (loop == loop_)
+        return;
+    loop_ = loop;
+    report({.kind = EventKind::Loop, .on = loop});
+    output_.timersChanged();
+}
+
+void Player::setSpeed(double speed)
+{
+    if (speed == clock_->speed())
+        return;
+    clock_->setSpeed(speed);
+    report({.kind = EventKind::Speed, .speed = speed});
+    output_.timersChanged();
+}
+
+const ShowChart& Player::chart()
+{
+    if (chart_)
+        return *chart_;
+    chart_.emplace();
+    static std::ostream silent(nullptr);
+    Charting charting(*chart_);
+    Player probe(Timeline::Virtual, seed_, silent, charting);
+    charting.follow(probe);
+    probe.planned_ = planned_;
+    probe.planned_.insert(taken_.begin(), taken_.end());
+    if (clientSize_)
+        probe.resize(clientSize_->first, clientSize_->second);
+    chart_->end = probe.runShow();
+    return *chart_;
+}
+
+std::optional<double> previousChange(const ShowChart& chart, double now)
+{
+    // The picture on screen appeared at the last change up to now; the one before it is the
+    // step back.
+    const auto current = std::upper_bound(chart.changes.begin(), chart.changes.end(), now);
+    if (current == chart.changes.begin() || std::prev(current) == chart.changes.begin())
+        return std::nullopt;
+    return *std::prev(current, 2);
+}
+
+std::optional<double> nextChange(const ShowChart& chart, double now)
+{
+    const auto next = std::upper_bound(chart.changes.begin(), chart.changes.end(), now);
+    if (next == chart.changes.end())
+        return std::nullopt;
+    return *next;
+}
+
+std::optional<double> previousCue(const ShowChart& chart, double now)
+{
+    const auto before = std::lower_bound(chart.cues.begin(), chart.cues.end(), now - kCueRestartMs);
+    if (before == chart.cues.begin())
+        return std::nullopt;
+    return *std::prev(before);
+}
+
+std::optional<double> nextCue(const ShowChart& chart, double now)
+{
+    const auto next = std::upper_bound(chart.cues.begin(), chart.cues.end(), now);
+    if (next == chart.cues.end())
+        return std::nullopt;
+    return *next;
+}
+
 void Player::waitUntil(double ms)
 {
-    if (virtualClock_ != nullptr)
+    if (clock_->isVirtual())
         advanceTo(ms, false);
     else
         clock_->waitUntil(ms);
@@ -220,26 +433,26 @@ void Player::busyPause()
 {
     // Counted from the handler's time, so that the frames of a loop that started on time come
     // every 100 ms of the wall clock, whatever the drawing between them took.
-    const double start = scheduler_.handlerTime();
+    const double start = scheduler().handlerTime();
     // Every frame of the loop must reach the output while the loop runs.
-    output_.frameDue(FrameDue::Now);
+    out().frameDue(FrameDue::Now);
     waitUntil(start + kPauseMs);
-    scheduler_.moveHandlerTime(start + kPauseMs);
+    scheduler().moveHandlerTime(start + kPauseMs);
 }
 
 void Player::maximised()
 {
-    output_.windowStateChanged();
+    out().windowStateChanged();
 }
 
 void Player::periodSet()
 {
-    output_.timersChanged();
+    out().timersChanged();
 }
 
 void Player::handlerFailed(std::string_view handler, std::string_view message)
 {
-    output_.error(handler, message);
+    out().error(handler, message);
 }
 
 } // namespace q3

@@ -10,6 +10,8 @@
 #include <memory>
 #include <optional>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace q3 {
 
@@ -63,12 +65,36 @@ enum class Timeline : std::uint8_t
     Wall,
 };
 
+// Where things happen in a show: computed by playing it through on virtual time with the same
+// seed and clicks.
+struct ShowChart
+{
+    // When each cue ran, in order.
+    std::vector<double> cues;
+    // The moments between handlers at which the picture had changed: where a step lands.
+    std::vector<double> changes;
+    double end = 0;
+};
+
+// Where the steering keys go from `now`: the picture before the one on screen, the next
+// picture, the cue before (or, more than a second into a cue, that cue's start) and the next cue.
+inline constexpr double kCueRestartMs = 1000;
+[[nodiscard]] std::optional<double> previousChange(const ShowChart& chart, double now);
+[[nodiscard]] std::optional<double> nextChange(const ShowChart& chart, double now);
+[[nodiscard]] std::optional<double> previousCue(const ShowChart& chart, double now);
+[[nodiscard]] std::optional<double> nextCue(const ShowChart& chart, double now);
+
 // Plays the show: owns the clock, the scheduler and the show, and decides the order of the
 // load, the viewer's clicks, the timers' ticks and the pauses of the frame loops. Every front
 // (the window, screenshots, recordings, tests, benchmarks) plays through one, the same way.
 //
 // A click at t comes before the ticks due at t. The show ends 5000 ms after its last cue has
 // run; a show whose last cue has not run within 48 hours ends there.
+//
+// The show can be sent to any moment T: it is played again from its load, on virtual time, with
+// the same seed and the clicks taken at or before T, so that the picture, the controls, the
+// timers and the random source are exactly those of a show played straight to T. Clicks after T
+// are forgotten. A handler runs whole, so a seek into a frame loop lands where the loop ends.
 class Player final : private StageHost
 {
 public:
@@ -92,15 +118,17 @@ public:
     // The window's client area, in units: the surface until the show maximises the window.
     void resize(int widthUnits, int heightUnits);
     void setPaused(bool paused);
-    [[nodiscard]] bool paused() const { return scheduler_.paused(); }
+    [[nodiscard]] bool paused() const { return run_->scheduler.paused(); }
 
-    // On the wall clock: when the next tick falls due, and running it once it is due. One tick
-    // per call, so that a front lets input that arrived meanwhile go first.
-    [[nodiscard]] std::optional<double> nextDue() const { return scheduler_.nextDue(); }
+    // On the wall clock: when the next tick falls due (or, looping, the end), and running it
+    // once it is due. One tick per call, so that a front lets input that arrived meanwhile go
+    // first.
+    [[nodiscard]] std::optional<double> nextDue() const;
     // The next due time if it is the cue clock's: the tick a viewer would see come late.
     [[nodiscard]] std::optional<double> nextCueDue() const;
-    // Runs the tick that is due, if any. A cue tick due within `cueWaitMs` is waited for, so that
-    // a front woken a little early still runs it on time.
+    // Runs the tick that is due, if any, or starts the show again at its end when looping. A
+    // cue tick due within `cueWaitMs` is waited for, so that a front woken a little early still
+    // runs it on time.
     bool runDue(double cueWaitMs = 0);
 
     // On virtual time: clicks planned ahead, then played.
@@ -112,6 +140,9 @@ public:
     bool runShowUntil(double ms);
     // Plays to the end of the show and returns it.
     double runShow();
+    // Plays `ms` of show time from now, starting again at the show's 0 ms whenever it ends
+    // while looping; true when it ended before (not looping).
+    bool playFor(double ms);
     // Where the show ends, once its last cue has run (or at the 48-hour limit).
     [[nodiscard]] std::optional<double> end() const { return end_; }
     // When the last cue ran, once it has.
@@ -120,46 +151,81 @@ public:
     // once at 0 ends, or later if that has passed.
     [[nodiscard]] double expectedEnd() const;
 
-    [[nodiscard]] Show& show() { return show_; }
-    [[nodiscard]] const Show& show() const { return show_; }
-    [[nodiscard]] Stage& stage() { return show_.stage(); }
-    [[nodiscard]] const Stage& stage() const { return show_.stage(); }
-    [[nodiscard]] Scheduler& scheduler() { return scheduler_; }
+    // Steering. The show's 0 ms is its starting click: the first click taken.
+    [[nodiscard]] std::optional<double> startedAt() const;
+    // Sends the show to `toMs` (at least 0), keeping the pause, and reports where it landed.
+    void seek(double toMs);
+    // Starts again at the show's 0 ms if it has ended and loops; true when it did.
+    bool restartIfEnded();
+    void setLoop(bool loop);
+    [[nodiscard]] bool loop() const { return loop_; }
+    // Show milliseconds per wall-clock millisecond; virtual time has no speed.
+    void setSpeed(double speed);
+    [[nodiscard]] double speed() const { return clock_->speed(); }
+    // Wall-clock milliseconds until the show's time reaches `ms`.
+    [[nodiscard]] double wallMsUntil(double ms) const { return clock_->sourceMsUntil(ms); }
+    // The chart of the show with the clicks taken so far and those planned.
+    [[nodiscard]] const ShowChart& chart();
+
+    [[nodiscard]] Show& show() { return run_->show; }
+    [[nodiscard]] const Show& show() const { return run_->show; }
+    // The stage, the show and the scheduler are replaced by a seek: hold the player, not them.
+    [[nodiscard]] Stage& stage() { return run_->show.stage(); }
+    [[nodiscard]] const Stage& stage() const { return run_->show.stage(); }
+    [[nodiscard]] Scheduler& scheduler() { return run_->scheduler; }
     [[nodiscard]] const Clock& clock() const { return *clock_; }
     [[nodiscard]] double now() const { return clock_->now(); }
 
 private:
+    // What a seek replaces.
+    struct Run
+    {
+        Run(Clock& clock, StageHost& host, std::uint32_t seed, std::ostream& errors)
+            : scheduler(clock), show(scheduler, host, seed, errors)
+        {}
+        Scheduler scheduler;
+        Show show;
+    };
+    struct Press
+    {
+        double x = 0;
+        double y = 0;
+    };
+    using Input = std::optional<Press>; // no place: a click on the window's surface
+
     // StageHost
     void busyPause() override;
     void maximised() override;
     void periodSet() override;
     void handlerFailed(std::string_view handler, std::string_view message) override;
 
+    [[nodiscard]] PlayerOutput& out() const;
     [[nodiscard]] std::optional<double> nextPlanned() const;
     void step();
+    void take(const Input& input);
     void afterHandler();
     void setEnd(double atMs);
     // Moves virtual time on to `ms`, letting the output look at the moments before it (and at
     // `ms` itself when `inclusive`).
     void advanceTo(double ms, bool inclusive);
     void waitUntil(double ms);
-
-    struct Press
-    {
-        double x = 0;
-        double y = 0;
-    };
+    void replayTo(double toMs);
+    void report(const Event& event);
 
     PlayerOutput& output_;
-    std::unique_ptr<Clock> clock_;
-    VirtualClock* virtualClock_ = nullptr; // the clock, on virtual time
-    Scheduler scheduler_;
-    Show show_;
+    std::uint32_t seed_;
+    std::ostream& errors_;
+    std::unique_ptr<ShowClock> clock_;
+    std::unique_ptr<Run> run_;
     bool loaded_ = false;
+    bool replaying_ = false;
+    bool loop_ = false;
     std::optional<double> lastCueAt_;
     std::optional<double> end_;
-    // Clicks with no place are on the window's surface.
-    std::multimap<double, std::optional<Press>> planned_;
+    std::optional<std::pair<int, int>> clientSize_;
+    std::multimap<double, Input> planned_;
+    std::multimap<double, Input> taken_;
+    std::optional<ShowChart> chart_;
 };
 
 } // namespace q3

@@ -1,6 +1,7 @@
 #include "core/stage.h"
 
 #include <algorithm>
+#include <atomic>
 
 namespace q3 {
 namespace {
@@ -20,7 +21,19 @@ Shape shapeOf(Shape::Kind kind, Point p1, Point p2, Rgb outline, Rgb fill)
 
 } // namespace
 
-Stage::Stage(Scheduler& scheduler, StageHost& host) : scheduler_(scheduler), host_(host) {}
+namespace {
+
+std::uint64_t newStageId()
+{
+    static std::atomic<std::uint64_t> last{0};
+    return ++last;
+}
+
+} // namespace
+
+Stage::Stage(Scheduler& scheduler, StageHost& host)
+    : id_(newStageId()), scheduler_(scheduler), host_(host)
+{}
 
 void Stage::erase(Rgb background)
 {

@@ -82,6 +82,8 @@ public:
     [[nodiscard]] int surfaceWidth() const;
     [[nodiscard]] int surfaceHeight() const;
 
+    // Unique to this stage in the process: a painter that saw another starts over.
+    [[nodiscard]] std::uint64_t id() const { return id_; }
     // What the stage holds, for the compositor and for tests.
     [[nodiscard]] Rgb background() const { return background_; }
     [[nodiscard]] Rgb fill() const { return fill_; }
@@ -108,6 +110,7 @@ private:
     void draw(const Shape& shape, EventKind kind, bool fore);
     void erase(Rgb background);
 
+    std::uint64_t id_;
     Scheduler& scheduler_;
     StageHost& host_;
     EventBus events_;

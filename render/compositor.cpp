@@ -205,7 +205,8 @@ void paintBackground(const DisplayList& list, const PixelGrid& grid, ShapeRaster
 void Compositor::updateSurface(const Stage& stage, const StageView& view)
 {
     const DisplayList& list = stage.displayList();
-    const bool restart = surface_.image.size() != view.surfacePixels ||
+    const bool restart = surface_.stageId != stage.id() ||
+                         surface_.image.size() != view.surfacePixels ||
                          surface_.scale != view.scale || surface_.eraseCount != list.eraseCount() ||
                          surface_.quality != quality_;
     if (!restart && surface_.paintedSeq == list.lastSeq())
@@ -215,6 +216,7 @@ void Compositor::updateSurface(const Stage& stage, const StageView& view)
         if (surface_.image.size() != view.surfacePixels)
             surface_.image = QImage(view.surfacePixels, QImage::Format_RGB32);
         surface_.scale = view.scale;
+        surface_.stageId = stage.id();
         surface_.eraseCount = list.eraseCount();
         surface_.quality = quality_;
         surface_.paintedSeq = 0;

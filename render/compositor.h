@@ -81,6 +81,7 @@ private:
     {
         QImage image;
         double scale = 0;
+        std::uint64_t stageId = 0;
         std::uint64_t eraseCount = ~std::uint64_t{0};
         std::uint64_t paintedSeq = 0;
         Quality quality = Quality::Crisp;

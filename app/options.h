@@ -36,6 +36,11 @@ struct Options
     bool variableFrameRate = false;
     bool quiet = false;     // no progress while recording
     bool overwrite = false; // replace an existing recording or subtitles file
+    // Steering: where the show begins (as if played there from the click at 0 ms), starting
+    // again after its end, and the window's speed.
+    std::optional<int> startMs;
+    bool loop = false;
+    double speed = 1;
 };
 
 struct ParsedCommandLine

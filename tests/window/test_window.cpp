@@ -264,7 +264,7 @@ TEST(WindowTrace, ClosingTheWindowPlacesTheWholeTrace)
         for (QWidget* widget : QApplication::topLevelWidgets())
             widget->close();
     });
-    EXPECT_EQ(runWindow(path, 4, Quality::Crisp), 0);
+    EXPECT_EQ(runWindow({.tracePath = path}, 4), 0);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
               QStringList{QStringLiteral("trace.jsonl")});
     QFile file(path);

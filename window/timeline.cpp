@@ -137,8 +137,10 @@ void TimelineBar::paint(QPainter& painter, qreal dpr)
     const QColor played(255, 176, 0);
     const QColor mark(255, 255, 255, 210);
     const QColor knobColour(255, 255, 255);
+    if (!shown_)
+        return;
     const std::optional<TimelineModel> model = model_();
-    if (!shown_ || !model)
+    if (!model)
         return;
     const BarGeometry g(widget_.size(), dpr);
     const int right = g.left + g.width;

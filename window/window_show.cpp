@@ -110,8 +110,11 @@ void WindowShow::steer(Steer steer)
     if (step && !player_.paused())
         return;
     // The starting click, made by the key.
-    if (!player_.startedAt())
+    if (!player_.startedAt()) {
         player_.click();
+        if (player_.paused())
+            pausedAt_ = player_.now();
+    }
     if (const std::optional<double> to =
             seekTarget(steer, player_.chart(), *player_.startedAt(), position(), player_.paused()))
         seek(*to);

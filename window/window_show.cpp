@@ -50,7 +50,12 @@ void WindowShow::frameDue(FrameDue when)
 
 void WindowShow::windowStateChanged()
 {
-    window_.showMaximized();
+    // A seek to a moment after the show maximised the window says so again: a fullscreen
+    // window stays fullscreen, and is maximised when it leaves fullscreen.
+    if (window_.windowState() & Qt::WindowFullScreen)
+        window_.setWindowState(window_.windowState() | Qt::WindowMaximized);
+    else
+        window_.showMaximized();
 }
 
 void WindowShow::press(double x, double y)

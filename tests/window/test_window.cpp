@@ -173,6 +173,7 @@ TEST_F(RealWindow, SpacePausesWithTheTimeLeftKept)
     const double leftBefore =
         *show.player().scheduler().dueTime(Timer::tmrTime) - show.player().clock().now();
     QTest::keyClick(&window(), Qt::Key_Space);
+    const double pausedAt = show.player().now();
     EXPECT_TRUE(show.player().paused());
     EXPECT_EQ(window().windowTitle(), QStringLiteral("Quillet 3 (paused)"));
     QTest::mouseClick(&window(), Qt::LeftButton, {}, pixelOf(6500, 5000));
@@ -182,6 +183,8 @@ TEST_F(RealWindow, SpacePausesWithTheTimeLeftKept)
     EXPECT_EQ(counter.ticks, ticks) << "nothing runs while paused";
     QTest::keyClick(&window(), Qt::Key_Space);
     EXPECT_EQ(window().windowTitle(), QStringLiteral("Quillet 3"));
+    // The show's time goes on from where it paused, as the chart and the seeks count it.
+    EXPECT_NEAR(show.player().now(), pausedAt, kSeekSettlesMs);
     const double leftAfter =
         *show.player().scheduler().dueTime(Timer::tmrTime) - show.player().clock().now();
     EXPECT_NEAR(leftAfter, leftBefore, 60);
@@ -333,7 +336,7 @@ TEST_F(RealWindow, TimelineTakesPressesOnItsBarOnly)
     EXPECT_TRUE(waitFor([this] { return showsTheStage(Quality::Crisp); }));
 }
 
-TEST_F(RealWindow, F11TogglesFullscreenAndEscapeLeavesIt)
+TEST_F(RealWindow, F11TogglesFullscreenAndEscapeLeavesItAndSeeksKeepIt)
 {
     QTest::keyClick(&window(), Qt::Key_F11);
     EXPECT_TRUE(window().windowState() & Qt::WindowFullScreen);
@@ -342,6 +345,13 @@ TEST_F(RealWindow, F11TogglesFullscreenAndEscapeLeavesIt)
     QTest::keyClick(&window(), Qt::Key_F11);
     QTest::keyClick(&window(), Qt::Key_F11);
     EXPECT_FALSE(window().windowState() & Qt::WindowFullScreen);
+    // A seek to a moment after the show maximised the window keeps fullscreen.
+    QTest::keyClick(&window(), Qt::Key_F11);
+    QTest::keyClick(&window(), Qt::Key_End);
+    ASSERT_TRUE(show.player().stage().maximised());
+    EXPECT_TRUE(window().windowState() & Qt::WindowFullScreen);
+    QTest::keyClick(&window(), Qt::Key_Escape);
+    EXPECT_EQ(window().windowState(), Qt::WindowMaximized);
 }
 
 TEST_F(RealWindow, CtrlQClosesTheWindow)

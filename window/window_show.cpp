@@ -66,31 +66,9 @@ void WindowShow::press(double x, double y)
 
 void WindowShow::togglePause()
 {
-    if (player_.paused()) {
-        // The clock ran on meanwhile: the show goes on from where it paused, so that its times
-        // stay those of a show played straight (the timeline's, a seek's, a click's).
-        if (pausedAt_ && player_.now() != *pausedAt_)
-            player_.seek(*pausedAt_);
-        pausedAt_.reset();
-        player_.setPaused(false);
-    } else {
-        player_.setPaused(true);
-        pausedAt_ = player_.now();
-    }
+    player_.setPaused(!player_.paused());
     window_.setPausedCaption(player_.paused());
     rearm();
-}
-
-double WindowShow::position() const
-{
-    return pausedAt_.value_or(player_.now());
-}
-
-void WindowShow::seek(double ms)
-{
-    player_.seek(ms);
-    if (player_.paused())
-        pausedAt_ = player_.now();
 }
 
 void WindowShow::startAt(double ms)
@@ -115,13 +93,10 @@ void WindowShow::steer(Steer steer)
     if (step && !player_.paused())
         return;
     // The starting click, made by the key.
-    if (!player_.startedAt()) {
+    if (!player_.startedAt())
         player_.click();
-        if (player_.paused())
-            pausedAt_ = player_.now();
-    }
-    if (const std::optional<double> to =
-            seekTarget(steer, player_.chart(), *player_.startedAt(), position(), player_.paused()))
+    if (const std::optional<double> to = seekTarget(steer, player_.chart(), *player_.startedAt(),
+                                                    player_.now(), player_.paused()))
         seek(*to);
 }
 
@@ -131,7 +106,7 @@ std::optional<TimelineModel> WindowShow::timeline()
     if (!start)
         return std::nullopt;
     const ShowChart& chart = player_.chart();
-    return TimelineModel{.span = spanOf(chart, *start), .now = position(), .cues = chart.cues};
+    return TimelineModel{.span = spanOf(chart, *start), .now = player_.now(), .cues = chart.cues};
 }
 
 void WindowShow::runDue()

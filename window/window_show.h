@@ -16,7 +16,7 @@ namespace q3 {
 //
 // Steering: before the viewer's starting click a seek key makes that click now, then seeks, so
 // that "5" begins the show and sends it to its middle. While paused the show stands at the
-// moment it paused, and resumes from there.
+// moment it paused (the player's time stands still), and resumes from there.
 class WindowShow final : private PlayerOutput
 {
 public:
@@ -32,9 +32,7 @@ public:
     void setSpeed(double speed);
     void steer(Steer steer);
     // Sends the show to `ms`, keeping the pause.
-    void seek(double ms);
-    // Where the show is: the moment it paused while paused.
-    [[nodiscard]] double position() const;
+    void seek(double ms) { player_.seek(ms); }
 
     [[nodiscard]] StageWindow& window() { return window_; }
     [[nodiscard]] Player& player() { return player_; }
@@ -53,7 +51,6 @@ private:
     Player player_;
     StageWindow window_;
     QTimer wakeUp_;
-    std::optional<double> pausedAt_;
 };
 
 } // namespace q3

@@ -249,14 +249,14 @@ TEST_F(RealWindow, SeekKeysLandWhereTheChartSays)
     for (const Row& row : rows) {
         SCOPED_TRACE(testing::Message()
                      << "key " << QTest::toString(QKeySequence(row.key | row.modifiers)));
-        const double before = show.position();
+        const double before = show.player().now();
         key(row.key, row.modifiers);
         ASSERT_TRUE(show.player().startedAt());
         const std::optional<double> landing =
             row.landing(show.player().chart(), *show.player().startedAt(), before);
         ASSERT_TRUE(landing);
         // On the wall clock the show stands where the seek ended, a moment after its landing.
-        EXPECT_NEAR(show.position(), *landing, kSeekSettlesMs);
+        EXPECT_NEAR(show.player().now(), *landing, kSeekSettlesMs);
         EXPECT_NEAR(counter.seekedTo, *landing, kSeekSettlesMs) << "the seek is reported";
         EXPECT_TRUE(show.player().paused());
         EXPECT_TRUE(window().timelineShown());

@@ -65,7 +65,8 @@ void ShowClock::play()
 
 void ShowClock::hold()
 {
-    if (held_)
+    // Virtual time is moved on by whoever runs it, paused or not.
+    if (held_ || source_->isVirtual())
         return;
     if (!replaying_)
         rebase(now());

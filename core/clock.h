@@ -52,8 +52,8 @@ private:
 };
 
 // The show's time as the player runs it: a source clock (the wall clock, or virtual time) at a
-// speed, from the moment the show was put at. It stands still while the show is paused, so that
-// the show's times stay those of a show played straight. While the player replays the show up to
+// speed, from the moment the show was put at. On the wall clock it stands still while the show is
+// paused, so that the show's times stay those of a show played straight. While the player replays the show up to
 // a moment it was sent to, time is virtual and moves only as the replay moves it.
 class ShowClock final : public Clock
 {
@@ -69,7 +69,8 @@ public:
     // The source clock's time goes on from where the replay stopped.
     void play();
     [[nodiscard]] bool replaying() const { return replaying_; }
-    // Paused: the time stands still until released.
+    // Paused: the wall clock's time stands still until released. Virtual time is moved on by
+    // whoever runs it, paused or not.
     void hold();
     void release();
 

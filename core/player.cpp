@@ -173,6 +173,11 @@ bool Player::runDue(double cueWaitMs)
             due && *due > now && *due - now <= cueWaitMs)
             clock_->waitUntil(*due);
     }
+    return tickDue();
+}
+
+bool Player::tickDue()
+{
     const std::optional<Timer> timer = scheduler().takeDue();
     if (!timer)
         return false;
@@ -223,7 +228,9 @@ void Player::step()
         take(input);
         return;
     }
-    runDue();
+    // A virtual run starts again at the end only where playFor says so: a tick due at the end
+    // must not send runUntil back to the start.
+    tickDue();
 }
 
 void Player::runUntil(double endMs)

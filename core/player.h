@@ -202,6 +202,7 @@ private:
     [[nodiscard]] PlayerOutput& out() const;
     [[nodiscard]] std::optional<double> nextPlanned() const;
     void step();
+    bool tickDue();
     void take(const Input& input);
     void afterHandler();
     void setEnd(double atMs);

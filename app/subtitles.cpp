@@ -65,9 +65,7 @@ std::string escaped(const std::string& text)
 
 } // namespace
 
-CaptionFollower::CaptionFollower(const Stage& stage, const Clock& clock)
-    : stage_(stage), clock_(clock)
-{}
+CaptionFollower::CaptionFollower(const Player& player) : player_(player) {}
 
 void CaptionFollower::onEvent(const Event& event)
 {
@@ -77,26 +75,36 @@ void CaptionFollower::onEvent(const Event& event)
     case EventKind::Hide:
     case EventKind::Caption:
     case EventKind::Maximise:
-        update();
+        update(player_.now());
+        break;
+    case EventKind::Seek:
+        endAll(event.fromMs);
+        update(event.toMs);
         break;
     default:
         break;
     }
 }
 
-void CaptionFollower::update()
+std::set<std::string> CaptionFollower::onScreenNow() const
 {
+    const Stage& stage = player_.stage();
     std::set<std::string> now;
     for (std::size_t i = 0; i < kControlCount; ++i) {
         const Control control = controlAt(i);
         const ControlDesign& row = designOf(control);
-        const ControlState& state = stage_.control(control);
-        if (row.kind != ControlKind::Label || !state.visible || !onSurface(row.rect, stage_))
+        const ControlState& state = stage.control(control);
+        if (row.kind != ControlKind::Label || !state.visible || !onSurface(row.rect, stage))
             continue;
         if (std::string text = readable(state.caption); !text.empty())
             now.insert(std::move(text));
     }
-    const double at = clock_.now();
+    return now;
+}
+
+void CaptionFollower::update(double at)
+{
+    const std::set<std::string> now = onScreenNow();
     for (auto it = onScreen_.begin(); it != onScreen_.end();) {
         if (now.contains(it->first)) {
             ++it;
@@ -121,6 +129,22 @@ void CaptionFollower::update()
     }
 }
 
+void CaptionFollower::endAll(double at)
+{
+    for (const auto& [text, since] : onScreen_)
+        done_.push_back({since, at, text});
+    onScreen_.clear();
+}
+
+void CaptionFollower::startClipAt(double ms)
+{
+    origin_ = ms;
+    done_.clear();
+    onScreen_.clear();
+    for (const std::string& text : onScreenNow())
+        onScreen_.emplace(text, ms);
+}
+
 std::vector<SubtitleCue> CaptionFollower::finish(double endMs)
 {
     std::vector<SubtitleCue> cues = done_;
@@ -131,6 +155,10 @@ std::vector<SubtitleCue> CaptionFollower::finish(double endMs)
     std::stable_sort(cues.begin(), cues.end(), [](const SubtitleCue& a, const SubtitleCue& b) {
         return a.startMs != b.startMs ? a.startMs < b.startMs : a.endMs < b.endMs;
     });
+    for (SubtitleCue& cue : cues) {
+        cue.startMs -= origin_;
+        cue.endMs -= origin_;
+    }
     return cues;
 }
 

@@ -33,7 +33,7 @@ struct LabelStage
     VirtualClock& clock = *ownClock;
     Player player{std::move(ownClock), 1, errors};
     Stage& stage = player.stage();
-    CaptionFollower follower{stage, clock};
+    CaptionFollower follower{player};
     EventBus::Subscription following = stage.events().subscribe(follower);
 };
 
@@ -96,7 +96,7 @@ TEST(CaptionFollower, EveryCaptionOfTheShowAtItsCueTimes)
 {
     std::ostringstream errors;
     Player run(Timeline::Virtual, 1, errors);
-    CaptionFollower follower(run.show().stage(), run.clock());
+    CaptionFollower follower(run);
     EventBus::Subscription followFollower = run.show().stage().events().subscribe(follower);
     run.addClick(0);
     const double end = run.runShow();

@@ -95,7 +95,7 @@ int runHeadless(const Options& options, std::uint32_t seed)
     for (const int click : options.clicks)
         player.addClick(click);
     player.setLoop(options.loop);
-    if (options.startMs)
+    if (options.startMs.value_or(0) > 0)
         player.seek(*options.startMs);
 
     const auto failed = [&] { return !screenshots.ok() || (trace && trace->failed()); };

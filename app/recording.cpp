@@ -166,7 +166,7 @@ int runRecording(const Options& options, std::uint32_t seed)
     EventBus::Subscription following;
     if (options.subtitlesPath)
         following = player.stage().events().subscribe(captions);
-    if (options.startMs) {
+    if (options.startMs.value_or(0) > 0) {
         // The clip's first frame was taken on the way there.
         player.seek(*options.startMs);
         captions.startClipAt(*options.startMs);

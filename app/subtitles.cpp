@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <set>
+#include <tuple>
 
 namespace q3 {
 namespace {
@@ -152,8 +153,9 @@ std::vector<SubtitleCue> CaptionFollower::finish(double endMs)
         cues.push_back({since, std::max(since, endMs), text});
     // What was gone in the same instant it came was never on a frame.
     std::erase_if(cues, [](const SubtitleCue& cue) { return cue.endMs <= cue.startMs; });
-    std::stable_sort(cues.begin(), cues.end(), [](const SubtitleCue& a, const SubtitleCue& b) {
-        return a.startMs != b.startMs ? a.startMs < b.startMs : a.endMs < b.endMs;
+    // Cues that come and go together (a clip's first) in the order of their texts.
+    std::sort(cues.begin(), cues.end(), [](const SubtitleCue& a, const SubtitleCue& b) {
+        return std::tie(a.startMs, a.endMs, a.text) < std::tie(b.startMs, b.endMs, b.text);
     });
     for (SubtitleCue& cue : cues) {
         cue.startMs -= origin_;

@@ -253,9 +253,10 @@ QString helpText(const QCommandLineParser& parser)
         "--record and --subtitles play it headless from the load to 5000 ms after the last cue\n"
         "(or --duration); the same --seed gives the same files, and without one the seed is\n"
         "printed so that a recording can be made again.\n"
-        "--start MS begins any of them at MS with what was on screen there: --record\n"
-        "clip.mp4 --start 60000 --duration 70000 records those 10 s, and the captions of\n"
-        "--subtitles are timed from the start of the clip. Screenshots keep the show's times.\n"
+        "--start MS begins the show at MS, in the window or headless, as if played there:\n"
+        "--record clip.mp4 --start 60000 --duration 70000 records those 10 s, with the\n"
+        "captions of --subtitles timed from the clip's start; screenshots keep the show's\n"
+        "times. --loop starts the show again after its end; headless, --duration ends the run.\n"
         "\nKeys in the window:\n"
         "  F11      toggle fullscreen\n"
         "  Escape   leave fullscreen\n"
@@ -338,7 +339,8 @@ void checkSteering(const CommandLine& line, const Options& o)
     if (line.isSet(Opt::Speed) && o.headless)
         throw Failure{"--speed works only in the window: headless runs take no time to play"};
     if (o.loop && recording)
-        throw Failure{"--loop does not work with --record or --subtitles: a recording needs an end"};
+        throw Failure{
+            "--loop does not work with --record or --subtitles: a recording needs an end"};
     if (o.loop && o.headless && !o.durationMs)
         throw Failure{"--loop needs --duration when headless: a looping show has no end"};
     if (o.startMs) {

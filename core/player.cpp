@@ -319,7 +319,6 @@ void Player::replayTo(double toMs)
         planned_.emplace(it->first, it->second);
     taken_.clear();
     chart_.reset();
-    run_ = std::make_unique<Run>(*clock_, static_cast<StageHost&>(*this), seed_, errors_);
     if (clientSize_)
         stage().setClientSize(clientSize_->first, clientSize_->second);
     loaded_ = false;
@@ -337,7 +336,8 @@ void Player::seek(double toMs)
     const double from = now();
     const bool wasPaused = paused();
     // The old run stays until its followers have moved to the new one.
-    const std::unique_ptr<Run> old = std::move(run_);
+    const std::unique_ptr<Run> old = std::exchange(
+        run_, std::make_unique<Run>(*clock_, static_cast<StageHost&>(*this), seed_, errors_));
     replayTo(std::max(0.0, toMs));
     old->show.stage().events().handOverTo(stage().events());
     if (wasPaused)

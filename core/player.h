@@ -210,6 +210,7 @@ private:
     // `ms` itself when `inclusive`).
     void advanceTo(double ms, bool inclusive);
     void waitUntil(double ms);
+    // Plays a run just put in place from its load to `toMs`, on virtual time, unseen.
     void replayTo(double toMs);
     void report(const Event& event);
 

@@ -106,5 +106,5 @@ int main(int argc, char* argv[])
         return 1;
     }
     keepNumbersInTheCLocale();
-    return q3::runWindow(options.tracePath, seed, options.quality);
+    return q3::runWindow(options, seed);
 }

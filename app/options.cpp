@@ -261,8 +261,18 @@ QString helpText(const QCommandLineParser& parser)
         "  F11      toggle fullscreen\n"
         "  Escape   leave fullscreen\n"
         "  Space    pause and resume the show\n"
+        "  Left     5 s back (Shift: to the previous cue)\n"
+        "  Right    5 s forward (Shift: to the next cue)\n"
+        "  Home     back to 0 ms of the show, just after the starting click\n"
+        "  End      to the last cue\n"
+        "  0 … 9    to 0 %, 10 %, … 90 % of the show\n"
+        "  , .      while paused: one step back / forward to where the picture changes\n"
+        "  [ ]      speed halves / doubles, between 0.25× and 4×\n"
+        "  L        loop on or off: after the show's end, start again from 0 ms\n"
         "  Q        switch between crisp and smooth quality\n"
-        "  Ctrl+Q   close the window\n");
+        "  Ctrl+Q   close the window\n"
+        "The timeline along the bottom edge shows while the pointer moves there; click or drag\n"
+        "on it to go to that moment.\n");
     return text;
 }
 

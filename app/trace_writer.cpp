@@ -110,8 +110,10 @@ void TraceWriter::writeLine(const std::string& body)
     line_.append(body, 1); // the body's own "{" is replaced by the time
     line_ += '\n';
     waiting_ += line_;
+    // A seek back moves the time back: that too is a moment to flush.
+    const bool flushDue = t < lastFlush_ || t - lastFlush_ >= kFlushEveryMs;
     if (nonBlocking_) {
-        if (t - lastFlush_ >= kFlushEveryMs || waiting_.size() >= kBlockBytes) {
+        if (flushDue || waiting_.size() >= kBlockBytes) {
             lastFlush_ = t;
             pump(0);
         }
@@ -120,7 +122,7 @@ void TraceWriter::writeLine(const std::string& body)
         return;
     }
     if (waiting_.size() >= kBlockBytes ||
-        (!clock_.isVirtual() && t - lastFlush_ >= kFlushEveryMs)) {
+        (!clock_.isVirtual() && flushDue)) {
         lastFlush_ = t;
         flush();
     }

@@ -15,14 +15,14 @@ constexpr int kTraceFlushMs = 200;
 
 } // namespace
 
-int runWindow(const std::optional<QString>& tracePath, std::uint32_t seed, Quality quality)
+int runWindow(const Options& options, std::uint32_t seed)
 {
     loadStageFonts();
     WindowShow windowShow(seed, std::cerr);
     std::unique_ptr<TraceWriter> trace;
-    if (tracePath) {
-        trace = startTrace(*tracePath, windowShow.player().stage(), windowShow.player().clock(),
-                           seed, "window");
+    if (options.tracePath) {
+        trace = startTrace(*options.tracePath, windowShow.player().stage(),
+                           windowShow.player().clock(), seed, "window");
         if (!trace)
             return 1;
     }
@@ -32,8 +32,12 @@ int runWindow(const std::optional<QString>& tracePath, std::uint32_t seed, Quali
         QObject::connect(&traceFlush, &QTimer::timeout, [&] { trace->flushWaiting(); });
         traceFlush.start(kTraceFlushMs);
     }
-    windowShow.window().setQuality(quality);
+    windowShow.window().setQuality(options.quality);
     windowShow.start();
+    windowShow.player().setLoop(options.loop);
+    windowShow.setSpeed(options.speed);
+    if (options.startMs)
+        windowShow.startAt(*options.startMs);
     const int status = QApplication::exec();
     // A failure of the trace was reported when it happened.
     if (trace && !trace->finish())

@@ -29,7 +29,7 @@ ShowClock::ShowClock(std::unique_ptr<Clock> source)
 
 double ShowClock::now() const
 {
-    if (replaying_)
+    if (replaying_ || held_)
         return from_;
     return from_ + (source_->now() - sourceFrom_) * speed_;
 }
@@ -38,7 +38,7 @@ void ShowClock::waitUntil(double ms)
 {
     if (replaying_)
         from_ = std::max(from_, ms);
-    else
+    else if (!held_)
         source_->waitUntil(sourceFrom_ + (ms - from_) / speed_);
 }
 
@@ -59,7 +59,26 @@ void ShowClock::play()
     if (!replaying_)
         return;
     replaying_ = false;
-    rebase(from_);
+    if (!held_)
+        rebase(from_);
+}
+
+void ShowClock::hold()
+{
+    if (held_)
+        return;
+    if (!replaying_)
+        rebase(now());
+    held_ = true;
+}
+
+void ShowClock::release()
+{
+    if (!held_)
+        return;
+    held_ = false;
+    if (!replaying_)
+        rebase(from_);
 }
 
 void ShowClock::setSpeed(double speed)

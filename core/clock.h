@@ -52,8 +52,9 @@ private:
 };
 
 // The show's time as the player runs it: a source clock (the wall clock, or virtual time) at a
-// speed, from the moment the show was put at. While the player replays the show up to a moment
-// it was sent to, time is virtual and moves only as the replay moves it.
+// speed, from the moment the show was put at. It stands still while the show is paused, so that
+// the show's times stay those of a show played straight. While the player replays the show up to
+// a moment it was sent to, time is virtual and moves only as the replay moves it.
 class ShowClock final : public Clock
 {
 public:
@@ -68,6 +69,9 @@ public:
     // The source clock's time goes on from where the replay stopped.
     void play();
     [[nodiscard]] bool replaying() const { return replaying_; }
+    // Paused: the time stands still until released.
+    void hold();
+    void release();
 
     // Show milliseconds per millisecond of the source; the show's time now is kept.
     void setSpeed(double speed);
@@ -83,6 +87,7 @@ private:
     double sourceFrom_ = 0; // the source's time when the show was put at from_
     double speed_ = 1;
     bool replaying_ = false;
+    bool held_ = false;
 };
 
 } // namespace q3

@@ -140,10 +140,14 @@ void Player::setPaused(bool paused)
 {
     if (paused == this->paused())
         return;
-    if (paused)
+    // The show's time stands still too: after a pause the show goes on from where it stood.
+    if (paused) {
         scheduler().pause();
-    else
+        clock_->hold();
+    } else {
+        clock_->release();
         scheduler().resume();
+    }
 }
 
 std::optional<double> Player::nextDue() const

@@ -117,6 +117,7 @@ public:
     void click();
     // The window's client area, in units: the surface until the show maximises the window.
     void resize(int widthUnits, int heightUnits);
+    // While paused the show's time stands still and nothing falls due.
     void setPaused(bool paused);
     [[nodiscard]] bool paused() const { return run_->scheduler.paused(); }
 

@@ -164,8 +164,7 @@ TEST(TitleCardFrames, ZStandsInFrontOfTheStarringCard)
 
 struct WindowClick : testing::Test
 {
-    WindowClick()
-        : window(run.show().stage(), {[this](double x, double y) { run.show().clickAt(x, y); }, {}})
+    WindowClick() : window(run, {[this](double x, double y) { run.show().clickAt(x, y); }, {}})
     {
         run.runUntil(0);
         window.setGeometry(0, 0, 493, 449);

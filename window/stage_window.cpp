@@ -1,6 +1,6 @@
 #include "window/stage_window.h"
 
-#include "core/stage.h"
+#include "core/player.h"
 
 #include <QIcon>
 #include <QKeyEvent>
@@ -14,10 +14,12 @@
 namespace q3 {
 namespace {
 
-QString captionText(Quality quality, bool paused)
+QString captionText(double speed, Quality quality, bool paused)
 {
     QString caption = QString::fromUtf8(kWindowCaption.data(), qsizetype(kWindowCaption.size()));
     QStringList states;
+    if (speed != 1)
+        states << speedText(speed);
     if (quality != Quality::Crisp)
         states << QString::fromUtf8(qualityName(quality).data(),
                                     qsizetype(qualityName(quality).size()));
@@ -45,14 +47,16 @@ QRegion covering(const QRegion& region, qreal factor)
 
 } // namespace
 
-StageWindow::StageWindow(const Stage& stage, WindowActions actions)
-    : stage_(stage), actions_(std::move(actions))
+StageWindow::StageWindow(const Player& player, WindowActions actions)
+    : player_(player), actions_(std::move(actions)), timeline_(*this, actions_.timeline)
 {
     updateCaption();
     setWindowIcon(QIcon(QStringLiteral(":/icons/quillet3.xpm")));
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
     setFocusPolicy(Qt::StrongFocus);
+    // The timeline shows when the pointer moves over the lower part of the window.
+    setMouseTracking(true);
     setGeometry(kDesignClientArea.left / kUnitsPerPixel, kDesignClientArea.top / kUnitsPerPixel,
                 kDesignClientArea.width / kUnitsPerPixel,
                 kDesignClientArea.height / kUnitsPerPixel);
@@ -92,7 +96,7 @@ void StageWindow::presentNow()
 QRegion StageWindow::changedArea()
 {
     // Only what changed since the last frame is painted and sent to the display.
-    return covering(compositor_.takeChanges(stage_, deviceSize()), 1 / devicePixelRatioF());
+    return covering(compositor_.takeChanges(stage(), deviceSize()), 1 / devicePixelRatioF());
 }
 
 void StageWindow::setPausedCaption(bool paused)
@@ -110,9 +114,20 @@ void StageWindow::setQuality(Quality quality)
     requestFrame();
 }
 
+void StageWindow::setSpeedCaption(double speed)
+{
+    speed_ = speed;
+    updateCaption();
+}
+
 void StageWindow::updateCaption()
 {
-    setWindowTitle(captionText(compositor_.quality(), paused_));
+    setWindowTitle(captionText(speed_, compositor_.quality(), paused_));
+}
+
+const Stage& StageWindow::stage() const
+{
+    return player_.stage();
 }
 
 QSize StageWindow::deviceSize() const
@@ -130,8 +145,10 @@ void StageWindow::paintEvent(QPaintEvent* event)
     const qreal dpr = devicePixelRatioF();
     painter.scale(1 / dpr, 1 / dpr);
     const QSize output = deviceSize();
-    compositor_.paint(stage_, painter, output,
+    compositor_.paint(stage(), painter, output,
                       covering(event->region(), dpr) & QRect(QPoint(0, 0), output));
+    // Over the picture, in the window only.
+    timeline_.paint(painter, dpr);
     sinceLastPaint_.restart();
     framePending_ = false;
     ++framesPainted_;
@@ -149,16 +166,50 @@ void StageWindow::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton)
         return;
+    if (timeline_.takes(event->position())) {
+        dragging_ = true;
+        timeline_.hold(true);
+        seekTo(event->position().x());
+        return;
+    }
     const StageView view =
-        StageView::fit(stage_.surfaceWidth(), stage_.surfaceHeight(), deviceSize());
+        StageView::fit(stage().surfaceWidth(), stage().surfaceHeight(), deviceSize());
     const QPointF units = view.toUnits(event->position() * devicePixelRatioF());
     if (actions_.press)
         actions_.press(units.x(), units.y());
     requestFrame();
 }
 
+void StageWindow::mouseMoveEvent(QMouseEvent* event)
+{
+    if (dragging_)
+        seekTo(event->position().x());
+    else
+        timeline_.pointerAt(event->position());
+}
+
+void StageWindow::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton || !dragging_)
+        return;
+    dragging_ = false;
+    timeline_.hold(false);
+}
+
+void StageWindow::seekTo(double x)
+{
+    if (const std::optional<double> ms = timeline_.msAt(x); ms && actions_.seek)
+        actions_.seek(*ms);
+}
+
 void StageWindow::keyPressEvent(QKeyEvent* event)
 {
+    if (const std::optional<Steer> steer = steerFor(*event); steer && actions_.steer) {
+        actions_.steer(*steer);
+        if (seeks(*steer))
+            timeline_.reveal();
+        return;
+    }
     if (event->matches(QKeySequence::Quit) ||
         (event->key() == Qt::Key_Q && event->modifiers() == Qt::ControlModifier)) {
         close();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "render/compositor.h"
+#include "window/timeline.h"
 
 #include <QElapsedTimer>
 #include <QImage>
@@ -10,7 +11,7 @@
 
 namespace q3 {
 
-class Stage;
+class Player;
 
 // What the window asks of the program around it.
 struct WindowActions
@@ -18,18 +19,25 @@ struct WindowActions
     std::function<void(double x, double y)> press; // a left press at (x, y) in units
     std::function<void()> togglePause;             // Space
     std::function<void(int w, int h)> resize;      // the client area, in units
+    std::function<void(Steer)> steer;              // a steering key
+    std::function<void(double ms)> seek;           // a press or drag on the timeline
+    TimelineBar::Model timeline;                   // what the timeline shows
 };
 
 // The window frmQuillet3: shows what the compositor paints and passes on where the viewer
 // pressed, in the stage's units.
 //
 // Keys as in desktop players: F11 toggles fullscreen, Escape leaves it, Space pauses and
-// resumes, Q switches between crisp and smooth quality, Ctrl+Q closes the window. The title
-// names the quality while it is not crisp, and the pause: "Quillet 3 (smooth, paused)".
+// resumes, Q switches between crisp and smooth quality, Ctrl+Q closes the window; the steering
+// keys (window/steering.h) send the show to other moments, change its speed and its looping.
+// The title names the speed while it is not 1×, the quality while it is not crisp, and the
+// pause: "Quillet 3 (2×, smooth, paused)". A timeline along the bottom edge shows where the show
+// is; a press or a drag on it sends the show there.
 class StageWindow final : public QWidget
 {
 public:
-    StageWindow(const Stage& stage, WindowActions actions);
+    // The window shows the stage the player plays on, whichever that is after a seek.
+    StageWindow(const Player& player, WindowActions actions);
 
     // Something on the stage changed: the window repaints at the next display refresh, once
     // however many handlers changed it meanwhile.
@@ -38,6 +46,10 @@ public:
     // reach the screen while its handler still runs.
     void presentNow();
     void setPausedCaption(bool paused);
+    void setSpeedCaption(double speed);
+    // Shows the timeline for a while, as after a seek.
+    void revealTimeline() { timeline_.reveal(); }
+    [[nodiscard]] bool timelineShown() const { return timeline_.shown(); }
     void setQuality(Quality quality);
     [[nodiscard]] Quality quality() const { return compositor_.quality(); }
 
@@ -47,6 +59,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
@@ -55,13 +69,19 @@ private:
     [[nodiscard]] double refreshIntervalMs() const;
     void updateCaption();
 
-    const Stage& stage_;
+    [[nodiscard]] const Stage& stage() const;
+    void seekTo(double x);
+
+    const Player& player_;
     WindowActions actions_;
     Compositor compositor_;
+    TimelineBar timeline_;
     QTimer frameTimer_;
     QElapsedTimer sinceLastPaint_;
     bool framePending_ = false;
     bool paused_ = false;
+    double speed_ = 1;
+    bool dragging_ = false;
     int framesPainted_ = 0;
 };
 

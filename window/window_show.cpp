@@ -20,9 +20,12 @@ constexpr double kLongestFinalWaitMs = 30;
 
 WindowShow::WindowShow(std::uint32_t seed, std::ostream& errors)
     : player_(Timeline::Wall, seed, errors, *this),
-      window_(player_.stage(), {.press = [this](double x, double y) { press(x, y); },
-                                .togglePause = [this] { togglePause(); },
-                                .resize = [this](int w, int h) { player_.resize(w, h); }})
+      window_(player_, {.press = [this](double x, double y) { press(x, y); },
+                        .togglePause = [this] { togglePause(); },
+                        .resize = [this](int w, int h) { player_.resize(w, h); },
+                        .steer = [this](Steer s) { steer(s); },
+                        .seek = [this](double ms) { seek(ms); },
+                        .timeline = [this] { return timeline(); }})
 {
     wakeUp_.setSingleShot(true);
     wakeUp_.setTimerType(Qt::PreciseTimer);
@@ -47,7 +50,12 @@ void WindowShow::frameDue(FrameDue when)
 
 void WindowShow::windowStateChanged()
 {
-    window_.showMaximized();
+    // A seek to a moment after the show maximised the window says so again: a fullscreen
+    // window stays fullscreen, and is maximised when it leaves fullscreen.
+    if (window_.windowState() & Qt::WindowFullScreen)
+        window_.setWindowState(window_.windowState() | Qt::WindowMaximized);
+    else
+        window_.showMaximized();
 }
 
 void WindowShow::press(double x, double y)
@@ -61,6 +69,44 @@ void WindowShow::togglePause()
     player_.setPaused(!player_.paused());
     window_.setPausedCaption(player_.paused());
     rearm();
+}
+
+void WindowShow::startAt(double ms)
+{
+    player_.addClick(0);
+    seek(ms);
+}
+
+void WindowShow::setSpeed(double speed)
+{
+    player_.setSpeed(speed);
+    window_.setSpeedCaption(player_.speed());
+}
+
+void WindowShow::steer(Steer steer)
+{
+    if (steer.kind == SteerKind::Slower || steer.kind == SteerKind::Faster)
+        return setSpeed(steppedSpeed(player_.speed(), steer.kind == SteerKind::Faster));
+    if (steer.kind == SteerKind::Loop)
+        return player_.setLoop(!player_.loop());
+    const bool step = steer.kind == SteerKind::StepBack || steer.kind == SteerKind::StepForward;
+    if (step && !player_.paused())
+        return;
+    // The starting click, made by the key.
+    if (!player_.startedAt())
+        player_.click();
+    if (const std::optional<double> to = seekTarget(steer, player_.chart(), *player_.startedAt(),
+                                                    player_.now(), player_.paused()))
+        seek(*to);
+}
+
+std::optional<TimelineModel> WindowShow::timeline()
+{
+    const std::optional<double> start = player_.startedAt();
+    if (!start)
+        return std::nullopt;
+    const ShowChart& chart = player_.chart();
+    return TimelineModel{.span = spanOf(chart, *start), .now = player_.now(), .cues = chart.cues};
 }
 
 void WindowShow::runDue()
@@ -81,7 +127,8 @@ void WindowShow::rearm()
         wakeUp_.stop();
         return;
     }
-    const double wait = *due - player_.now();
+    // The wall clock's wait, at the show's speed.
+    const double wait = player_.wallMsUntil(*due);
     const int ms = player_.nextCueDue() ? static_cast<int>(std::floor(wait - earlyWakeMs(wait)))
                                         : static_cast<int>(std::ceil(wait));
     wakeUp_.start(std::max(0, ms));

@@ -12,7 +12,11 @@
 namespace q3 {
 
 // The show in its window, on the wall clock: a player whose frames go to the window, and the
-// timer that wakes the event loop when the next tick falls due.
+// timer that wakes the event loop when the next tick falls due (at the player's speed).
+//
+// Steering: before the viewer's starting click a seek key makes that click now, then seeks, so
+// that "5" begins the show and sends it to its middle. While paused the show stands at the
+// moment it paused (the player's time stands still), and resumes from there.
 class WindowShow final : private PlayerOutput
 {
 public:
@@ -23,6 +27,12 @@ public:
     // Loads the window, shows it and arms the timers.
     void start();
     void togglePause();
+    // As if the show had been played to `ms` from a click at 0 ms: --start.
+    void startAt(double ms);
+    void setSpeed(double speed);
+    void steer(Steer steer);
+    // Sends the show to `ms`, keeping the pause.
+    void seek(double ms) { player_.seek(ms); }
 
     [[nodiscard]] StageWindow& window() { return window_; }
     [[nodiscard]] Player& player() { return player_; }
@@ -36,6 +46,7 @@ private:
     void press(double x, double y);
     void runDue();
     void rearm();
+    [[nodiscard]] std::optional<TimelineModel> timeline();
 
     Player player_;
     StageWindow window_;

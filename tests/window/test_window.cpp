@@ -28,14 +28,25 @@
 namespace q3 {
 namespace {
 
+// A seek on the wall clock ends a moment after the moment it was sent to: the time its last
+// steps take.
+constexpr double kSeekSettlesMs = 20;
+
 struct TickCounter final : StageListener
 {
     void onEvent(const Event& event) override
     {
-        if (event.kind == EventKind::Tick)
-            ++ticks;
+        ticks += event.kind == EventKind::Tick ? 1 : 0;
+        clicks += event.kind == EventKind::Click ? 1 : 0;
+        if (event.kind == EventKind::Seek) {
+            ++seeks;
+            seekedTo = event.toMs;
+        }
     }
     int ticks = 0;
+    int clicks = 0;
+    int seeks = 0;
+    double seekedTo = -1;
 };
 
 // Runs the event loop for a while as the program does (QTest::qWait sleeps between passes,
@@ -92,12 +103,20 @@ protected:
         show.player().stage().setPeriod(Timer::tmrTime, 0);
         return reached;
     }
-    // The window shows what the compositor paints of the stage, but for a few edge pixels.
-    bool showsTheStage(Quality quality)
+    // The window shows what the compositor paints of the stage, but for a few edge pixels (and
+    // the bottom rows where the timeline shows).
+    bool showsTheStage(Quality quality, int ignoredBottomRows = 0)
     {
-        const QImage shown = grab();
-        const QImage expected = Compositor(quality).render(show.player().stage(), shown.size());
+        const QImage whole = grab();
+        const QRect compared(0, 0, whole.width(), whole.height() - ignoredBottomRows);
+        const QImage shown = whole.copy(compared);
+        const QImage expected =
+            Compositor(quality).render(show.player().stage(), whole.size()).copy(compared);
         return differingPixels(shown, expected) < shown.width() * shown.height() / 200;
+    }
+    void key(Qt::Key key, Qt::KeyboardModifiers modifiers = {})
+    {
+        QTest::keyClick(&window(), key, modifiers);
     }
 
     std::ostringstream errors;
@@ -154,6 +173,7 @@ TEST_F(RealWindow, SpacePausesWithTheTimeLeftKept)
     const double leftBefore =
         *show.player().scheduler().dueTime(Timer::tmrTime) - show.player().clock().now();
     QTest::keyClick(&window(), Qt::Key_Space);
+    const double pausedAt = show.player().now();
     EXPECT_TRUE(show.player().paused());
     EXPECT_EQ(window().windowTitle(), QStringLiteral("Quillet 3 (paused)"));
     QTest::mouseClick(&window(), Qt::LeftButton, {}, pixelOf(6500, 5000));
@@ -163,6 +183,8 @@ TEST_F(RealWindow, SpacePausesWithTheTimeLeftKept)
     EXPECT_EQ(counter.ticks, ticks) << "nothing runs while paused";
     QTest::keyClick(&window(), Qt::Key_Space);
     EXPECT_EQ(window().windowTitle(), QStringLiteral("Quillet 3"));
+    // The show's time goes on from where it paused, as the chart and the seeks count it.
+    EXPECT_NEAR(show.player().now(), pausedAt, kSeekSettlesMs);
     const double leftAfter =
         *show.player().scheduler().dueTime(Timer::tmrTime) - show.player().clock().now();
     EXPECT_NEAR(leftAfter, leftBefore, 60);
@@ -184,7 +206,137 @@ TEST_F(RealWindow, QSwitchesQualityAndTheTitleNamesItBesideThePause)
     EXPECT_TRUE(window().isVisible()) << "Q alone does not close the window";
 }
 
-TEST_F(RealWindow, F11TogglesFullscreenAndEscapeLeavesIt)
+// Each seek key, one after the other from where the one before landed, paused so that the show
+// stands where it lands. The first key, before the viewer's starting click, makes that click.
+TEST_F(RealWindow, SeekKeysLandWhereTheChartSays)
+{
+    key(Qt::Key_Space);
+    using Expected = std::function<std::optional<double>(const ShowChart&, double, double)>;
+    struct Row
+    {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        Expected landing; // from the chart, the show's start and where the show was
+    };
+    const auto tenths = [](int k) {
+        return [k](const ShowChart& c, double start, double) {
+            return start + (c.end - start) * k / 10;
+        };
+    };
+    const auto by = [](double ms) {
+        return [ms](const ShowChart&, double, double at) { return at + ms; };
+    };
+    const std::vector<Row> rows{
+        {Qt::Key_5, {}, tenths(5)},
+        {Qt::Key_Right, {}, by(5000)},
+        {Qt::Key_Left, {}, by(-5000)},
+        {Qt::Key_Right, Qt::ShiftModifier,
+         [](const ShowChart& c, double, double at) { return nextCue(c, at); }},
+        {Qt::Key_Left, Qt::ShiftModifier,
+         [](const ShowChart& c, double, double at) { return previousCue(c, at); }},
+        {Qt::Key_Period,
+         {},
+         [](const ShowChart& c, double, double at) { return nextChange(c, at); }},
+        {Qt::Key_Comma,
+         {},
+         [](const ShowChart& c, double, double at) { return previousChange(c, at); }},
+        {Qt::Key_End, {}, [](const ShowChart& c, double, double) { return c.cues.back(); }},
+        {Qt::Key_Right, {}, [](const ShowChart& c, double, double) { return c.end; }},
+        {Qt::Key_Home, {}, [](const ShowChart&, double start, double) { return start; }},
+        {Qt::Key_Left, {}, [](const ShowChart&, double start, double) { return start; }},
+        {Qt::Key_9, {}, tenths(9)},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message()
+                     << "key " << QTest::toString(QKeySequence(row.key | row.modifiers)));
+        const double before = show.player().now();
+        key(row.key, row.modifiers);
+        ASSERT_TRUE(show.player().startedAt());
+        const std::optional<double> landing =
+            row.landing(show.player().chart(), *show.player().startedAt(), before);
+        ASSERT_TRUE(landing);
+        // On the wall clock the show stands where the seek ended, a moment after its landing.
+        EXPECT_NEAR(show.player().now(), *landing, kSeekSettlesMs);
+        EXPECT_NEAR(counter.seekedTo, *landing, kSeekSettlesMs) << "the seek is reported";
+        EXPECT_TRUE(show.player().paused());
+        EXPECT_TRUE(window().timelineShown());
+    }
+    // The window shows the stage of the show it was sent to.
+    EXPECT_TRUE(waitFor([this] { return showsTheStage(Quality::Crisp, 20); }));
+}
+
+// Speed keys halve and double between 0.25× and 4×, and the title names the speed beside the
+// quality and the pause. Looping, the show starts again at its 0 ms after its end.
+TEST_F(RealWindow, SpeedKeysAndLoopingAfterTheEnd)
+{
+    QTest::mouseClick(&window(), Qt::LeftButton, {}, pixelOf(6500, 5000));
+    const double start = *show.player().startedAt();
+    const std::vector<std::pair<Qt::Key, double>> steps{
+        {Qt::Key_BracketRight, 2},   {Qt::Key_BracketRight, 4},   {Qt::Key_BracketRight, 4},
+        {Qt::Key_BracketLeft, 2},    {Qt::Key_BracketLeft, 1},    {Qt::Key_BracketLeft, 0.5},
+        {Qt::Key_BracketLeft, 0.25}, {Qt::Key_BracketLeft, 0.25}, {Qt::Key_BracketRight, 0.5},
+    };
+    for (const auto& [pressed, speed] : steps) {
+        key(pressed);
+        EXPECT_EQ(show.player().speed(), speed);
+        EXPECT_EQ(window().windowTitle(), speed == 1
+                                              ? QStringLiteral("Quillet 3")
+                                              : QStringLiteral("Quillet 3 (%1×)").arg(speed));
+    }
+    key(Qt::Key_Q);
+    key(Qt::Key_Space);
+    EXPECT_EQ(window().windowTitle(), QStringLiteral("Quillet 3 (0.5×, smooth, paused)"));
+    key(Qt::Key_Space);
+    key(Qt::Key_BracketRight);
+    key(Qt::Key_BracketRight);
+    key(Qt::Key_BracketRight);
+    key(Qt::Key_L);
+    EXPECT_TRUE(show.player().loop());
+    key(Qt::Key_End);
+    const int seeks = counter.seeks;
+    ASSERT_TRUE(waitFor([&] { return counter.seeks > seeks; }));
+    EXPECT_NEAR(counter.seekedTo, start, kSeekSettlesMs) << "the show started again at its 0 ms";
+    EXPECT_EQ(show.player().speed(), 4);
+    key(Qt::Key_L);
+    EXPECT_FALSE(show.player().loop());
+}
+
+// A press on the timeline seeks, and a drag on it seeks as it goes; the show never sees those
+// presses. A press just above the bar is the show's. Before the starting click there is no
+// timeline.
+TEST_F(RealWindow, TimelineTakesPressesOnItsBarOnly)
+{
+    const int w = window().width();
+    const int h = window().height();
+    // Moves to where the pointer was are dropped: each goes somewhere new.
+    QTest::mouseMove(&window(), QPoint(w / 3, h - 30));
+    runEventLoop(50);
+    EXPECT_FALSE(window().timelineShown());
+    QTest::mouseClick(&window(), Qt::LeftButton, {}, pixelOf(6500, 5000));
+    QTest::mouseMove(&window(), QPoint(w / 2, h - 30));
+    ASSERT_TRUE(waitFor([this] { return window().timelineShown(); }));
+    const int clicks = counter.clicks;
+    QTest::mouseClick(&window(), Qt::LeftButton, {}, QPoint(w / 2, h - 20));
+    EXPECT_EQ(counter.clicks, clicks + 1) << "a press above the bar is the show's";
+    EXPECT_EQ(counter.seeks, 0);
+
+    const double start = *show.player().startedAt();
+    const double end = show.player().chart().end;
+    QTest::mousePress(&window(), Qt::LeftButton, {}, QPoint(w / 2, h - 4));
+    EXPECT_EQ(counter.seeks, 1);
+    EXPECT_NEAR(counter.seekedTo, (start + end) / 2, (end - start) / 50);
+    QTest::mouseMove(&window(), QPoint(0, h - 4));
+    EXPECT_NEAR(counter.seekedTo, start, kSeekSettlesMs) << "dragged to the start";
+    QTest::mouseRelease(&window(), Qt::LeftButton, {}, QPoint(0, h - 4));
+    EXPECT_EQ(counter.clicks, clicks + 1) << "the show never saw the presses on the bar";
+    EXPECT_TRUE(window().timelineShown());
+    EXPECT_TRUE(waitFor([this] { return !window().timelineShown(); }));
+    // Hidden, it leaves the picture whole.
+    key(Qt::Key_Space);
+    EXPECT_TRUE(waitFor([this] { return showsTheStage(Quality::Crisp); }));
+}
+
+TEST_F(RealWindow, F11TogglesFullscreenAndEscapeLeavesItAndSeeksKeepIt)
 {
     QTest::keyClick(&window(), Qt::Key_F11);
     EXPECT_TRUE(window().windowState() & Qt::WindowFullScreen);
@@ -193,6 +345,13 @@ TEST_F(RealWindow, F11TogglesFullscreenAndEscapeLeavesIt)
     QTest::keyClick(&window(), Qt::Key_F11);
     QTest::keyClick(&window(), Qt::Key_F11);
     EXPECT_FALSE(window().windowState() & Qt::WindowFullScreen);
+    // A seek to a moment after the show maximised the window keeps fullscreen.
+    QTest::keyClick(&window(), Qt::Key_F11);
+    QTest::keyClick(&window(), Qt::Key_End);
+    ASSERT_TRUE(show.player().stage().maximised());
+    EXPECT_TRUE(window().windowState() & Qt::WindowFullScreen);
+    QTest::keyClick(&window(), Qt::Key_Escape);
+    EXPECT_EQ(window().windowState(), Qt::WindowMaximized);
 }
 
 TEST_F(RealWindow, CtrlQClosesTheWindow)
@@ -264,7 +423,8 @@ TEST(WindowTrace, ClosingTheWindowPlacesTheWholeTrace)
         for (QWidget* widget : QApplication::topLevelWidgets())
             widget->close();
     });
-    EXPECT_EQ(runWindow(path, 4, Quality::Crisp), 0);
+    // From 60 s, looping, at twice the speed.
+    EXPECT_EQ(runWindow({.tracePath = path, .startMs = 60000, .loop = true, .speed = 2}, 4), 0);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
               QStringList{QStringLiteral("trace.jsonl")});
     QFile file(path);
@@ -274,6 +434,11 @@ TEST(WindowTrace, ClosingTheWindowPlacesTheWholeTrace)
     EXPECT_TRUE(lines.first().endsWith(R"(,"ev":"start","seed":4,"mode":"window"})"))
         << lines.first().toStdString();
     EXPECT_TRUE(lines.last().isEmpty()) << "the last line is complete";
+    const QByteArray all = lines.join('\n');
+    for (const char* steering :
+         {R"("ev":"loop","on":true})", R"("ev":"speed","x":2})", R"("ev":"seek","from":)"})
+        EXPECT_TRUE(all.contains(steering)) << steering;
+    EXPECT_TRUE(all.contains(R"(,"to":60000)")) << "the show began at 60 s";
 }
 
 // The program itself, stopped by a signal while it plays: it ends at once with 128 plus the

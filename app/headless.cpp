@@ -94,14 +94,24 @@ int runHeadless(const Options& options, std::uint32_t seed)
     player.addClick(0);
     for (const int click : options.clicks)
         player.addClick(click);
+    player.setLoop(options.loop);
+    if (options.startMs.value_or(0) > 0)
+        player.seek(*options.startMs);
 
     const auto failed = [&] { return !screenshots.ok() || (trace && trace->failed()); };
     if (options.durationMs) {
-        // In stretches, so that a failed output ends a long run at once.
-        const double end = *options.durationMs;
-        for (double until = std::min(kStretchMs, end);; until = std::min(until + kStretchMs, end)) {
-            player.runUntil(until);
-            if (failed() || until >= end)
+        // In stretches, so that a failed output ends a long run at once. Looping or not, the run
+        // plays from its start for as long as it takes to reach the duration's moment.
+        const double from = player.now();
+        const double length = *options.durationMs - from;
+        for (double played = 0;;) {
+            const double stretch = std::clamp(length - played, 0.0, kStretchMs);
+            played += stretch;
+            if (options.loop)
+                player.playFor(stretch);
+            else
+                player.runUntil(from + played);
+            if (failed() || played >= length)
                 break;
         }
     } else {

@@ -4,6 +4,7 @@
 #include "app/version.h"
 #include "app/video_encoder.h"
 #include "core/messages.h"
+#include "core/player.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -11,8 +12,10 @@
 #include <QFileInfo>
 #include <charconv>
 #include <climits>
+#include <cmath>
 #include <fcntl.h>
 #include <limits>
+#include <ostream>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -100,6 +103,19 @@ int parseFps(const QString& text)
     return static_cast<int>(*value);
 }
 
+// A speed written with a point, whatever the locale: "0.5", "2", "1.25".
+double parseSpeed(const QString& text)
+{
+    const std::string s = text.toStdString();
+    double value = 0;
+    const bool digits = !s.empty() && s.find_first_not_of("0123456789.") == std::string::npos;
+    const auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), value);
+    if (!digits || error != std::errc() || end != s.data() + s.size() || value < kMinSpeed ||
+        value > kMaxSpeed)
+        throw Failure{"--speed takes a number from 0.25 to 4, not " + quoted(text)};
+    return value;
+}
+
 Quality parseQuality(const QString& text)
 {
     const auto named = qualityNamed(text.toStdString());
@@ -116,6 +132,9 @@ enum class Opt : std::uint8_t
     Headless,
     Duration,
     Click,
+    Start,
+    Loop,
+    Speed,
     Seed,
     Trace,
     Screenshot,
@@ -146,6 +165,12 @@ QList<QCommandLineOption> optionTable()
         flag("headless", "Run without a window, on virtual time."),
         valued("duration", "Headless: stop at MS (default: 5000 ms after the last cue).", "MS"),
         valued("click", "Headless: one more click at MS (repeatable).", "MS"),
+        valued("start",
+               "Begin the show at MS, as if played there from the click at 0 ms (in the window, "
+               "headless and recording).",
+               "MS"),
+        flag("loop", "Start the show again after its end (headless: until --duration)."),
+        valued("speed", "Window: play at X times the usual speed, 0.25 to 4 (default 1).", "X"),
         valued("seed", "Seed of the random source, 0 to 4294967295 (default: from the clock).",
                "N"),
         valued("trace", "Write every stage event as JSON lines to FILE (- for standard output).",
@@ -228,6 +253,10 @@ QString helpText(const QCommandLineParser& parser)
         "--record and --subtitles play it headless from the load to 5000 ms after the last cue\n"
         "(or --duration); the same --seed gives the same files, and without one the seed is\n"
         "printed so that a recording can be made again.\n"
+        "--start MS begins the show at MS, in the window or headless, as if played there:\n"
+        "--record clip.mp4 --start 60000 --duration 70000 records those 10 s, with the\n"
+        "captions of --subtitles timed from the clip's start; screenshots keep the show's\n"
+        "times. --loop starts the show again after its end; headless, --duration ends the run.\n"
         "\nKeys in the window:\n"
         "  F11      toggle fullscreen\n"
         "  Escape   leave fullscreen\n"
@@ -259,6 +288,11 @@ Options readOptions(const CommandLine& line)
         o.durationMs = parseMs(QStringLiteral("duration"), *v);
     for (const QString& v : line.values(Opt::Click))
         o.clicks.push_back(parseMs(QStringLiteral("click"), v));
+    if (auto v = line.single(Opt::Start))
+        o.startMs = parseMs(QStringLiteral("start"), *v);
+    o.loop = line.isSet(Opt::Loop);
+    if (auto v = line.single(Opt::Speed))
+        o.speed = parseSpeed(*v);
     if (auto v = line.single(Opt::Seed))
         o.seed = parseSeed(*v);
     if (auto v = line.single(Opt::Size))
@@ -295,6 +329,55 @@ void checkVideo(const QString& path, QSize size)
                       std::to_string(size.height())};
 }
 
+// Where the show ends with the clicks given: 5000 ms after its last cue, played through on
+// virtual time (a few milliseconds). The cue clock does not depend on the seed.
+int showEndMs(const Options& o)
+{
+    static std::ostream silent(nullptr);
+    Player probe(Timeline::Virtual, o.seed.value_or(0), silent);
+    probe.addClick(0);
+    for (const int click : o.clicks)
+        probe.addClick(click);
+    return static_cast<int>(std::lround(probe.runShow()));
+}
+
+// --start, --loop and --speed: a start within the run and the show, a loop only where the run
+// has an end of its own, a speed only where time is the wall clock's.
+void checkSteering(const CommandLine& line, const Options& o)
+{
+    const bool recording = o.recordPath || o.subtitlesPath;
+    if (line.isSet(Opt::Speed) && o.headless)
+        throw Failure{"--speed works only in the window: headless runs take no time to play"};
+    if (o.loop && recording)
+        throw Failure{
+            "--loop does not work with --record or --subtitles: a recording needs an end"};
+    if (o.loop && o.headless && !o.durationMs)
+        throw Failure{"--loop needs --duration when headless: a looping show has no end"};
+    if (o.startMs) {
+        if (o.durationMs && *o.startMs >= *o.durationMs)
+            throw Failure{"--start " + std::to_string(*o.startMs) +
+                          " must be before the end of the run at " + std::to_string(*o.durationMs) +
+                          " ms"};
+        for (const ScreenshotRequest& shot : o.screenshots)
+            if (shot.atMs < *o.startMs)
+                throw Failure{"the screenshot at " + std::to_string(shot.atMs) +
+                              " ms is before the start of the run at " +
+                              std::to_string(*o.startMs) + " ms"};
+    }
+    if (!o.startMs && !(o.loop && !o.screenshots.empty()))
+        return;
+    const int end = showEndMs(o);
+    if (o.startMs && *o.startMs >= end)
+        throw Failure{"--start " + std::to_string(*o.startMs) +
+                      " must be before the end of the show at " + std::to_string(end) + " ms"};
+    if (o.loop)
+        for (const ScreenshotRequest& shot : o.screenshots)
+            if (shot.atMs > end)
+                throw Failure{"the screenshot at " + std::to_string(shot.atMs) +
+                              " ms is past the end of the show at " + std::to_string(end) +
+                              " ms, where --loop starts it again"};
+}
+
 // Options that work only with others, and values that must agree.
 void checkCombinations(const CommandLine& line, const Options& o)
 {
@@ -324,6 +407,7 @@ void checkCombinations(const CommandLine& line, const Options& o)
                               " ms is past the end of the run at " + std::to_string(*o.durationMs) +
                               " ms"};
     }
+    checkSteering(line, o);
 }
 
 // Probing the file system for the outputs.

@@ -27,14 +27,28 @@ long long framesIn(double endMs, int fps)
     return std::max(1LL, (ms * fps + 999) / 1000);
 }
 
-// Looks at the stage at the frames' times until the end of the show, and hands the encoder a
-// picture only where the compositor painted something since the one before; the encoder repeats
-// it at a constant rate.
+// The part of the show a recording takes: from its start to the duration's moment or the show's
+// end, in the show's time.
+struct Clip
+{
+    double startMs = 0;
+    std::optional<double> endMs;
+};
+
+Clip clipOf(const Options& options)
+{
+    return {double(options.startMs.value_or(0)),
+            options.durationMs ? std::optional<double>(*options.durationMs) : std::nullopt};
+}
+
+// Looks at the stage at the frames' times, from the clip's start until its end, and hands the
+// encoder a picture only where the compositor painted something since the one before; the
+// encoder repeats it at a constant rate. Frames are numbered from the clip's start.
 class FrameRecorder final : public PlayerOutput
 {
 public:
     FrameRecorder(VideoEncoder* encoder, const Options& options)
-        : encoder_(encoder), fps_(options.fps), end_(options.durationMs),
+        : encoder_(encoder), fps_(options.fps), clip_(clipOf(options)),
           compositor_(options.quality), image_(options.size, QImage::Format_BGR888)
     {}
 
@@ -42,9 +56,10 @@ public:
 
     [[nodiscard]] std::optional<double> nextLook() const override
     {
-        if (encoder_ == nullptr || !ok_ || (end_ && index_ >= framesIn(*end_, fps_)))
+        if (encoder_ == nullptr || !ok_ ||
+            (clip_.endMs && index_ >= framesIn(*clip_.endMs - clip_.startMs, fps_)))
             return std::nullopt;
-        return double(index_) * 1000.0 / fps_;
+        return clip_.startMs + double(index_) * 1000.0 / fps_;
     }
 
     void look(double /*atMs*/, const Stage& stage) override
@@ -58,14 +73,14 @@ public:
     // A recording given a duration keeps it.
     void endKnown(double atMs) override
     {
-        if (!end_)
-            end_ = atMs;
+        if (!clip_.endMs)
+            clip_.endMs = atMs;
     }
 
 private:
     VideoEncoder* encoder_;
     int fps_;
-    std::optional<double> end_;
+    Clip clip_;
     Compositor compositor_;
     QImage image_;
     long long index_ = 0;
@@ -86,36 +101,36 @@ int encodingFailed(const VideoEncoder& encoder, OutputFile& video, const QString
     return 1;
 }
 
-// Plays the show in stretches, showing the progress between them, until its end or until the
-// recording fails.
+// Plays the clip in stretches, showing the progress through it between them, until its end or
+// until the recording fails. Returns where the clip ends, in the show's time.
 double playRecorded(Player& player, const FrameRecorder& frames, const Options& options)
 {
     const auto started = std::chrono::steady_clock::now();
-    const std::optional<double> duration = options.durationMs;
+    const Clip clip = clipOf(options);
+    const auto length = [&] { return clip.endMs.value_or(player.expectedEnd()) - clip.startMs; };
     Progress progress(
         std::cerr,
         Progress::styleFor(options.quiet || !options.recordPath, isatty(STDERR_FILENO) != 0),
-        duration.value_or(player.expectedEnd()));
-    const double stretch =
-        std::clamp(duration.value_or(player.expectedEnd()) / 100, 1.0, kStretchMs);
-    for (double until = stretch;; until += stretch) {
+        length());
+    const double stretch = std::clamp(length() / 100, 1.0, kStretchMs);
+    for (double until = clip.startMs + stretch;; until += stretch) {
         bool ended = false;
-        if (duration) {
-            until = std::min(until, *duration);
+        if (clip.endMs) {
+            until = std::min(until, *clip.endMs);
             player.runUntil(until);
-            ended = until >= *duration;
+            ended = until >= *clip.endMs;
         } else {
             ended = player.runShowUntil(until);
             until = std::min(until, player.expectedEnd());
-            progress.setTotal(player.expectedEnd());
+            progress.setTotal(length());
         }
         const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
-        progress.update(until, elapsed.count());
+        progress.update(until - clip.startMs, elapsed.count());
         if (!frames.ok() || ended)
             break;
     }
     progress.finish();
-    return duration.value_or(player.expectedEnd());
+    return clip.startMs + length();
 }
 
 } // namespace
@@ -147,13 +162,19 @@ int runRecording(const Options& options, std::uint32_t seed)
     player.addClick(0);
     for (const int click : options.clicks)
         player.addClick(click);
-    CaptionFollower captions(player.stage(), player.clock());
+    CaptionFollower captions(player);
     EventBus::Subscription following;
     if (options.subtitlesPath)
         following = player.stage().events().subscribe(captions);
+    if (options.startMs.value_or(0) > 0) {
+        // The clip's first frame was taken on the way there.
+        player.seek(*options.startMs);
+        captions.startClipAt(*options.startMs);
+    }
 
     const double endMs = playRecorded(player, frames, options);
-    if (encoder && (!frames.ok() || !encoder->finish(framesIn(endMs, options.fps))))
+    const double startMs = options.startMs.value_or(0);
+    if (encoder && (!frames.ok() || !encoder->finish(framesIn(endMs - startMs, options.fps))))
         return encodingFailed(*encoder, *video, *options.recordPath);
     // The subtitles are written before either file is placed, so that a failure leaves neither.
     std::optional<OutputFile> subtitles;

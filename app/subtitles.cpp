@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <set>
+#include <tuple>
 
 namespace q3 {
 namespace {
@@ -65,9 +66,7 @@ std::string escaped(const std::string& text)
 
 } // namespace
 
-CaptionFollower::CaptionFollower(const Stage& stage, const Clock& clock)
-    : stage_(stage), clock_(clock)
-{}
+CaptionFollower::CaptionFollower(const Player& player) : player_(player) {}
 
 void CaptionFollower::onEvent(const Event& event)
 {
@@ -77,26 +76,36 @@ void CaptionFollower::onEvent(const Event& event)
     case EventKind::Hide:
     case EventKind::Caption:
     case EventKind::Maximise:
-        update();
+        update(player_.now());
+        break;
+    case EventKind::Seek:
+        endAll(event.fromMs);
+        update(event.toMs);
         break;
     default:
         break;
     }
 }
 
-void CaptionFollower::update()
+std::set<std::string> CaptionFollower::onScreenNow() const
 {
+    const Stage& stage = player_.stage();
     std::set<std::string> now;
     for (std::size_t i = 0; i < kControlCount; ++i) {
         const Control control = controlAt(i);
         const ControlDesign& row = designOf(control);
-        const ControlState& state = stage_.control(control);
-        if (row.kind != ControlKind::Label || !state.visible || !onSurface(row.rect, stage_))
+        const ControlState& state = stage.control(control);
+        if (row.kind != ControlKind::Label || !state.visible || !onSurface(row.rect, stage))
             continue;
         if (std::string text = readable(state.caption); !text.empty())
             now.insert(std::move(text));
     }
-    const double at = clock_.now();
+    return now;
+}
+
+void CaptionFollower::update(double at)
+{
+    const std::set<std::string> now = onScreenNow();
     for (auto it = onScreen_.begin(); it != onScreen_.end();) {
         if (now.contains(it->first)) {
             ++it;
@@ -121,6 +130,22 @@ void CaptionFollower::update()
     }
 }
 
+void CaptionFollower::endAll(double at)
+{
+    for (const auto& [text, since] : onScreen_)
+        done_.push_back({since, at, text});
+    onScreen_.clear();
+}
+
+void CaptionFollower::startClipAt(double ms)
+{
+    origin_ = ms;
+    done_.clear();
+    onScreen_.clear();
+    for (const std::string& text : onScreenNow())
+        onScreen_.emplace(text, ms);
+}
+
 std::vector<SubtitleCue> CaptionFollower::finish(double endMs)
 {
     std::vector<SubtitleCue> cues = done_;
@@ -128,9 +153,14 @@ std::vector<SubtitleCue> CaptionFollower::finish(double endMs)
         cues.push_back({since, std::max(since, endMs), text});
     // What was gone in the same instant it came was never on a frame.
     std::erase_if(cues, [](const SubtitleCue& cue) { return cue.endMs <= cue.startMs; });
-    std::stable_sort(cues.begin(), cues.end(), [](const SubtitleCue& a, const SubtitleCue& b) {
-        return a.startMs != b.startMs ? a.startMs < b.startMs : a.endMs < b.endMs;
+    // Cues that come and go together (a clip's first) in the order of their texts.
+    std::sort(cues.begin(), cues.end(), [](const SubtitleCue& a, const SubtitleCue& b) {
+        return std::tie(a.startMs, a.endMs, a.text) < std::tie(b.startMs, b.endMs, b.text);
     });
+    for (SubtitleCue& cue : cues) {
+        cue.startMs -= origin_;
+        cue.endMs -= origin_;
+    }
     return cues;
 }
 

@@ -1,10 +1,11 @@
 #pragma once
 
-#include "core/clock.h"
+#include "core/player.h"
 #include "core/stage.h"
 
 #include <QString>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -24,21 +25,32 @@ struct SubtitleCue
 // on the surface shows it. Runs of spaces and line breaks read as one space, since they only
 // place the words on the label. One text shown by several labels at once, or passed from one
 // label to another in the same instant (the flashing countdown digits), is one cue.
+//
+// It follows the player's stage through seeks (subscribed to its events, which a seek hands
+// over): what was on screen ends where the show left, and what is on screen where it landed
+// begins there.
 class CaptionFollower final : public StageListener
 {
 public:
-    CaptionFollower(const Stage& stage, const Clock& clock);
+    explicit CaptionFollower(const Player& player);
 
     void onEvent(const Event& event) override;
 
-    // Ends the captions still on screen at `endMs`; every cue in order of appearance.
+    // A clip that begins at `ms`, now or a moment before on a frame that still shows: what is
+    // on screen begins at the clip's 0 ms, and every time is counted from `ms`.
+    void startClipAt(double ms);
+
+    // Ends the captions still on screen at `endMs` (the show's time); every cue in order of
+    // appearance, in the clip's time.
     [[nodiscard]] std::vector<SubtitleCue> finish(double endMs);
 
 private:
-    void update();
+    [[nodiscard]] std::set<std::string> onScreenNow() const;
+    void update(double at);
+    void endAll(double at);
 
-    const Stage& stage_;
-    const Clock& clock_;
+    const Player& player_;
+    double origin_ = 0;
     std::map<std::string, double> onScreen_; // text -> since
     std::vector<SubtitleCue> done_;
 };

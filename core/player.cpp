@@ -177,6 +177,11 @@ bool Player::runDue(double cueWaitMs)
             due && *due > now && *due - now <= cueWaitMs)
             clock_->waitUntil(*due);
     }
+    return tickDue();
+}
+
+bool Player::tickDue()
+{
     const std::optional<Timer> timer = scheduler().takeDue();
     if (!timer)
         return false;
@@ -227,7 +232,9 @@ void Player::step()
         take(input);
         return;
     }
-    runDue();
+    // A virtual run starts again at the end only where playFor says so: a tick due at the end
+    // must not send runUntil back to the start.
+    tickDue();
 }
 
 void Player::runUntil(double endMs)
@@ -316,7 +323,6 @@ void Player::replayTo(double toMs)
         planned_.emplace(it->first, it->second);
     taken_.clear();
     chart_.reset();
-    run_ = std::make_unique<Run>(*clock_, static_cast<StageHost&>(*this), seed_, errors_);
     if (clientSize_)
         stage().setClientSize(clientSize_->first, clientSize_->second);
     loaded_ = false;
@@ -334,7 +340,8 @@ void Player::seek(double toMs)
     const double from = now();
     const bool wasPaused = paused();
     // The old run stays until its followers have moved to the new one.
-    const std::unique_ptr<Run> old = std::move(run_);
+    const std::unique_ptr<Run> old = std::exchange(
+        run_, std::make_unique<Run>(*clock_, static_cast<StageHost&>(*this), seed_, errors_));
     replayTo(std::max(0.0, toMs));
     old->show.stage().events().handOverTo(stage().events());
     if (wasPaused)

@@ -203,6 +203,7 @@ private:
     [[nodiscard]] PlayerOutput& out() const;
     [[nodiscard]] std::optional<double> nextPlanned() const;
     void step();
+    bool tickDue();
     void take(const Input& input);
     void afterHandler();
     void setEnd(double atMs);
@@ -210,6 +211,7 @@ private:
     // `ms` itself when `inclusive`).
     void advanceTo(double ms, bool inclusive);
     void waitUntil(double ms);
+    // Plays a run just put in place from its load to `toMs`, on virtual time, unseen.
     void replayTo(double toMs);
     void report(const Event& event);
 

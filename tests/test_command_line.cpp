@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
@@ -16,6 +18,7 @@
 
 namespace {
 
+using q3::test::args;
 using q3::test::Outcome;
 using q3::test::runProgram;
 
@@ -28,6 +31,8 @@ struct BadInput
     // Run through sh instead, for what arguments alone cannot say: $Q is the program, $D the
     // test's folder.
     const char* shell = nullptr;
+    // The problem as the one line says it, where the row checks the words.
+    const char* says = nullptr;
 };
 
 void PrintTo(const BadInput& input, std::ostream* os)
@@ -80,6 +85,10 @@ TEST_P(RefusedCommandLine, WithOneLineTheExitStatusAndNothingWritten)
         EXPECT_TRUE(outcome.err.contains(QStringLiteral("--help"))) << outcome.err.toStdString();
     }
     EXPECT_EQ(outcome.err.count(u'\n'), 1) << outcome.err.toStdString();
+    if (input.says != nullptr) {
+        EXPECT_EQ(outcome.err, QStringLiteral("quillet3: error: ") + QString::fromUtf8(input.says) +
+                                   QStringLiteral(" (see 'quillet3 --help')\n"));
+    }
     EXPECT_TRUE(outcome.out.isEmpty());
     const QStringList left =
         QDir(dir.path())
@@ -149,6 +158,65 @@ const BadInput kBadInputs[] = {
      2,
      R"(exec >&-; exec "$Q" --headless --trace - --duration 100)"},
     {"trace onto a full device", {"--headless", "--duration", "3000", "--trace", "/dev/full"}, 1},
+    // Steering: a start inside the run and the show, a loop where the run has an end, a speed
+    // only in the window and in its range, written with a point whatever the locale.
+    {"start at the show's end",
+     {"--headless", "--start", "89000", "--trace", "@/t.jsonl"},
+     2,
+     nullptr,
+     "--start 89000 must be before the end of the show at 89000 ms"},
+    {"start at the end of the run",
+     {"--record", "@/a.mp4", "--start", "70000", "--duration", "70000"},
+     2,
+     nullptr,
+     "--start 70000 must be before the end of the run at 70000 ms"},
+    {"negative start",
+     {"--headless", "--start", "-1"},
+     2,
+     nullptr,
+     "--start takes a whole number of milliseconds from 0 to 2147483647, not '-1'"},
+    {"screenshot before the start",
+     {"--start", "5000", "--screenshot", "4999:@/a.png"},
+     2,
+     nullptr,
+     "the screenshot at 4999 ms is before the start of the run at 5000 ms"},
+    {"screenshot a looping run never reaches",
+     {"--loop", "--duration", "100000", "--screenshot", "89001:@/a.png"},
+     2,
+     nullptr,
+     "the screenshot at 89001 ms is past the end of the show at 89000 ms, where --loop starts it "
+     "again"},
+    {"loop with a recording",
+     {"--loop", "--record", "@/a.mp4", "--duration", "1000"},
+     2,
+     nullptr,
+     "--loop does not work with --record or --subtitles: a recording needs an end"},
+    {"loop headless without a duration",
+     {"--loop", "--headless", "--trace", "@/t.jsonl"},
+     2,
+     nullptr,
+     "--loop needs --duration when headless: a looping show has no end"},
+    {"speed headless",
+     {"--headless", "--speed", "2", "--duration", "10"},
+     2,
+     nullptr,
+     "--speed works only in the window: headless runs take no time to play"},
+    {"speed too fast",
+     {"--speed", "4.01"},
+     2,
+     nullptr,
+     "--speed takes a number from 0.25 to 4, not '4.01'"},
+    {"speed with a decimal comma in a comma locale",
+     {},
+     2,
+     "LOCPATH=" QUILLET3_LOCALES R"( LC_ALL=de_DE.UTF-8 exec "$Q" --speed 0,5)",
+     "--speed takes a number from 0.25 to 4, not '0,5'"},
+    // The speed is read, and only the duration refused.
+    {"speed with a point in a comma locale",
+     {},
+     2,
+     "LOCPATH=" QUILLET3_LOCALES R"( LC_ALL=de_DE.UTF-8 exec "$Q" --speed 0.5 --duration 100)",
+     "--duration works only with --headless or --screenshot"},
     {"screenshot named with a newline into a missing folder",
      {"--screenshot", "10:@/missing/a\nb.png"}},
     // One file under two names: the links are removed again after the run, so that the folder
@@ -193,8 +261,9 @@ TEST(CommandLine, HelpNamesEveryOption)
     for (const char* option : {"--headless", "--duration",   "--click",     "--seed",
                                "--trace",    "--screenshot", "--size",      "--version",
                                "--record",   "--subtitles",  "--fps",       "--variable-frame-rate",
-                               "--quality",  "--quiet",      "--overwrite", "F11",
-                               "Escape",     "Space",        "Q  ",         "Ctrl+Q"})
+                               "--quality",  "--quiet",      "--overwrite", "--start",
+                               "--loop",     "--speed",      "F11",         "Escape",
+                               "Space",      "Q  ",          "Ctrl+Q"})
         EXPECT_TRUE(outcome.out.contains(QLatin1String(option))) << option;
 }
 
@@ -322,6 +391,93 @@ TEST(CommandLine, TraceStartsWithTheSeedAndMode)
     EXPECT_EQ(lines[0], QStringLiteral(R"({"t":0,"ev":"start","seed":42,"mode":"headless"})"));
     EXPECT_EQ(lines[1], QStringLiteral(R"({"t":0,"ev":"load"})"));
     EXPECT_EQ(lines.last(), QStringLiteral(R"({"t":3000,"ev":"background","rgb":[0,0,0]})"));
+}
+
+// The trace's lines, each with its time.
+std::vector<std::pair<double, QString>> timedLines(const QString& trace)
+{
+    std::vector<std::pair<double, QString>> lines;
+    for (const QString& line : trace.split(u'\n', Qt::SkipEmptyParts))
+        lines.emplace_back(
+            QJsonDocument::fromJson(line.toUtf8()).object().value(QStringLiteral("t")).toDouble(),
+            line);
+    return lines;
+}
+
+// A show begun with --start at T is the show played straight there: the same picture 250 ms on,
+// and after the seek the same trace. At a cue, inside a frame loop (the seek lands where the
+// loop ends, and the screenshot is still taken inside it), mid-rain, in the countdown and in
+// the concert.
+TEST(CommandLine, StartIsTheShowPlayedStraightThere)
+{
+    struct Moment
+    {
+        int ms;
+        int landsAt;
+    };
+    const Moment moments[] = {
+        {6000, 6000}, {18450, 19000}, {49999, 49999}, {58050, 58050}, {70130, 70130}};
+    constexpr int kLookAfterMs = 250;
+    constexpr int kTracedMs = 1500;
+    QTemporaryDir dir;
+    const QStringList common = args({"--seed", "3", "--size", "320x240"});
+    const auto shot = [&](const char* kind, int ms) {
+        return dir.filePath(QStringLiteral("%1-%2.png").arg(QLatin1String(kind)).arg(ms));
+    };
+    QStringList straight = common + args({"--duration", "72000", "--trace", "-"});
+    for (const Moment& m : moments)
+        straight << QStringLiteral("--screenshot")
+                 << QStringLiteral("%1:%2").arg(m.ms + kLookAfterMs).arg(shot("straight", m.ms));
+    const Outcome played = runProgram(straight);
+    ASSERT_EQ(played.status, 0) << played.err.toStdString();
+    const auto straightLines = timedLines(played.out);
+    for (const Moment& m : moments) {
+        SCOPED_TRACE(m.ms);
+        const Outcome started = runProgram(
+            common +
+            QStringList{
+                QStringLiteral("--start"), QString::number(m.ms), QStringLiteral("--duration"),
+                QString::number(m.ms + kTracedMs), QStringLiteral("--trace"), QStringLiteral("-"),
+                QStringLiteral("--screenshot"),
+                QStringLiteral("%1:%2").arg(m.ms + kLookAfterMs).arg(shot("started", m.ms))});
+        ASSERT_EQ(started.status, 0) << started.err.toStdString();
+        const QStringList lines = started.out.split(u'\n', Qt::SkipEmptyParts);
+        ASSERT_GE(lines.size(), 2);
+        EXPECT_EQ(lines[0], QStringLiteral(R"({"t":0,"ev":"start","seed":3,"mode":"headless"})"));
+        EXPECT_EQ(lines[1],
+                  QStringLiteral(R"({"t":%1,"ev":"seek","from":0,"to":%1})").arg(m.landsAt));
+        QStringList expected;
+        for (const auto& [t, line] : straightLines)
+            if (t > m.landsAt && t <= m.ms + kTracedMs)
+                expected << line;
+        EXPECT_EQ(lines.mid(2), expected);
+        const QImage picture(shot("started", m.ms));
+        ASSERT_FALSE(picture.isNull());
+        EXPECT_TRUE(picture == QImage(shot("straight", m.ms)));
+    }
+}
+
+// A looping run goes back to the show's 0 ms at its end and stops at the duration's moment,
+// having played as long as a run that does not loop: from 0 or from --start 80000, 92000 ms
+// ends at the cue 3000 ms into the second showing.
+TEST(CommandLine, LoopStartsAgainAtTheEndAndStopsAtTheDuration)
+{
+    for (const char* start : {"0", "80000"}) {
+        SCOPED_TRACE(start);
+        const Outcome outcome = runProgram(args({"--headless", "--loop", "--duration", "92000",
+                                                 "--start", start, "--seed", "3", "--trace", "-"}));
+        ASSERT_EQ(outcome.status, 0) << outcome.err.toStdString();
+        const auto lines = timedLines(outcome.out);
+        ASSERT_GE(lines.size(), 3U);
+        EXPECT_EQ(lines[1].second, QStringLiteral(R"({"t":0,"ev":"loop","on":true})"));
+        const QString restart = QStringLiteral(R"({"t":0,"ev":"seek","from":89000,"to":0})");
+        const auto seeks = std::count_if(lines.begin(), lines.end(),
+                                         [&](const auto& line) { return line.second == restart; });
+        EXPECT_EQ(seeks, 1);
+        EXPECT_EQ(lines.back().first, 3000);
+        EXPECT_TRUE(lines.back().second.contains(QStringLiteral("background")))
+            << lines.back().second.toStdString();
+    }
 }
 
 TEST(CommandLine, SameSeedGivesTheSameTrace)

@@ -408,6 +408,54 @@ TEST_F(Recording, FramesAreTheScreenshotsOfTheSameTimes)
     EXPECT_GT(blocksDiffering(video.at(7500), video.at(87000), 24, middle), 100);
 }
 
+// --start 60000 --duration 70000 records those 10 s: frames numbered from the clip's 0 that are
+// the screenshots of the show's times, and captions timed from the clip's start.
+TEST_F(Recording, AClipFromItsStartIsThoseSecondsOfTheShow)
+{
+    const QString path = file("clip.mp4");
+    const QString subtitles = file("clip.vtt");
+    const QStringList common = args({"--size", "320x240", "--seed", "9"});
+    const Outcome recorded = runProgram(
+        args({"--record"}) << path << QStringLiteral("--subtitles") << subtitles << common
+                           << args({"--start", "60000", "--duration", "70000"}));
+    ASSERT_EQ(recorded.status, 0) << recorded.err.toStdString();
+    EXPECT_TRUE(recorded.err.contains(QStringLiteral("recorded 100% (10.0 of 10.0 s")))
+        << recorded.err.toStdString();
+    const int moments[] = {60000, 65000, 69990};
+    QStringList shots = common;
+    for (const int ms : moments)
+        shots << QStringLiteral("--screenshot")
+              << QStringLiteral("%1:%2").arg(ms).arg(file("at").append(QString::number(ms)) +
+                                                     QStringLiteral(".png"));
+    const Outcome shot = runProgram(shots);
+    ASSERT_EQ(shot.status, 0) << shot.err.toStdString();
+
+    const auto numberOf = [](int ms) { return static_cast<std::size_t>((ms - 60000) * 30 / 1000); };
+    const Video video = decode(path, [&](std::size_t number) {
+        return std::any_of(std::begin(moments), std::end(moments),
+                           [&](int ms) { return numberOf(ms) == number; });
+    });
+    EXPECT_EQ(video.errors, 0);
+    EXPECT_NEAR(video.durationMs, 10000, 1);
+    ASSERT_EQ(video.frames.size(), 300U);
+    EXPECT_EQ(video.frames.front().atMs, 0);
+    const QRect middle(64, 0, 192, 240);
+    for (const int ms : moments) {
+        const QImage expected =
+            QImage(file("at").append(QString::number(ms)) + QStringLiteral(".png"))
+                .convertToFormat(QImage::Format_RGB32);
+        EXPECT_LE(blocksDiffering(video.frames[numberOf(ms)].image, expected, 24, middle), 16)
+            << ms;
+    }
+
+    QFile vtt(subtitles);
+    ASSERT_TRUE(vtt.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(vtt.readAll().startsWith("WEBVTT\n\n"
+                                         "1\n00:00:00.000 --> 00:00:00.600\n3\n\n"
+                                         "2\n00:00:00.000 --> 00:00:10.000\nVREL EXPO 2001\n\n"
+                                         "3\n00:00:00.600 --> 00:00:01.800\n2\n"));
+}
+
 TEST_F(Recording, SameSeedGivesTheSameBytesAndTheSeedIsPrintedWhenNotGiven)
 {
     for (const char* name : {"a.mp4", "a.webm"}) {

@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <tuple>
 
 namespace q3 {
 
@@ -33,7 +34,7 @@ struct LabelStage
     VirtualClock& clock = *ownClock;
     Player player{std::move(ownClock), 1, errors};
     Stage& stage = player.stage();
-    CaptionFollower follower{stage, clock};
+    CaptionFollower follower{player};
     EventBus::Subscription following = stage.events().subscribe(follower);
 };
 
@@ -92,15 +93,27 @@ TEST(CaptionFollower, LabelsOffTheSurfaceAreNotOnScreen)
     EXPECT_EQ(s.follower.finish(2000), expected);
 }
 
-TEST(CaptionFollower, EveryCaptionOfTheShowAtItsCueTimes)
+// The captions of a show played from 0, and of clips begun by a seek (which the follower
+// survives): the same cues, cut to the clip and timed from its start, those on screen at the
+// start beginning at 0.
+std::vector<SubtitleCue> captionsFrom(double startMs)
 {
     std::ostringstream errors;
     Player run(Timeline::Virtual, 1, errors);
-    CaptionFollower follower(run.show().stage(), run.clock());
-    EventBus::Subscription followFollower = run.show().stage().events().subscribe(follower);
+    CaptionFollower follower(run);
+    EventBus::Subscription followFollower = run.stage().events().subscribe(follower);
     run.addClick(0);
+    if (startMs > 0) {
+        run.seek(startMs);
+        follower.startClipAt(startMs);
+    }
     const double end = run.runShow();
-    ASSERT_EQ(end, 89000);
+    EXPECT_EQ(end, 89000);
+    return follower.finish(end);
+}
+
+TEST(CaptionFollower, EveryCaptionOfTheShowAtItsCueTimes)
+{
     // Cues 0 to 18 every 3000 ms from 3000 ms, the countdown every 300 ms from 57300 ms, then
     // every 3000 ms again from 63000 ms.
     std::string note(kOpeningNote); // with two spaces after "start:"
@@ -133,7 +146,18 @@ TEST(CaptionFollower, EveryCaptionOfTheShowAtItsCueTimes)
         {81000, 84000, "VREL"},
         {84000, 89000, "THE END"},
     };
-    EXPECT_EQ(follower.finish(end), expected);
+    EXPECT_EQ(captionsFrom(0), expected);
+    for (const double start : {12500.0, 40000.0, 58000.0}) {
+        std::vector<SubtitleCue> clipped;
+        for (const SubtitleCue& cue : expected)
+            if (cue.endMs > start)
+                clipped.push_back(
+                    {std::max(cue.startMs, start) - start, cue.endMs - start, cue.text});
+        std::sort(clipped.begin(), clipped.end(), [](const auto& a, const auto& b) {
+            return std::tie(a.startMs, a.endMs, a.text) < std::tie(b.startMs, b.endMs, b.text);
+        });
+        EXPECT_EQ(captionsFrom(start), clipped) << "from " << start;
+    }
 }
 
 TEST(WebVtt, CuesAreNumberedTimedAndEscaped)

@@ -121,8 +121,7 @@ void TraceWriter::writeLine(const std::string& body)
             fail(cannotWrite(shown_, "nothing has read it for too long"));
         return;
     }
-    if (waiting_.size() >= kBlockBytes ||
-        (!clock_.isVirtual() && flushDue)) {
+    if (waiting_.size() >= kBlockBytes || (!clock_.isVirtual() && flushDue)) {
         lastFlush_ = t;
         flush();
     }

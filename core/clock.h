@@ -53,8 +53,8 @@ private:
 
 // The show's time as the player runs it: a source clock (the wall clock, or virtual time) at a
 // speed, from the moment the show was put at. On the wall clock it stands still while the show is
-// paused, so that the show's times stay those of a show played straight. While the player replays the show up to
-// a moment it was sent to, time is virtual and moves only as the replay moves it.
+// paused, so that the show's times stay those of a show played straight. While the player replays
+// the show up to a moment it was sent to, time is virtual and moves only as the replay moves it.
 class ShowClock final : public Clock
 {
 public:

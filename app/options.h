@@ -72,8 +72,5 @@ inline constexpr int kMinVideoSide = 16;
 inline constexpr int kMaxVideoWidth = 7680;
 inline constexpr int kMaxVideoHeight = 4320;
 inline constexpr int kMaxFps = 120;
-// The window's speeds, as --speed takes them.
-inline constexpr double kMinSpeed = 0.25;
-inline constexpr double kMaxSpeed = 4;
 
 } // namespace q3

@@ -374,6 +374,7 @@ void Player::setLoop(bool loop)
 
 void Player::setSpeed(double speed)
 {
+    speed = std::clamp(speed, kMinSpeed, kMaxSpeed);
     if (speed == clock_->speed())
         return;
     clock_->setSpeed(speed);

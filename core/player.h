@@ -76,6 +76,10 @@ struct ShowChart
     double end = 0;
 };
 
+// The speeds a viewer may play the show at, in the window.
+inline constexpr double kMinSpeed = 0.25;
+inline constexpr double kMaxSpeed = 4;
+
 // Where the steering keys go from `now`: the picture before the one on screen, the next
 // picture, the cue before (or, more than a second into a cue, that cue's start) and the next cue.
 inline constexpr double kCueRestartMs = 1000;
@@ -160,7 +164,8 @@ public:
     bool restartIfEnded();
     void setLoop(bool loop);
     [[nodiscard]] bool loop() const { return loop_; }
-    // Show milliseconds per wall-clock millisecond; virtual time has no speed.
+    // Show milliseconds per wall-clock millisecond, within the speeds above; virtual time has
+    // no speed.
     void setSpeed(double speed);
     [[nodiscard]] double speed() const { return clock_->speed(); }
     // Wall-clock milliseconds until the show's time reaches `ms`.

@@ -7,8 +7,6 @@ namespace q3 {
 namespace {
 
 constexpr double kJumpMs = 5000;
-constexpr double kSlowest = 0.25;
-constexpr double kFastest = 4;
 
 std::optional<Steer> steerForText(int key)
 {
@@ -117,7 +115,7 @@ std::optional<double> seekTarget(Steer steer, const ShowChart& chart, double sta
 
 double steppedSpeed(double speed, bool faster)
 {
-    return std::clamp(faster ? speed * 2 : speed / 2, kSlowest, kFastest);
+    return std::clamp(faster ? speed * 2 : speed / 2, kMinSpeed, kMaxSpeed);
 }
 
 QString speedText(double speed)

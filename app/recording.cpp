@@ -166,14 +166,14 @@ int runRecording(const Options& options, std::uint32_t seed)
     EventBus::Subscription following;
     if (options.subtitlesPath)
         following = player.stage().events().subscribe(captions);
-    if (options.startMs.value_or(0) > 0) {
+    if (const double start = clipOf(options).startMs; start > 0) {
         // The clip's first frame was taken on the way there.
-        player.seek(*options.startMs);
-        captions.startClipAt(*options.startMs);
+        player.seek(start);
+        captions.startClipAt(start);
     }
 
     const double endMs = playRecorded(player, frames, options);
-    const double startMs = options.startMs.value_or(0);
+    const double startMs = clipOf(options).startMs;
     if (encoder && (!frames.ok() || !encoder->finish(framesIn(endMs - startMs, options.fps))))
         return encodingFailed(*encoder, *video, *options.recordPath);
     // The subtitles are written before either file is placed, so that a failure leaves neither.

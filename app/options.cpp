@@ -14,8 +14,8 @@
 #include <climits>
 #include <cmath>
 #include <fcntl.h>
+#include <iostream>
 #include <limits>
-#include <ostream>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -329,16 +329,15 @@ void checkVideo(const QString& path, QSize size)
                       std::to_string(size.height())};
 }
 
-// Where the show ends with the clicks given: 5000 ms after its last cue, played through on
-// virtual time (a few milliseconds). The cue clock does not depend on the seed.
+// Where the show ends with the clicks given: 5000 ms after its last cue (its chart, played
+// through on virtual time in a few milliseconds). The cue clock does not depend on the seed.
 int showEndMs(const Options& o)
 {
-    static std::ostream silent(nullptr);
-    Player probe(Timeline::Virtual, o.seed.value_or(0), silent);
-    probe.addClick(0);
+    Player player(Timeline::Virtual, o.seed.value_or(0), std::cerr);
+    player.addClick(0);
     for (const int click : o.clicks)
-        probe.addClick(click);
-    return static_cast<int>(std::lround(probe.runShow()));
+        player.addClick(click);
+    return static_cast<int>(std::lround(player.chart().end));
 }
 
 // --start, --loop and --speed: a start within the run and the show, a loop only where the run

@@ -99,12 +99,6 @@ QRegion StageWindow::changedArea()
     return covering(compositor_.takeChanges(stage(), deviceSize()), 1 / devicePixelRatioF());
 }
 
-void StageWindow::setPausedCaption(bool paused)
-{
-    paused_ = paused;
-    updateCaption();
-}
-
 void StageWindow::setQuality(Quality quality)
 {
     if (quality == compositor_.quality())
@@ -114,15 +108,9 @@ void StageWindow::setQuality(Quality quality)
     requestFrame();
 }
 
-void StageWindow::setSpeedCaption(double speed)
-{
-    speed_ = speed;
-    updateCaption();
-}
-
 void StageWindow::updateCaption()
 {
-    setWindowTitle(captionText(speed_, compositor_.quality(), paused_));
+    setWindowTitle(captionText(player_.speed(), compositor_.quality(), player_.paused()));
 }
 
 const Stage& StageWindow::stage() const

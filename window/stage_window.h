@@ -45,8 +45,8 @@ public:
     // Paints the stage now, without waiting for the event loop: a frame of an animation must
     // reach the screen while its handler still runs.
     void presentNow();
-    void setPausedCaption(bool paused);
-    void setSpeedCaption(double speed);
+    // The player's speed or pause changed: the title names them.
+    void updateCaption();
     // Shows the timeline for a while, as after a seek.
     void revealTimeline() { timeline_.reveal(); }
     [[nodiscard]] bool timelineShown() const { return timeline_.shown(); }
@@ -67,7 +67,6 @@ private:
     [[nodiscard]] QSize deviceSize() const;
     [[nodiscard]] QRegion changedArea();
     [[nodiscard]] double refreshIntervalMs() const;
-    void updateCaption();
 
     [[nodiscard]] const Stage& stage() const;
     void seekTo(double x);
@@ -79,8 +78,6 @@ private:
     QTimer frameTimer_;
     QElapsedTimer sinceLastPaint_;
     bool framePending_ = false;
-    bool paused_ = false;
-    double speed_ = 1;
     bool dragging_ = false;
     int framesPainted_ = 0;
 };

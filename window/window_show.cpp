@@ -67,7 +67,7 @@ void WindowShow::press(double x, double y)
 void WindowShow::togglePause()
 {
     player_.setPaused(!player_.paused());
-    window_.setPausedCaption(player_.paused());
+    window_.updateCaption();
     rearm();
 }
 
@@ -80,7 +80,7 @@ void WindowShow::startAt(double ms)
 void WindowShow::setSpeed(double speed)
 {
     player_.setSpeed(speed);
-    window_.setSpeedCaption(player_.speed());
+    window_.updateCaption();
 }
 
 void WindowShow::steer(Steer steer)

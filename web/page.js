@@ -117,7 +117,10 @@
     const pointer = (what) => (event) => {
       if (what === 0) {
         canvas.focus();
-        if (event.pointerType !== 'mouse') canvas.setPointerCapture(event.pointerId);
+        // A touch that drags along the timeline keeps to the canvas.
+        if (event.pointerType !== 'mouse' && canvas.hasPointerCapture) {
+          try { canvas.setPointerCapture(event.pointerId); } catch (e) { /* no such pointer */ }
+        }
       }
       if (what === 0 && event.button !== 0) return;
       const box = canvas.getBoundingClientRect();

@@ -173,12 +173,15 @@ void PageShow::seek(double ms)
     if (!player_.startedAt())
         player_.click();
     player_.seek(std::max(ms, *player_.startedAt()));
+    announceCaptions();
     rearm();
     q3js_request_frame();
 }
 
 void PageShow::frameDue(FrameDue when)
 {
+    // What a frame shows, not what a handler did on the way.
+    announceCaptions();
     if (when == FrameDue::Now && !options_.atMs)
         paint();
     else
@@ -203,18 +206,6 @@ void PageShow::onEvent(const Event& event)
 {
     if (options_.trace)
         appendTraceLine(trace_, player_.now(), player_.clock().isVirtual() ? 0 : 3, event);
-    switch (event.kind) {
-    case EventKind::Load:
-    case EventKind::Show:
-    case EventKind::Hide:
-    case EventKind::Caption:
-    case EventKind::Maximise:
-    case EventKind::Seek:
-        announceCaptions();
-        break;
-    default:
-        break;
-    }
 }
 
 void PageShow::announceCaptions()

@@ -101,7 +101,7 @@ TEST(TraceNumbers, PointInACommaLocale)
     qputenv("LOCPATH", QUILLET3_LOCALES);
     const std::string before = std::setlocale(LC_ALL, nullptr);
     ASSERT_NE(std::setlocale(LC_ALL, test::kCommaLocales[0]), nullptr);
-    const std::locale previous = std::locale::global(std::locale(""));
+    const std::locale previous = std::locale::global(std::locale(test::kCommaLocales[0]));
     const std::string written = numberOf(20.25);
     std::locale::global(previous);
     std::setlocale(LC_ALL, before.c_str());

@@ -81,9 +81,10 @@ std::string take(PageOptions& o, const Parameter& p)
         return speed.problem;
     }
     if (p.name == "quality") {
-        if (p.value != "crisp" && p.value != "smooth")
+        const std::optional<Quality> quality = qualityNamed(p.value);
+        if (!quality)
             return "--quality takes crisp or smooth, not " + quotedText(p.value);
-        o.smooth = p.value == "smooth";
+        o.quality = *quality;
         return {};
     }
     if (p.name == "loop")

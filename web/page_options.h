@@ -2,6 +2,8 @@
 // The page's address parameters, named like the command line's options: seed=N, start=MS,
 // speed=X, loop, quality=crisp|smooth, at=MS (a still, like --screenshot) and trace.
 
+#include "raster/quality.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -15,7 +17,7 @@ struct PageOptions
     std::optional<int> startMs;
     double speed = 1;
     bool loop = false;
-    bool smooth = false;
+    Quality quality = Quality::Crisp;
     // A still of this moment, played to on virtual time.
     std::optional<int> atMs;
     bool trace = false;

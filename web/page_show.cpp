@@ -40,7 +40,7 @@ std::unique_ptr<Clock> clockFor(const PageOptions& options)
 
 PageShow::PageShow(const PageOptions& options, std::uint32_t seed)
     : options_(options), seed_(seed), player_(clockFor(options), seed, std::cerr, *this),
-      canvas_(options.smooth)
+      canvas_(options.quality)
 {
     following_ = player_.stage().events().subscribe(*this);
     if (options_.trace)
@@ -89,8 +89,9 @@ void PageShow::pointer(Pointer what, double x, double y)
 {
     if (options_.atMs || what != Pointer::Down)
         return;
-    const PageView view = canvas_.view(player_.stage());
-    if (player_.press(view.unitsX(x * dpr_), view.unitsY(y * dpr_)))
+    const StageFit view = canvas_.view(player_.stage());
+    if (player_.press((x * dpr_ - view.surface.left) / view.scale,
+                      (y * dpr_ - view.surface.top) / view.scale))
         rearm();
     q3js_request_frame();
 }
@@ -112,7 +113,7 @@ bool PageShow::key(std::string_view name, bool shift, bool otherModifiers, bool 
         return true;
     }
     if ((name == "q" || name == "Q") && !repeat) {
-        canvas_.setSmooth(!canvas_.smooth());
+        canvas_.setQuality(canvas_.quality() == Quality::Crisp ? Quality::Smooth : Quality::Crisp);
         paint();
         return true;
     }

@@ -1,5 +1,6 @@
 #include "core/option_values.h"
 
+#include "core/messages.h"
 #include "core/player.h"
 
 #include <array>
@@ -10,6 +11,11 @@
 #include <sstream>
 
 namespace q3 {
+
+std::string optionProblem(std::string_view text)
+{
+    return std::string(text) + " (see '" + std::string(kProgramName) + " --help')";
+}
 
 std::string escapedText(std::string_view text)
 {

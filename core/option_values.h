@@ -18,6 +18,9 @@ template <typename T> struct OptionValue
     [[nodiscard]] explicit operator bool() const { return problem.empty(); }
 };
 
+// A problem with the options as the error line says it: "TEXT (see 'quillet3 --help')".
+[[nodiscard]] std::string optionProblem(std::string_view text);
+
 // `text` in single quotes, with line breaks and other unprintable bytes escaped, so that a
 // message about it stays on one line: 'a\nb', 'x\x01'.
 [[nodiscard]] std::string quotedText(std::string_view text);

@@ -176,7 +176,7 @@ void PageCanvas::paintLabel(Control control, const ControlState& state, const In
     const double units = std::round(state.pointSize * kUnitsPerPoint);
     const std::string font = cssFont(row.font, units * scale);
     const std::string measureFont = cssFont(row.font, units);
-    const double lineHeight = q3js_line_height(measureFont.c_str());
+    const double lineHeight = q3js_ascent(measureFont.c_str()) + q3js_descent(measureFont.c_str());
     const double ascent = q3js_ascent(measureFont.c_str());
     std::vector<std::string> lines;
     std::string line;

@@ -22,9 +22,9 @@ void q3js_unclip();
 void q3js_text(const char* font, int rgb, double x, double y, const char* text);
 // Width of `text` in a CSS font, in CSS pixels of that font's size.
 double q3js_measure(const char* font, const char* text);
-// Ascent and height of a CSS font's lines.
+// Ascent and descent of a CSS font's lines.
 double q3js_ascent(const char* font);
-double q3js_line_height(const char* font);
+double q3js_descent(const char* font);
 // A duckling picture (0: imgDuck, 1: imgDuck2), scaled to the rectangle.
 void q3js_picture(int which, int x, int y, int w, int h, int smooth);
 // A caption that has come on screen, for the live region.

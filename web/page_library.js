@@ -46,11 +46,10 @@ mergeInto(LibraryManager.library, {
     c.font = UTF8ToString(font);
     return c.measureText('').fontBoundingBoxAscent;
   },
-  q3js_line_height: function (font) {
+  q3js_descent: function (font) {
     const c = Module.page.measuring;
     c.font = UTF8ToString(font);
-    const m = c.measureText('');
-    return m.fontBoundingBoxAscent + m.fontBoundingBoxDescent;
+    return c.measureText('').fontBoundingBoxDescent;
   },
   q3js_picture: function (which, x, y, w, h, smooth) {
     const c = Module.page.context;

@@ -101,10 +101,17 @@ ParsedPage parsePageQuery(std::string_view query)
     ParsedPage parsed;
     for (const Parameter& parameter : parametersOf(query)) {
         if (std::string problem = take(parsed.options, parameter); !problem.empty()) {
-            parsed.problem = errorLine(problem);
+            parsed.problem = errorLine(optionProblem(problem));
             parsed.problem.pop_back(); // the line's end
             return parsed;
         }
+    }
+    const PageOptions& o = parsed.options;
+    if (o.atMs && o.startMs && *o.atMs < *o.startMs) {
+        parsed.problem = errorLine(optionProblem("the screenshot at " + std::to_string(*o.atMs) +
+                                                 " ms is before the start of the run at " +
+                                                 std::to_string(*o.startMs) + " ms"));
+        parsed.problem.pop_back();
     }
     return parsed;
 }

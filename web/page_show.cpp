@@ -244,7 +244,8 @@ void PageShow::seek(double ms)
     player_.seek(std::max(ms, *player_.startedAt()));
     announceCaptions();
     rearm();
-    q3js_request_frame();
+    // The frame it landed on is on the canvas when the seek returns.
+    paint();
 }
 
 void PageShow::frameDue(FrameDue when)

@@ -3,7 +3,6 @@
 #include "core/controls.h"
 #include "core/stage.h"
 #include "render/pixel_grid.h"
-#include "render/text_layout.h"
 
 #include <QImage>
 #include <QPainter>

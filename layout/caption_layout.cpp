@@ -106,7 +106,7 @@ double CaptionFont::width(std::string_view text) const
 
 namespace {
 
-// Breaks text into lines at spaces.
+// Breaks text that holds no run of spaces wider than the line.
 void wrapWords(std::string_view text, const CaptionFont& font, double width,
                std::vector<std::string>& lines)
 {
@@ -139,12 +139,35 @@ void wrapWords(std::string_view text, const CaptionFont& font, double width,
     }
 }
 
+// Sets a run of `count` spaces too wide for the line as blank lines of en quads.
+void blankLines(std::size_t count, const CaptionFont& font, double width,
+                std::vector<std::string>& lines)
+{
+    const double quad = font.size() / 2.0;
+    const auto perLine = std::max<std::size_t>(1, static_cast<std::size_t>(width / quad));
+    for (std::size_t set = 0; set < count; set += perLine)
+        lines.emplace_back(std::min(perLine, count - set), kSpace);
+}
+
 } // namespace
 
 std::vector<std::string> wrapCaption(std::string_view text, const CaptionFont& font, double width)
 {
     std::vector<std::string> lines;
-    wrapWords(text, font, width, lines);
+    std::size_t start = 0;
+    std::size_t run = text.find(kSpace);
+    while (run != std::string_view::npos) {
+        std::size_t end = text.find_first_not_of(kSpace, run);
+        if (end == std::string_view::npos)
+            end = text.size();
+        if (double(end - run) * font.space() > width) {
+            wrapWords(text.substr(start, run - start), font, width, lines);
+            blankLines(end - run, font, width, lines);
+            start = end;
+        }
+        run = text.find(kSpace, end);
+    }
+    wrapWords(text.substr(start), font, width, lines);
     return lines;
 }
 

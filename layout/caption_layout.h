@@ -20,6 +20,12 @@ namespace q3 {
 // - A line ends at the space nearest the point where the text stops fitting the label's width.
 //   The space at the break is not drawn; the other spaces of a run that reaches the end of a
 //   line fill it and go on at the start of the next.
+// - A run of spaces wider than the label cannot be spacing between words on any line: it is
+//   white space, set the way type sets white lines, in en quads (spaces half an em wide). It
+//   ends the text before it and fills blank lines, as many quads to a line as fit the label's
+//   width (the last line perhaps part filled), and the text after it starts on the line below.
+//   So a caption that opens with a long run stands its lettering on a low line of its label,
+//   while a run shorter than the label stays spacing within its line.
 // - A word wider than the line stands alone on its line and is cut at the label's edges.
 // - If the widest word of a caption does not fit the label's width at the caption's size, the
 //   whole caption is set at the largest size at which it does, so a title never shows a fragment

@@ -70,17 +70,27 @@ const std::vector<WrapCase> kWrapCases{
     // at the break, and the rest of it starts the next line.
     {"RunThatFitsTheLabelIsSpacing", "aa      bb", 100, {"aa     ", "bb"}},
     {"RunThatFitsTheLabelGoesOnAfterTheBreak", "aaaa      bb", 100, {"aaaa  ", "   bb"}},
-    // A run wider than the line fills whole lines.
-    {"RunOfSpacesFillsWholeLines",
-     std::string(25, ' ') + "x",
+    // A run wider than the label is blank lines of en quads (20 units: five to these lines).
+    {"RunWiderThanTheLabelIsBlankLines",
+     std::string(23, ' ') + "x",
      105,
-     {std::string(10, ' '), std::string(10, ' '), std::string(3, ' ') + "x"}},
+     {"     ", "     ", "     ", "     ", "   ", "x"}},
+    {"BlankLinesEndTheTextBeforeThem",
+     "ab" + std::string(12, ' ') + "cd ef",
+     100,
+     {"ab", "     ", "     ", "  ", "cd ef"}},
+    {"BlankLinesAtTheEnd", "ab" + std::string(11, ' '), 100, {"ab", "     ", "     ", " "}},
     // Two-byte characters: a break never falls between the bytes of one.
     {"BetweenCharactersNotInsideThem",
      "\u00e9\u00e9 \u00e9\u00e9\u00e9",
      70,
      {"\u00e9\u00e9", "\u00e9\u00e9\u00e9"}},
 };
+
+void PrintTo(const WrapCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class CaptionWrap : public testing::TestWithParam<WrapCase>
 {
@@ -137,7 +147,7 @@ bool blank(const std::string& line)
     return line.find_first_not_of(' ') == std::string::npos;
 }
 
-TEST(DesignCaptions, StarringStandsOnTheThirdLineOrLower)
+TEST(DesignCaptions, StarringStandsOnALowLineOfItsCard)
 {
     const CaptionLayout layout = layoutOf(Control::lblStarring);
     ASSERT_GE(layout.lines.size(), 3U);
@@ -148,8 +158,9 @@ TEST(DesignCaptions, StarringStandsOnTheThirdLineOrLower)
     for (std::size_t i = 0; i + 1 < layout.lines.size(); ++i)
         EXPECT_TRUE(blank(layout.lines[i].text)) << i;
     EXPECT_EQ(layout.size, 405) << "20.25 points, 20 units each";
-    // ...and all of it inside the yellow card.
+    // In the lower half of the yellow card, and all of it inside.
     const double height = designOf(Control::lblStarring).rect.height;
+    EXPECT_GE(last.top, height / 2);
     EXPECT_LE(last.top + layout.extents.lineHeight, height);
 }
 
@@ -294,6 +305,17 @@ std::pair<int, int> inkRows(const QImage& frame, QRect area, const std::function
 class LabelFrames : public testing::TestWithParam<QSize>
 {
 };
+
+TEST_P(LabelFrames, StarringInkInTheLowerHalfOfItsCard)
+{
+    const QRect card = onScreen(Control::lblStarring, GetParam());
+    const QImage frame = frameAt(slowCueTime(2) + 500, GetParam());
+    const auto [first, last] = inkRows(frame, card, isDark);
+    ASSERT_LE(first, last) << "no lettering";
+    EXPECT_GT(first, card.top() + card.height() / 2)
+        << "from " << card.top() << " to " << card.bottom();
+    EXPECT_LE(last, card.bottom());
+}
 
 TEST_P(LabelFrames, ShirtLetteringBelowTheTopEdgeOfTheShirt)
 {

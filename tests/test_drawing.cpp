@@ -18,7 +18,7 @@ namespace {
 struct DrawingTest : testing::Test
 {
     std::ostringstream errors;
-    Player player{Timeline::Virtual, 1, errors};
+    Player player{TimeSource::Virtual, makeQuilletShow(1), errors};
     Stage& stage = player.stage();
     Recorder recorder;
     EventBus::Subscription following = stage.events().subscribe(recorder);
@@ -229,7 +229,7 @@ TEST_P(ChangedAreas, FramePaintedWhereItChangedIsTheFreshFrame)
     const auto [size, quality] = GetParam();
     std::ostringstream errors;
     Looks looks;
-    Player run(Timeline::Virtual, 3, errors, looks);
+    Player run(TimeSource::Virtual, makeQuilletShow(3), errors, looks);
     run.addClick(0);
     Compositor kept(quality);
     Compositor whole(quality);
@@ -391,7 +391,7 @@ TEST_P(OnePixelGrid, BackgroundShowsBetweenHeadAndBodyWhereTheUnitsLeaveRoom)
 TEST_P(OnePixelGrid, DiscsAreSymmetricWithoutStubs)
 {
     std::ostringstream errors;
-    Player player{Timeline::Virtual, 1, errors};
+    Player player{TimeSource::Virtual, makeQuilletShow(1), errors};
     Stage& stage = player.stage();
     stage.maximise();
     for (std::size_t i = 0; i < kControlCount; ++i)
@@ -442,7 +442,7 @@ TEST_P(OnePixelGrid, EveryDuckPixelTakesTheSameShare)
     // many device columns as every other one, with at most one soft column on each side, and
     // leaves everything else wholly transparent.
     std::ostringstream errors;
-    Player player{Timeline::Virtual, 1, errors};
+    Player player{TimeSource::Virtual, makeQuilletShow(1), errors};
     Stage& stage = player.stage();
     stage.maximise();
     const StageView view = viewOf(stage);

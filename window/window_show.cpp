@@ -1,5 +1,7 @@
 #include "window/window_show.h"
 
+#include "steering/steering.h"
+
 #include <QApplication>
 #include <algorithm>
 #include <cmath>
@@ -18,10 +20,9 @@ constexpr double kLongestFinalWaitMs = 30;
 
 } // namespace
 
-WindowShow::WindowShow(std::uint32_t seed, std::ostream& errors)
-    : player_(Timeline::Wall, seed, errors, *this),
+WindowShow::WindowShow(ShowFactory show, std::ostream& errors)
+    : player_(TimeSource::Wall, std::move(show), errors, *this),
       window_(player_, {.press = [this](double x, double y) { press(x, y); },
-                        .togglePause = [this] { togglePause(); },
                         .resize = [this](int w, int h) { player_.resize(w, h); },
                         .steer = [this](Steer s) { steer(s); },
                         .seek = [this](double ms) { seek(ms); },
@@ -66,9 +67,7 @@ void WindowShow::press(double x, double y)
 
 void WindowShow::togglePause()
 {
-    player_.setPaused(!player_.paused());
-    window_.updateCaption();
-    rearm();
+    steer(Steer{SteerKind::TogglePause});
 }
 
 void WindowShow::startAt(double ms)
@@ -85,19 +84,9 @@ void WindowShow::setSpeed(double speed)
 
 void WindowShow::steer(Steer steer)
 {
-    if (steer.kind == SteerKind::Slower || steer.kind == SteerKind::Faster)
-        return setSpeed(steppedSpeed(player_.speed(), steer.kind == SteerKind::Faster));
-    if (steer.kind == SteerKind::Loop)
-        return player_.setLoop(!player_.loop());
-    const bool step = steer.kind == SteerKind::StepBack || steer.kind == SteerKind::StepForward;
-    if (step && !player_.paused())
-        return;
-    // The starting click, made by the key.
-    if (!player_.startedAt())
-        player_.click();
-    if (const std::optional<double> to = seekTarget(steer, player_.chart(), *player_.startedAt(),
-                                                    player_.now(), player_.paused()))
-        seek(*to);
+    if (applySteer(player_, steer).stateChanged)
+        window_.updateCaption();
+    rearm();
 }
 
 std::optional<TimelineModel> WindowShow::timeline()

@@ -20,7 +20,7 @@ namespace q3 {
 class WindowShow final : private PlayerOutput
 {
 public:
-    WindowShow(std::uint32_t seed, std::ostream& errors);
+    WindowShow(ShowFactory show, std::ostream& errors);
     WindowShow(const WindowShow&) = delete;
     WindowShow& operator=(const WindowShow&) = delete;
 

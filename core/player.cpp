@@ -327,9 +327,12 @@ void Player::replayTo(double toMs)
 {
     // Input taken at or before the moment is made again; later input is forgotten. Clicks
     // still planned stay planned.
-    const bool forgets = taken_.upper_bound(toMs) != taken_.end();
-    for (auto it = taken_.begin(); it != taken_.end() && it->first <= toMs; ++it)
-        planned_.emplace(it->first, it->second);
+    // Taken input goes before input planned for the same moment, as it did.
+    const auto replayed = taken_.upper_bound(toMs);
+    const bool forgets = replayed != taken_.end();
+    std::multimap<double, Input> again(taken_.begin(), replayed);
+    again.insert(planned_.begin(), planned_.end());
+    planned_ = std::move(again);
     taken_.clear();
     loaded_ = false;
     lastCueAt_.reset();
@@ -402,8 +405,9 @@ const ShowChart& Player::chart()
     Charting charting(*chart_);
     Player probe(TimeSource::Virtual, factory_, silent, charting);
     charting.follow(probe);
-    probe.planned_ = planned_;
-    probe.planned_.insert(taken_.begin(), taken_.end());
+    // Taken input goes before input planned for the same moment, as it did.
+    probe.planned_ = taken_;
+    probe.planned_.insert(planned_.begin(), planned_.end());
     chart_->end = *probe.runToEnd();
     return *chart_;
 }

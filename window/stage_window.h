@@ -49,6 +49,8 @@ public:
     void updateCaption();
     // Shows the timeline for a while, as after a seek.
     void revealTimeline() { timeline_.reveal(); }
+    // The timeline's marks changed.
+    void refreshTimeline() { timeline_.refresh(); }
     [[nodiscard]] bool timelineShown() const { return timeline_.shown(); }
     void setQuality(Quality quality);
     [[nodiscard]] Quality quality() const { return compositor_.quality(); }

@@ -31,6 +31,8 @@ WindowShow::WindowShow(ShowFactory show, std::ostream& errors)
     wakeUp_.setSingleShot(true);
     wakeUp_.setTimerType(Qt::PreciseTimer);
     QObject::connect(&wakeUp_, &QTimer::timeout, [this] { runDue(); });
+    marksDue_.setSingleShot(true);
+    QObject::connect(&marksDue_, &QTimer::timeout, [this] { refreshMarks(); });
 }
 
 void WindowShow::start()
@@ -89,13 +91,28 @@ void WindowShow::steer(Steer steer)
     rearm();
 }
 
+void WindowShow::chartChanged()
+{
+    if (!marksDue_.isActive())
+        marksDue_.start(0);
+}
+
+void WindowShow::refreshMarks()
+{
+    const ShowChart& chart = player_.chart();
+    marks_ = {.end = chart.end, .cues = chart.cues};
+    window_.refreshTimeline();
+}
+
 std::optional<TimelineModel> WindowShow::timeline()
 {
     const std::optional<double> start = player_.startedAt();
     if (!start)
         return std::nullopt;
-    const ShowChart& chart = player_.chart();
-    return TimelineModel{.span = spanOf(chart, *start), .now = player_.now(), .cues = chart.cues};
+    // Until the marks are worked out, the show's expected end.
+    const double end = marks_.end.value_or(player_.expectedEnd());
+    return TimelineModel{
+        .span = {*start, std::max(*start, end)}, .now = player_.now(), .cues = marks_.cues};
 }
 
 void WindowShow::runDue()

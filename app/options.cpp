@@ -5,6 +5,7 @@
 #include "app/video_encoder.h"
 #include "core/messages.h"
 #include "core/player.h"
+#include "core/script/show.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -333,7 +334,7 @@ void checkVideo(const QString& path, QSize size)
 // through on virtual time in a few milliseconds). The cue clock does not depend on the seed.
 int showEndMs(const Options& o)
 {
-    Player player(Timeline::Virtual, o.seed.value_or(0), std::cerr);
+    Player player(TimeSource::Virtual, makeQuilletShow(o.seed.value_or(0)), std::cerr);
     player.addClick(0);
     for (const int click : o.clicks)
         player.addClick(click);

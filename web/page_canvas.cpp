@@ -112,6 +112,11 @@ void PageCanvas::compose(const Stage& stage, const StageFit& view, const IntRect
     // The bars beside the surface.
     q3js_fill(area.left, area.top, area.width(), area.height(), 0, 255);
     blit(view, area);
+    // Labels and pictures show only on the surface.
+    const IntRect onSurface = area & view.surface;
+    if (onSurface.isEmpty())
+        return q3js_unclip();
+    q3js_clip(onSurface.left, onSurface.top, onSurface.width(), onSurface.height());
     // Back to front: the control listed first in the table is painted last.
     const PixelGrid grid(view.scale);
     const bool smooth = kept_.quality() == Quality::Smooth;
@@ -123,7 +128,7 @@ void PageCanvas::compose(const Stage& stage, const StageFit& view, const IntRect
         const ControlDesign& row = designOf(control);
         const IntRect rect =
             grid.rect(row.rect).translated(view.surface.left, view.surface.top) & view.surface;
-        if (!rect.meets(area))
+        if (!rect.meets(onSurface))
             continue;
         if (row.kind == ControlKind::Picture) {
             const IntRect whole =
@@ -137,6 +142,7 @@ void PageCanvas::compose(const Stage& stage, const StageFit& view, const IntRect
         paintLabel(control, state,
                    grid.rect(row.rect).translated(view.surface.left, view.surface.top), view.scale);
     }
+    q3js_unclip();
     q3js_unclip();
 }
 

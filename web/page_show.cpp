@@ -110,10 +110,8 @@ void PageShow::resize(double cssWidth, double cssHeight, double devicePixelRatio
     dpr_ = devicePixelRatio > 0 ? devicePixelRatio : 1;
     const int width = std::max(1, static_cast<int>(std::lround(cssWidth * dpr_)));
     const int height = std::max(1, static_cast<int>(std::lround(cssHeight * dpr_)));
-    // Until the show maximises its window the surface is the page itself.
-    if (!options_.atMs)
-        player_.resize(static_cast<int>(std::lround(cssWidth)) * kUnitsPerPixel,
-                       static_cast<int>(std::lround(cssHeight)) * kUnitsPerPixel);
+    // The page is the screen, not the window: the window keeps its designed client area until
+    // the show maximises it, and either is fitted to the page, as in a screenshot.
     canvas_.setOutput(width, height);
     timeline_.setPage(cssWidth, cssHeight, dpr_);
     paint();

@@ -1,8 +1,7 @@
 #pragma once
 // The timeline along the bottom edge of the page: a mark at each cue and the part played. It
 // shows for 2 s after the pointer or a touch moved over the lower part of the page or a seek
-// key, and while it is held. INTERIM: the look and rules of the window's (window/timeline.cpp),
-// until both share one Qt-free geometry.
+// key, and while it is held: the window's look and rules (steering/timeline_bar.h).
 
 #include "raster/geometry.h"
 #include "steering/steering.h"

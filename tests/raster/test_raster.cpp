@@ -3,6 +3,7 @@
 // pixel at the design's 800 x 600, and other scales as common screens have them.
 #include "raster/kept_surface.h"
 #include "raster/pixel_grid.h"
+#include "raster/stage_fit.h"
 
 #include <cmath>
 #include <cstdint>
@@ -210,6 +211,29 @@ TEST(RasterBox, CoversThePixelsOfItsCornersAndEverythingBetween)
     const Shape box{Shape::Kind::Box, 3000, 3000, 1500, 1500, kInk, kInk};
     const Painted p(300, 300, 1.0 / 15, Quality::Smooth, {box});
     EXPECT_EQ(inkedRect(p), (IntRect{100, 100, 200, 200}));
+}
+
+TEST(RasterFit, TheStageFillsTheOutputOneWayWithBarsCentredTheOther)
+{
+    struct Case
+    {
+        int width;
+        int height;
+        StageFit want;
+    };
+    // The 12000 x 9000 units of the stage: 4 : 3.
+    const std::vector<Case> cases{
+        {800, 600, {800 / 12000.0, {0, 0, 799, 599}}},
+        {1366, 768, {768 / 9000.0, IntRect::sized(171, 0, 1024, 768)}},
+        {3840, 2160, {2160 / 9000.0, IntRect::sized(480, 0, 2880, 2160)}},
+        {1013, 677, {677 / 9000.0, IntRect::sized(55, 0, 903, 677)}},
+        {333, 517, {333 / 12000.0, IntRect::sized(0, 133, 333, 250)}},
+    };
+    for (const Case& c : cases) {
+        const StageFit fit = StageFit::of(12000, 9000, c.width, c.height);
+        EXPECT_DOUBLE_EQ(fit.scale, c.want.scale) << c.width << "x" << c.height;
+        EXPECT_EQ(fit.surface, c.want.surface) << c.width << "x" << c.height;
+    }
 }
 
 TEST(RasterSurface, PixelsAreZeroRedGreenBlueFromTheHighByte)

@@ -1,6 +1,7 @@
 // The pixel grid and the painting of shapes, on their own: no Qt, no stage, only shapes in units
 // painted into a plain surface. The oracles are the shapes' geometry in units: 15 units to a
 // pixel at the design's 800 x 600, and other scales as common screens have them.
+#include "core/player.h"
 #include "raster/kept_surface.h"
 #include "raster/pixel_grid.h"
 #include "raster/stage_fit.h"
@@ -8,6 +9,7 @@
 #include <cmath>
 #include <cstdint>
 #include <gtest/gtest.h>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -211,6 +213,35 @@ TEST(RasterBox, CoversThePixelsOfItsCornersAndEverythingBetween)
     const Shape box{Shape::Kind::Box, 3000, 3000, 1500, 1500, kInk, kInk};
     const Painted p(300, 300, 1.0 / 15, Quality::Smooth, {box});
     EXPECT_EQ(inkedRect(p), (IntRect{100, 100, 200, 200}));
+}
+
+TEST(RasterKeptSurface, AfterAnEraseEveryPixelNoBoxCoversIsTheNewBackground)
+{
+    // A white surface, erased to dark blue, and three boxes: two that touch and one in the
+    // corner. At 15 units to a pixel a box covers the pixels of its corners and all between.
+    std::ostringstream errors;
+    Player player(Timeline::Virtual, 1, errors);
+    Stage& stage = player.stage();
+    KeptSurface kept;
+    stage.setBackground(kInk);
+    ASSERT_TRUE(kept.update(stage, 1.0 / 15, 400, 300).whole);
+    stage.setBackground(kGround);
+    stage.setFill(kInk);
+    stage.box({1500, 1500}, {3000, 3000}, kInk);
+    stage.box({3000, 1500}, {4500, 2250}, kInk);
+    stage.box({0, 0}, {600, 600}, kInk);
+    ASSERT_TRUE(kept.update(stage, 1.0 / 15, 400, 300).whole);
+    const std::vector<IntRect> boxes{{100, 100, 200, 200}, {200, 100, 300, 150}, {0, 0, 40, 40}};
+    int wrong = 0;
+    for (int y = 0; y < 300; ++y)
+        for (int x = 0; x < 400; ++x) {
+            bool inBox = false;
+            for (const IntRect& box : boxes)
+                inBox = inBox || box.contains(x, y);
+            const std::uint32_t want = pixelOf(inBox ? kInk : kGround);
+            wrong += kept.surface().at(x, y) == want ? 0 : 1;
+        }
+    EXPECT_EQ(wrong, 0);
 }
 
 TEST(RasterFit, TheStageFillsTheOutputOneWayWithBarsCentredTheOther)

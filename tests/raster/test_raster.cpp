@@ -120,6 +120,46 @@ TEST(RasterDisc, EveryDiscIsRoundWithinAPixelOfItsPlace)
     }
 }
 
+TEST(RasterDisc, TouchesTheBoxesItTouchesInUnits)
+{
+    // A box against each side of a disc in turn: from the disc's middle out through the box,
+    // no pixel of the ground shows between them.
+    struct Side
+    {
+        int dx;
+        int dy;
+    };
+    for (const double scale : kScales) {
+        for (const int r : {30, 50, 100, 250, 600}) {
+            for (const Side side : {Side{0, 1}, Side{0, -1}, Side{1, 0}, Side{-1, 0}}) {
+                const int cx = 2003;
+                const int cy = 2011;
+                // The box's near edge on the disc's edge, 300 units deep and wider than the disc.
+                const int nearX = cx + side.dx * r;
+                const int nearY = cy + side.dy * r;
+                const int farX = nearX + side.dx * 300;
+                const int farY = nearY + side.dy * 300;
+                const Shape box{Shape::Kind::Box,
+                                static_cast<std::int16_t>(side.dx != 0 ? nearX : cx - 2 * r),
+                                static_cast<std::int16_t>(side.dy != 0 ? nearY : cy - 2 * r),
+                                static_cast<std::int16_t>(side.dx != 0 ? farX : cx + 2 * r),
+                                static_cast<std::int16_t>(side.dy != 0 ? farY : cy + 2 * r),
+                                kInk,
+                                kInk};
+                const int size = static_cast<int>(3200 * scale) + 4;
+                const Painted p(size, size, scale, Quality::Crisp, {disc(cx, cy, r), box});
+                const auto x0 = static_cast<int>(cx * scale);
+                const auto y0 = static_cast<int>(cy * scale);
+                const auto steps = static_cast<int>((r + 250) * scale);
+                for (int k = 0; k <= steps; ++k)
+                    ASSERT_TRUE(p.inked(x0 + side.dx * k, y0 + side.dy * k))
+                        << "scale " << scale << " radius " << r << " side " << side.dx << ", "
+                        << side.dy << ": ground " << k << " pixels out";
+            }
+        }
+    }
+}
+
 TEST(RasterDisc, SmoothCoversTheCrispPixelsAndShadesOnlyTheirEdge)
 {
     for (const double scale : kScales) {

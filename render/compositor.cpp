@@ -4,12 +4,8 @@
 
 #include <QColor>
 #include <QPainter>
-#include <QPen>
 #include <QRegion>
 #include <algorithm>
-#include <array>
-#include <cmath>
-#include <tuple>
 #include <utility>
 #include <vector>
 

@@ -6,12 +6,8 @@
 
 #include <QColor>
 #include <QPainter>
-#include <QPen>
 #include <QRegion>
 #include <algorithm>
-#include <array>
-#include <cmath>
-#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -31,17 +27,11 @@ constexpr int kMostChangedRects = 256;
 
 StageView StageView::fit(int surfaceWidth, int surfaceHeight, QSize output)
 {
+    const StageFit fit = StageFit::of(surfaceWidth, surfaceHeight, output.width(), output.height());
     StageView view;
-    const int w = std::max(1, surfaceWidth);
-    const int h = std::max(1, surfaceHeight);
-    view.scale = std::min(output.width() / double(w), output.height() / double(h));
-    const int pw =
-        std::clamp(static_cast<int>(std::lround(w * view.scale)), 1, std::max(1, output.width()));
-    const int ph =
-        std::clamp(static_cast<int>(std::lround(h * view.scale)), 1, std::max(1, output.height()));
-    view.surfacePixels = {pw, ph};
-    // Whole pixels, so that the kept surface is copied into the frame without resampling.
-    view.origin = QPoint((output.width() - pw) / 2, (output.height() - ph) / 2);
+    view.scale = fit.scale;
+    view.surfacePixels = {fit.surface.width(), fit.surface.height()};
+    view.origin = QPoint(fit.surface.left, fit.surface.top);
     return view;
 }
 

@@ -4,6 +4,7 @@
 #include "core/stage.h"
 #include "raster/kept_surface.h"
 #include "raster/pixel_grid.h"
+#include "raster/stage_fit.h"
 
 #include <QImage>
 #include <QPainter>
@@ -18,8 +19,7 @@
 
 namespace q3 {
 
-// Where the stage's surface lies in an output of some size: fitted whole, centred, with black
-// bars on the sides that do not fill.
+// Where the stage's surface lies in an output of some size (StageFit), in Qt's types.
 struct StageView
 {
     double scale = 1;    // output pixels per unit

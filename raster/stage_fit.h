@@ -1,0 +1,19 @@
+#pragma once
+
+#include "raster/geometry.h"
+
+namespace q3 {
+
+// Where the stage's surface lies in an output of some size: fitted whole at the largest scale
+// that shows all of it, centred on whole pixels, so that the kept surface is copied into a
+// frame without resampling, with black bars on the sides it does not fill.
+struct StageFit
+{
+    double scale = 1; // output pixels per unit
+    IntRect surface;  // the surface's pixels in the output, at least one each way
+
+    [[nodiscard]] static StageFit of(int surfaceWidth, int surfaceHeight, int outputWidth,
+                                     int outputHeight);
+};
+
+} // namespace q3

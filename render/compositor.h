@@ -2,6 +2,7 @@
 
 #include "core/controls.h"
 #include "core/stage.h"
+#include "render/pictures.h"
 #include "render/pixel_grid.h"
 
 #include <QImage>
@@ -88,6 +89,7 @@ private:
     struct PictureCache
     {
         QImage image;
+        Quality quality = Quality::Crisp;
     };
     // What a label shows at one output scale; its image is painted again when this changes.
     struct LabelLook
@@ -125,8 +127,5 @@ private:
     // The target of the last render, as it was when that render ended.
     qint64 renderedKey_ = 0;
 };
-
-// The picture a picture control shows, or a null image where it has none.
-[[nodiscard]] const QImage& pictureOf(Control control);
 
 } // namespace q3

@@ -28,8 +28,9 @@ namespace q3 {
 // - a disc covers the pixels of its leftmost, rightmost, top and bottom points and is symmetric
 //   about its middle;
 // - a line runs from the pixel of its first point up to, not including, the pixel of its last;
-// - a label or picture covers the pixels from its left edge up to, not including, its right
-//   edge, so a line that ends on the right edge of a label stays under it.
+// - a label covers the pixels from its left edge up to, not including, its right edge, so a line
+//   that ends on the right edge of a label stays under it (a picture keeps its size instead:
+//   pictureRect() in render/pictures.h).
 // A one-pixel line or outline is lineWidth() pixels wide everywhere: the scale, rounded, at
 // least one; outlines lie inside their shape, lines below or right of their pixels.
 class PixelGrid
@@ -44,7 +45,7 @@ public:
     {
         return static_cast<int>(std::floor(units * scale_ + 0.5 + 1e-9));
     }
-    // A label's or picture's rectangle.
+    // A label's rectangle.
     [[nodiscard]] QRect rect(const UnitRect& r) const;
     // The pixels a box covers, outline and interior: every one of them in a colour of its own.
     [[nodiscard]] QRect box(const Shape& shape) const;
@@ -151,11 +152,5 @@ private:
     std::optional<QPainter> painter_; // only for slanted smooth lines
     EllipseRows& ellipses_;
 };
-
-// A pixel-art picture at `size` device pixels: each picture pixel takes the same share of the
-// output. At a whole multiple of the picture's size every pixel is repeated; otherwise it is
-// enlarged by repetition to the next whole multiple and then smoothly reduced, so that edges
-// are soft by at most one pixel. Transparent stays transparent (premultiplied alpha).
-[[nodiscard]] QImage scalePixelArt(const QImage& picture, QSize size);
 
 } // namespace q3

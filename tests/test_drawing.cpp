@@ -446,7 +446,7 @@ TEST_P(OnePixelGrid, EveryDuckPixelTakesTheSameShare)
     Stage& stage = player.stage();
     stage.maximise();
     const StageView view = viewOf(stage);
-    const QSize size = view.grid().rect(designOf(Control::imgDuck).rect).size();
+    const QSize size = pictureRect(view.grid(), designOf(Control::imgDuck).rect).size();
     const QImage duck = pictureOf(Control::imgDuck);
     const double share = double(size.width()) / duck.width();
     for (int column = 0; column < duck.width(); ++column) {
@@ -454,7 +454,7 @@ TEST_P(OnePixelGrid, EveryDuckPixelTakesTheSameShare)
         one.fill(Qt::transparent);
         for (int y = 0; y < one.height(); ++y)
             one.setPixel(column, y, qRgba(0, 0, 0, 255));
-        const QImage scaled = scalePixelArt(one, size);
+        const QImage scaled = scalePixelArt(one, size, Quality::Smooth);
         double covered = 0;
         int touched = 0;
         for (int x = 0; x < scaled.width(); ++x) {

@@ -76,7 +76,7 @@ QImage scalePixelArt(const QImage& picture, QSize size, Quality quality)
 {
     if (picture.isNull() || size.isEmpty())
         return {};
-    const QImage source = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QImage source = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     if (size == source.size())
         return source;
     return quality == Quality::Crisp ? blocks(source, size) : smoothly(source, size);

@@ -455,6 +455,19 @@ TEST_P(DuckFrames, CrispDucklingsHoldOnlyPaletteColoursAndAreTheSameSize)
     }
 }
 
+TEST(DuckPictures, ShownInTheQualityTheCompositorIsSwitchedTo)
+{
+    RecordedRun r;
+    r.run.runUntil(57100);
+    const QSize size(1280, 960);
+    Compositor switched(Quality::Smooth);
+    const QImage smooth = switched.render(r.stage(), size);
+    switched.setQuality(Quality::Crisp);
+    EXPECT_EQ(switched.render(r.stage(), size), Compositor(Quality::Crisp).render(r.stage(), size));
+    switched.setQuality(Quality::Smooth);
+    EXPECT_EQ(switched.render(r.stage(), size), smooth);
+}
+
 INSTANTIATE_TEST_SUITE_P(Sizes, DuckFrames,
                          testing::Values(QSize(800, 600), QSize(1280, 960), QSize(1366, 768),
                                          QSize(1920, 1080), QSize(3840, 2160)),

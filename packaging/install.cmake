@@ -33,7 +33,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION video)
 # lists its files under the wrong paths in its md5sums, and has no copyright or change log.
 set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/packaging/strip.cmake)
 # The shared libraries (Qt with its X11 plugin, FFmpeg) are found by dpkg-shlibdeps; the fonts
-# that stand in for the design's faces are named here: every face file render/fonts.cpp loads.
+# that stand in for the design's faces are named here: every face file layout/stage_faces.h names.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "fonts-liberation2, fonts-comic-neue, fonts-dejavu-core, fonts-dejavu-extra, fonts-ebgaramond, fonts-roboto-unhinted")

@@ -5,6 +5,7 @@
 #include "raster/kept_surface.h"
 #include "raster/pixel_grid.h"
 #include "raster/stage_fit.h"
+#include "render/pictures.h"
 
 #include <QImage>
 #include <QPainter>
@@ -80,6 +81,7 @@ private:
     struct PictureCache
     {
         QImage image;
+        Quality quality = Quality::Crisp;
     };
     // What a label shows at one output scale; its image is painted again when this changes.
     struct LabelLook
@@ -115,8 +117,5 @@ private:
     // The target of the last render, as it was when that render ended.
     qint64 renderedKey_ = 0;
 };
-
-// The picture a picture control shows, or a null image where it has none.
-[[nodiscard]] const QImage& pictureOf(Control control);
 
 } // namespace q3

@@ -39,8 +39,8 @@ twice=$(sort <<<"$depends" | uniq -d)
 for wanted in libqt6gui6 libqt6widgets6 libavcodec59 libavformat59 libswscale6; do
     grep -qx -- "$wanted" <<<"$depends" || fail "the package does not depend on $wanted"
 done
-faces=$(grep -o '"/usr/share/fonts/[^"]*"' "$source/render/fonts.cpp" | tr -d '"')
-[ "$(wc -l <<<"$faces")" -ge 6 ] || fail "no face files found in render/fonts.cpp"
+faces=$(grep -o '"/usr/share/fonts/[^"]*"' "$source/layout/stage_faces.h" | tr -d '"')
+[ "$(wc -l <<<"$faces")" -ge 6 ] || fail "no face files found in layout/stage_faces.h"
 for face in $faces; do
     owner=$(dpkg -S "$face" 2>/dev/null | cut -d: -f1) || fail "no installed package has $face"
     grep -qx -- "$owner" <<<"$depends" || fail "$face belongs to $owner, which the package does not depend on"

@@ -622,9 +622,11 @@ TEST(CommandLine, TraceIntoAFifoDoesNotWaitForAReader)
     for (int i = 0; i < 3000 && !QFileInfo::exists(shot) && process.state() == QProcess::Running;
          ++i)
         process.waitForFinished(10);
-    EXPECT_TRUE(QFileInfo::exists(shot)) << "the show waited for a reader";
-    const int reader = ::open(QFile::encodeName(fifo).constData(), O_RDONLY);
+    ASSERT_TRUE(QFileInfo::exists(shot)) << "the show waited for a reader";
+    // Without waiting for a writer, should the program have gone.
+    const int reader = ::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK);
     ASSERT_GE(reader, 0);
+    ::fcntl(reader, F_SETFL, ::fcntl(reader, F_GETFL) & ~O_NONBLOCK);
     QByteArray trace;
     std::array<char, 4096> piece{};
     for (ssize_t got = 0; (got = ::read(reader, piece.data(), piece.size())) > 0;)

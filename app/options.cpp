@@ -134,6 +134,13 @@ std::string speedRange()
     return speedText(kMinSpeed) + " to " + speedText(kMaxSpeed);
 }
 
+// The help's line for --speed, its range filled in.
+std::string speedHelp()
+{
+    std::string text = "Window: play at X times the usual speed, RANGE (default 1).";
+    return text.replace(text.find("RANGE"), 5, speedRange());
+}
+
 // A speed written with a point, whatever the locale: "0.5", "2", "1.25".
 double parseSpeed(const QString& text)
 {
@@ -201,8 +208,7 @@ QList<QCommandLineOption> optionTable()
                "headless and recording).",
                "MS"),
         flag("loop", "Start the show again after its end (headless: until --duration)."),
-        valued("speed",
-               "Window: play at X times the usual speed, " + speedRange() + " (default 1).", "X"),
+        valued("speed", speedHelp(), "X"),
         valued("seed", "Seed of the random source, 0 to 4294967295 (default: from the clock).",
                "N"),
         valued("trace", "Write every stage event as JSON lines to FILE (- for standard output).",

@@ -14,6 +14,7 @@
 #include <chrono>
 #include <iostream>
 #include <unistd.h>
+#include <vector>
 
 namespace q3 {
 namespace {
@@ -183,11 +184,14 @@ int runRecording(const Options& options, std::uint32_t seed)
         subtitles.emplace(*options.subtitlesPath, existing);
         subtitles->write(toWebVtt(captions.finish(endMs)));
     }
-    for (std::optional<OutputFile>* file : {&video, &subtitles}) {
-        if (*file && !(*file)->commit()) {
-            printError((*file)->message());
-            return 1;
-        }
+    // The pair is placed whole: a file that another program made meanwhile stops both.
+    std::vector<OutputFile*> files;
+    for (std::optional<OutputFile>* file : {&video, &subtitles})
+        if (*file)
+            files.push_back(&**file);
+    if (const OutputFile* failed = OutputFile::commitTogether(files); failed != nullptr) {
+        printError(failed->message());
+        return 1;
     }
     return 0;
 }

@@ -23,6 +23,7 @@
 #include <signal.h>
 #include <sstream>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <vector>
 
@@ -641,6 +642,13 @@ protected:
     // Starts the program and waits until its output is being written.
     void start(Mode mode)
     {
+        // Every signal as a shell leaves it in an interactive session, and no core files.
+        process.setChildProcessModifier([] {
+            for (const int signal : {SIGINT, SIGQUIT, SIGHUP, SIGTERM, SIGUSR1, SIGALRM})
+                std::signal(signal, SIG_DFL);
+            const rlimit noCore{0, 0};
+            ::setrlimit(RLIMIT_CORE, &noCore);
+        });
         if (mode == Mode::Recording)
             process.start(QStringLiteral(QUILLET3_BINARY),
                           args({"--record"})
@@ -675,14 +683,21 @@ protected:
     QByteArray out;
 };
 
+// Ctrl+C, SIGTERM and SIGHUP end the program with 128 plus their number; other signals that end
+// a program by default end it by the signal itself, so that its parent sees which. Either way the
+// files are removed first.
 TEST_P(Interrupted, ExitsWithTheSignalsStatusAndLeavesNoPartFile)
 {
     const auto [mode, signal] = GetParam();
     start(mode);
     ::kill(static_cast<pid_t>(process.processId()), signal);
     ASSERT_TRUE(process.waitForFinished(30000));
-    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(process.exitCode(), 128 + signal);
+    if (signal == SIGINT || signal == SIGTERM || signal == SIGHUP) {
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitCode(), 128 + signal);
+    } else {
+        EXPECT_EQ(process.exitStatus(), QProcess::CrashExit);
+    }
     err += process.readAllStandardError();
     out += process.readAllStandardOutput();
     if (mode == Mode::TraceToStandardOutput) {
@@ -695,20 +710,96 @@ TEST_P(Interrupted, ExitsWithTheSignalsStatusAndLeavesNoPartFile)
     EXPECT_EQ(entries(dir.path()), QStringList{});
 }
 
-INSTANTIATE_TEST_SUITE_P(Signal, Interrupted,
-                         testing::Combine(testing::Values(Mode::Recording, Mode::TraceFile,
-                                                          Mode::TraceToStandardOutput),
-                                          testing::Values(SIGINT, SIGTERM, SIGHUP)),
-                         [](const testing::TestParamInfo<std::tuple<Mode, int>>& param) {
-                             const Mode mode = std::get<0>(param.param);
-                             const int signal = std::get<1>(param.param);
-                             const std::string modeName = mode == Mode::Recording ? "Recording"
-                                                          : mode == Mode::TraceFile
-                                                              ? "TraceFile"
-                                                              : "TraceToStandardOutput";
-                             return modeName + (signal == SIGINT    ? "_CtrlC"
-                                                : signal == SIGTERM ? "_Sigterm"
-                                                                    : "_Sighup");
+INSTANTIATE_TEST_SUITE_P(
+    Signal, Interrupted,
+    testing::Combine(testing::Values(Mode::Recording, Mode::TraceFile, Mode::TraceToStandardOutput),
+                     testing::Values(SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGALRM)),
+    [](const testing::TestParamInfo<std::tuple<Mode, int>>& param) {
+        const Mode mode = std::get<0>(param.param);
+        const int signal = std::get<1>(param.param);
+        const std::string modeName = mode == Mode::Recording   ? "Recording"
+                                     : mode == Mode::TraceFile ? "TraceFile"
+                                                               : "TraceToStandardOutput";
+        return modeName + (signal == SIGINT    ? "_CtrlC"
+                           : signal == SIGTERM ? "_Sigterm"
+                           : signal == SIGHUP  ? "_Sighup"
+                           : signal == SIGQUIT ? "_Sigquit"
+                           : signal == SIGUSR1 ? "_Sigusr1"
+                                               : "_Sigalrm");
+    });
+
+// With standard output and the error stream closed, nothing the program says lands inside the
+// recording, which would otherwise take the error stream's number: the video decodes without an
+// error.
+TEST_F(Recording, IsWholeWithTheStandardDescriptorsClosed)
+{
+    QProcess shell;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("Q"), QStringLiteral(QUILLET3_BINARY));
+    env.insert(QStringLiteral("D"), dir.path());
+    shell.setProcessEnvironment(env);
+    shell.start(QStringLiteral("/bin/sh"),
+                {QStringLiteral("-c"),
+                 QStringLiteral(R"("$Q" --record "$D/x.mp4" --size 160x120 --duration 20000 )"
+                                R"(--seed 1 >&- 2>&-; echo $? >"$D/status")")});
+    ASSERT_TRUE(shell.waitForFinished(60000));
+    QFile status(file("status"));
+    ASSERT_TRUE(status.open(QIODevice::ReadOnly));
+    EXPECT_EQ(status.readAll(), QByteArray("0\n"));
+    const Video video = decode(file("x.mp4"));
+    EXPECT_EQ(video.errors, 0);
+    EXPECT_EQ(video.frames.size(), 600U);
+    QFile bytes(file("x.mp4"));
+    ASSERT_TRUE(bytes.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(bytes.readAll().contains("recorded")) << "progress inside the video";
+}
+
+// A recording and its subtitles are placed together: a file that another program makes at either
+// destination while the recording runs stops both. The run is held still while the file is made.
+class MadeMeanwhile : public testing::TestWithParam<const char*>
+{
+protected:
+    QTemporaryDir dir;
+};
+
+TEST_P(MadeMeanwhile, NeitherFileIsPlaced)
+{
+    const QString video = dir.filePath(QStringLiteral("v.mp4"));
+    const QString subtitles = dir.filePath(QStringLiteral("s.vtt"));
+    QProcess process;
+    process.start(QStringLiteral(QUILLET3_BINARY),
+                  args({"--record"}) << video << QStringLiteral("--subtitles") << subtitles
+                                     << args({"--size", "640x480", "--seed", "2"}));
+    process.setReadChannel(QProcess::StandardError);
+    ASSERT_TRUE(process.waitForStarted());
+    QByteArray err;
+    while (!err.contains("recorded 10%") && process.waitForReadyRead(30000))
+        err += process.readAllStandardError();
+    ASSERT_TRUE(err.contains("recorded 10%")) << err.toStdString();
+    const auto pid = static_cast<pid_t>(process.processId());
+    ASSERT_GT(pid, 0);
+    ::kill(pid, SIGSTOP);
+    ASSERT_FALSE(QFileInfo::exists(video)) << "the recording ended too soon for the test";
+    const QString theirs = dir.filePath(QString::fromUtf8(GetParam()));
+    QFile file(theirs);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("theirs");
+    file.close();
+    ::kill(pid, SIGCONT);
+    ASSERT_TRUE(process.waitForFinished(60000));
+    err += process.readAllStandardError();
+    EXPECT_EQ(process.exitCode(), 1);
+    EXPECT_TRUE(err.endsWith("quillet3: error: '" + QFile::encodeName(theirs) +
+                             "' already exists; add --overwrite to replace it\n"))
+        << err.toStdString();
+    EXPECT_EQ(entries(dir.path()), QStringList{QString::fromUtf8(GetParam())});
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("theirs"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Pair, MadeMeanwhile, testing::Values("v.mp4", "s.vtt"),
+                         [](const testing::TestParamInfo<const char*>& param) {
+                             return std::string(param.param[0] == 'v' ? "Video" : "Subtitles");
                          });
 
 // Progress into a pipe whose reader has gone: the progress stops, the recording does not.

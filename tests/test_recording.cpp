@@ -220,6 +220,26 @@ int misnumberedSlices(const QString& path)
     return slices == 0 ? -1 : wrong;
 }
 
+// The size in bytes of every packet of a file's video stream, in the file's order.
+std::vector<int> packetSizes(const QString& path)
+{
+    std::vector<int> sizes;
+    AVFormatContext* format = nullptr;
+    if (avformat_open_input(&format, path.toUtf8().constData(), nullptr, nullptr) < 0)
+        return sizes;
+    const std::unique_ptr<AVFormatContext*, void (*)(AVFormatContext**)> closeFormat(
+        &format, avformat_close_input);
+    const int index = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    AVPacket* packet = av_packet_alloc();
+    while (index >= 0 && av_read_frame(format, packet) >= 0) {
+        if (packet->stream_index == index)
+            sizes.push_back(packet->size);
+        av_packet_unref(packet);
+    }
+    av_packet_free(&packet);
+    return sizes;
+}
+
 // Colours averaged over blocks of 8 x 8 pixels in `area`, so that the loss of the encoding and
 // the halved colour resolution do not count, but a wrong picture does.
 int blocksDiffering(const QImage& a, const QImage& b, int tolerance, QRect area)
@@ -331,6 +351,23 @@ INSTANTIATE_TEST_SUITE_P(Rate, RecordingRate, testing::ValuesIn(kRates),
                          [](const testing::TestParamInfo<RateCase>& param) {
                              return std::string(param.param.name);
                          });
+
+// At a constant rate most frames of the show repeat the one before, and are stored as such in a
+// few bytes: a frame the encoder made, of skipped blocks alone, takes several times more.
+TEST_F(Recording, MostFramesOfTheWholeShowAreTinyRepeats)
+{
+    const QString path = file("show.mp4");
+    const Outcome outcome = runProgram(args({"--record"}) << path
+                                                          << args({"--size", "640x480", "--seed",
+                                                                   "2", "--quiet"}));
+    ASSERT_EQ(outcome.status, 0) << outcome.err.toStdString();
+    const std::vector<int> sizes = packetSizes(path);
+    ASSERT_EQ(sizes.size(), 2670U);
+    // 1200 blocks, each a skip: a made frame is its slice header and some 2 bits a block at
+    // most.
+    const auto tiny = std::count_if(sizes.begin(), sizes.end(), [](int size) { return size < 48; });
+    EXPECT_GT(tiny, 2670 * 3 / 4) << "frames of fewer than 48 bytes";
+}
 
 TEST_F(Recording, FrameLoopsAreTenFramesOfOneHundredMs)
 {

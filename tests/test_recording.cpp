@@ -3,6 +3,7 @@
 #include "tests/program_run.h"
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -766,6 +767,74 @@ TEST_F(Recording, GoesOnWhenTheProgressPipeCloses)
     EXPECT_EQ(status.readAll(), QByteArray("0\n"));
     EXPECT_EQ(decode(file("p.mp4")).codec, "h264");
 }
+
+// An MP4 file's index takes about 60 bytes a frame: a constant-rate MP4 recording whose index
+// would pass 1 GiB, 17895697 frames (1789569700 ms at 10 fps), is refused before anything is
+// written; WebM, and a variable rate, which stores a still picture once, take any length. An
+// accepted run is stopped once its temporary file is there.
+struct LongCase
+{
+    const char* name;
+    const char* file;
+    const char* duration;
+    const char* fps;
+    bool variable;
+    bool accepted;
+};
+
+class LongRecording : public testing::TestWithParam<LongCase>
+{
+protected:
+    QTemporaryDir dir;
+};
+
+TEST_P(LongRecording, AnMp4IndexPastOneGibIsRefusedUpFront)
+{
+    const LongCase& row = GetParam();
+    QStringList arguments = args({"--record"})
+                            << dir.filePath(QString::fromUtf8(row.file))
+                            << args({"--size", "160x120", "--seed", "1", "--quiet", "--duration"})
+                            << QString::fromUtf8(row.duration) << QStringLiteral("--fps")
+                            << QString::fromUtf8(row.fps);
+    if (row.variable)
+        arguments << QStringLiteral("--variable-frame-rate");
+    QProcess process;
+    process.start(QStringLiteral(QUILLET3_BINARY), arguments);
+    ASSERT_TRUE(process.waitForStarted());
+    if (row.accepted) {
+        QDeadlineTimer deadline(30000);
+        while (entries(dir.path()).isEmpty() && !deadline.hasExpired() &&
+               process.state() == QProcess::Running)
+            process.waitForFinished(20);
+        EXPECT_EQ(entries(dir.path()).size(), 1) << "no recording under way";
+        ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
+    }
+    ASSERT_TRUE(process.waitForFinished(30000));
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    EXPECT_EQ(entries(dir.path()), QStringList());
+    if (row.accepted) {
+        EXPECT_EQ(process.exitCode(), 143) << err.toStdString();
+        return;
+    }
+    EXPECT_EQ(process.exitCode(), 2) << err.toStdString();
+    EXPECT_EQ(err.count(u'\n'), 1) << err.toStdString();
+    EXPECT_TRUE(err.startsWith(QStringLiteral("quillet3: error: --record: 17895698 frames are too "
+                                              "many for an MP4 file")))
+        << err.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("WebM (.webm)"))) << err.toStdString();
+}
+
+const LongCase kLongCases[] = {
+    {"Mp4AtTheLimit", "long.mp4", "1789569700", "10", false, true},
+    {"Mp4OneFramePast", "long.mp4", "1789569701", "10", false, false},
+    {"WebmLongest", "long.webm", "2147483647", "120", false, true},
+    {"Mp4VariableRateLongest", "long.mp4", "2147483647", "120", true, true},
+};
+
+INSTANTIATE_TEST_SUITE_P(Recording, LongRecording, testing::ValuesIn(kLongCases),
+                         [](const testing::TestParamInfo<LongCase>& param) {
+                             return std::string(param.param.name);
+                         });
 
 // The program copied into a folder of its own, with whatever stands beside it in place of the
 // video encoder module: it must refuse to record, in one line, and write nothing.

@@ -26,6 +26,9 @@
 #include <string>
 #include <sys/stat.h>
 #include <vector>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -836,71 +839,235 @@ INSTANTIATE_TEST_SUITE_P(Recording, LongRecording, testing::ValuesIn(kLongCases)
                              return std::string(param.param.name);
                          });
 
-// The program copied into a folder of its own, with whatever stands beside it in place of the
-// video encoder module: it must refuse to record, in one line, and write nothing.
+// The program built to look for its video module in folders the tests own: its own folder (as
+// a build folder) and installed/ below it. One test at a time puts modules there, holding a
+// lock, and leaves the folders empty and as they were.
+class ModuleHost
+{
+public:
+    ModuleHost() : lock_(::open(QUILLET3_MODULE_HOST "/.lock", O_RDWR | O_CREAT | O_CLOEXEC, 0600))
+    {
+        if (lock_ >= 0)
+            ::flock(lock_, LOCK_EX);
+        clear();
+    }
+    ~ModuleHost()
+    {
+        clear();
+        if (lock_ >= 0)
+            ::close(lock_);
+    }
+    ModuleHost(const ModuleHost&) = delete;
+    ModuleHost& operator=(const ModuleHost&) = delete;
+    ModuleHost(ModuleHost&&) = delete;
+    ModuleHost& operator=(ModuleHost&&) = delete;
+
+    static QString folder(bool installed)
+    {
+        return installed ? QStringLiteral(QUILLET3_MODULE_HOST "/installed")
+                         : QStringLiteral(QUILLET3_MODULE_HOST);
+    }
+    static QString module(bool installed)
+    {
+        return folder(installed) + QStringLiteral("/libquillet3-video.so");
+    }
+
+private:
+    static void clear()
+    {
+        for (const bool installed : {false, true}) {
+            ::chmod(QFile::encodeName(folder(installed)).constData(), 0755);
+            QFile::remove(module(installed));
+        }
+    }
+    int lock_;
+};
+
+// A module put in place: a copy of a file, or a file of these bytes.
+struct Planted
+{
+    const char* from; // a path, or the bytes of a file that is no library; nullptr: none
+};
+
+enum class Tweak
+{
+    None,
+    FolderWritableByGroup,
+    FolderStickyWritableByAll,
+    ModuleWritableByOthers,
+    ModuleOfAnotherUser,
+};
+
 struct ModuleCase
 {
     const char* why;
-    const char* moduleContents; // nullptr: no module at all
-    const char* message;
+    Planted build;     // in the build folder, tried first
+    Planted installed; // in the install folder
+    Tweak tweak;       // to the build folder's module or the folder
+    int status;
+    const char* message; // the start of the error after "cannot record FILE: "; nullptr: none
+    bool codeRuns;       // whether the marker module's code may run
 };
 
-class MissingVideoModule : public testing::TestWithParam<ModuleCase>
+void plant(const Planted& planted, const QString& to)
+{
+    if (planted.from == nullptr)
+        return;
+    const QString from = QString::fromUtf8(planted.from);
+    if (from.startsWith(u'/')) {
+        ASSERT_TRUE(QFile::copy(from, to)) << planted.from;
+    } else {
+        QFile module(to);
+        ASSERT_TRUE(module.open(QIODevice::WriteOnly));
+        module.write(planted.from);
+    }
+}
+
+class VideoModuleSearch : public testing::TestWithParam<ModuleCase>
 {
 protected:
     QTemporaryDir dir;
 };
 
-TEST_P(MissingVideoModule, RefusesToRecordAndWritesNothing)
+TEST_P(VideoModuleSearch, LoadsOnlyATrustedModuleOfThisBuild)
 {
+    const ModuleCase& row = GetParam();
     ASSERT_TRUE(dir.isValid());
-    const QString program = dir.filePath(QStringLiteral("quillet3"));
-    ASSERT_TRUE(QFile::copy(QStringLiteral(QUILLET3_BINARY), program));
-    const QString moduleFile = dir.filePath(QStringLiteral("libquillet3-video.so"));
-    if (const char* contents = GetParam().moduleContents; contents != nullptr) {
-        if (QString::fromUtf8(contents).startsWith(u'/')) {
-            ASSERT_TRUE(QFile::copy(QString::fromUtf8(contents), moduleFile));
-        } else {
-            QFile module(moduleFile);
-            ASSERT_TRUE(module.open(QIODevice::WriteOnly));
-            module.write(contents);
-        }
+    const QString marker = dir.filePath(QStringLiteral("marker"));
+    const QString output = dir.filePath(QStringLiteral("out"));
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("out")));
+    const ModuleHost host;
+    plant(row.build, ModuleHost::module(false));
+    plant(row.installed, ModuleHost::module(true));
+    const QByteArray built = QFile::encodeName(ModuleHost::module(false));
+    switch (row.tweak) {
+    case Tweak::None:
+        break;
+    case Tweak::FolderWritableByGroup:
+        ASSERT_EQ(::chmod(QFile::encodeName(ModuleHost::folder(false)).constData(), 0775), 0);
+        break;
+    case Tweak::FolderStickyWritableByAll:
+        ASSERT_EQ(::chmod(QFile::encodeName(ModuleHost::folder(false)).constData(), 01777), 0);
+        break;
+    case Tweak::ModuleWritableByOthers:
+        ASSERT_EQ(::chmod(built.constData(), 0757), 0);
+        break;
+    case Tweak::ModuleOfAnotherUser:
+        if (::geteuid() != 0)
+            GTEST_SKIP() << "only root can give a file to another user";
+        ASSERT_EQ(::chown(built.constData(), 65534, 65534), 0); // nobody
+        break;
     }
-    const QStringList before = entries(dir.path());
     QProcess process;
-    process.start(program, args({"--record"}) << dir.filePath(QStringLiteral("show.mp4"))
-                                              << args({"--duration", "500", "--quiet"}));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QUILLET3_TEST_MARKER"), marker);
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(QUILLET3_MODULE_HOST "/quillet3"),
+                  args({"--record"}) << output + QStringLiteral("/show.mp4")
+                                     << args({"--duration", "500", "--size", "160x120", "--quiet",
+                                              "--seed", "1"}));
     ASSERT_TRUE(process.waitForFinished(60000));
     const QString err = QString::fromUtf8(process.readAllStandardError());
-    EXPECT_EQ(process.exitCode(), 1) << err.toStdString();
-    // The seed, so that the recording can be made again once the encoder is there; then the error.
-    const QString expected = QStringLiteral("quillet3: error: cannot record ") +
-                             dir.filePath(QStringLiteral("show.mp4")) + QStringLiteral(": ") +
-                             QString::fromUtf8(GetParam().message);
-    EXPECT_TRUE(err.contains(u'\n' + expected)) << err.toStdString();
-    EXPECT_TRUE(err.endsWith(u'\n')) << err.toStdString();
-    EXPECT_EQ(err.count(u'\n'), 2) << err.toStdString();
-    EXPECT_EQ(entries(dir.path()), before);
+    EXPECT_EQ(QFileInfo::exists(marker), row.codeRuns) << "whether the module's code ran";
+    if (row.status < 0) {
+        // Ended by the module's signal, before any output was made.
+        EXPECT_TRUE(process.exitStatus() == QProcess::CrashExit || process.exitCode() != 0)
+            << err.toStdString();
+        EXPECT_EQ(entries(output), QStringList());
+        return;
+    }
+    EXPECT_EQ(process.exitCode(), row.status) << err.toStdString();
+    if (row.message == nullptr) {
+        EXPECT_EQ(entries(output), QStringList{QStringLiteral("show.mp4")});
+        EXPECT_EQ(decode(output + QStringLiteral("/show.mp4")).codec, "h264");
+        return;
+    }
+    const QString expected = QStringLiteral("quillet3: error: cannot record ") + output +
+                             QStringLiteral("/show.mp4: ") + QString::fromUtf8(row.message);
+    EXPECT_TRUE(err.startsWith(expected)) << err.toStdString();
+    EXPECT_EQ(err.count(u'\n'), 1) << err.toStdString();
+    EXPECT_EQ(entries(output), QStringList());
 }
 
+#define Q3_HOST QUILLET3_MODULE_HOST
+#define Q3_STALE QUILLET3_STALE_MODULE_DIR "/libq3_stale_"
+#define Q3_MARKER QUILLET3_STALE_MODULE_DIR "/libq3_marker_module.so"
+constexpr const char* kAnotherVersion = "the video encoder belongs to another version: " Q3_HOST
+                                        "/libquillet3-video.so";
+
 const ModuleCase kModuleCases[] = {
-    {"none", nullptr, "the video encoder is not installed (libquillet3-video.so)"},
-    {"not a library", "not a shared object\n", "cannot load the video encoder: "},
-    {"another library", "/lib/x86_64-linux-gnu/libz.so.1",
-     "the video encoder belongs to another version: "},
-    {"a larger table", QUILLET3_STALE_MODULE_DIR "/libq3_stale_size_module.so",
-     "the video encoder belongs to another version: "},
-    {"another interface", QUILLET3_STALE_MODULE_DIR "/libq3_stale_tag_module.so",
-     "the video encoder belongs to another version: "},
-    {"another version", QUILLET3_STALE_MODULE_DIR "/libq3_stale_version_module.so",
-     "the video encoder belongs to another version: "},
+    {"none", {}, {}, Tweak::None, 1,
+     "the video encoder is not installed (no libquillet3-video.so in " Q3_HOST " or " Q3_HOST
+     "/installed)",
+     false},
+    {"not a library", {"not a shared object\n"}, {}, Tweak::None, 1,
+     "cannot load the video encoder: ", false},
+    {"another library", {"/lib/x86_64-linux-gnu/libz.so.1"}, {}, Tweak::None, 1, kAnotherVersion,
+     false},
+    {"a larger table", {Q3_STALE "size_module.so"}, {}, Tweak::None, 1, kAnotherVersion, false},
+    {"another interface", {Q3_STALE "tag_module.so"}, {}, Tweak::None, 1, kAnotherVersion, false},
+    {"another version", {Q3_STALE "version_module.so"}, {}, Tweak::None, 1, kAnotherVersion,
+     false},
+    // A trusted module is loaded, and only then refused: its code has run.
+    {"trusted but foreign", {Q3_MARKER}, {}, Tweak::None, 1, kAnotherVersion, true},
+    {"in a folder its group can write", {Q3_MARKER}, {}, Tweak::FolderWritableByGroup, 1,
+     "the video encoder is not trusted: " Q3_HOST " can be written by others", false},
+    {"in a sticky folder anyone can write", {Q3_MARKER}, {}, Tweak::FolderStickyWritableByAll, 1,
+     "the video encoder is not trusted: " Q3_HOST " can be written by others", false},
+    {"writable by others", {Q3_MARKER}, {}, Tweak::ModuleWritableByOthers, 1,
+     "the video encoder is not trusted: " Q3_HOST "/libquillet3-video.so can be written by "
+     "others",
+     false},
+    {"of another user", {Q3_MARKER}, {}, Tweak::ModuleOfAnotherUser, 1,
+     "the video encoder is not trusted: " Q3_HOST "/libquillet3-video.so belongs to another "
+     "user",
+     false},
+    {"the build's own", {QUILLET3_MODULE}, {}, Tweak::None, 0, nullptr, false},
+    {"installed", {}, {QUILLET3_MODULE}, Tweak::None, 0, nullptr, false},
+    {"installed after an untrusted one", {Q3_MARKER}, {QUILLET3_MODULE},
+     Tweak::ModuleWritableByOthers, 0, nullptr, false},
+    {"installed after another version", {Q3_STALE "version_module.so"}, {QUILLET3_MODULE},
+     Tweak::None, 0, nullptr, false},
+    // A module that ends the program as it is loaded finds no output made yet.
+    {"ending the program", {QUILLET3_STALE_MODULE_DIR "/libq3_sigbus_module.so"}, {}, Tweak::None,
+     -1, nullptr, false},
 };
 
-INSTANTIATE_TEST_SUITE_P(Module, MissingVideoModule, testing::ValuesIn(kModuleCases),
+INSTANTIATE_TEST_SUITE_P(Module, VideoModuleSearch, testing::ValuesIn(kModuleCases),
                          [](const testing::TestParamInfo<ModuleCase>& param) {
                              std::string name = param.param.why;
                              std::replace(name.begin(), name.end(), ' ', '_');
+                             std::replace(name.begin(), name.end(), '\'', '_');
                              return name;
                          });
+
+// The program in a folder of its own, as anyone may copy it, with modules beside it, in
+// ../lib/quillet3/modules and in the working folder: it loads none of them.
+TEST(Module, NeverLooksBesideTheProgramOrInTheWorkingFolder)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QDir root(dir.path());
+    ASSERT_TRUE(root.mkpath(QStringLiteral("bin")) &&
+                root.mkpath(QStringLiteral("lib/quillet3/modules")));
+    const QString program = root.filePath(QStringLiteral("bin/quillet3"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(QUILLET3_BINARY), program));
+    for (const char* folder : {"bin", "lib/quillet3/modules", "."})
+        ASSERT_TRUE(QFile::copy(QStringLiteral(Q3_MARKER),
+                                root.filePath(QString::fromUtf8(folder)) +
+                                    QStringLiteral("/libquillet3-video.so")));
+    const QString marker = root.filePath(QStringLiteral("marker"));
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QUILLET3_TEST_MARKER"), marker);
+    process.setProcessEnvironment(env);
+    process.setWorkingDirectory(dir.path());
+    process.start(program, args({"--record", "show.mp4", "--duration", "500", "--quiet",
+                                 "--seed", "1"}));
+    ASSERT_TRUE(process.waitForFinished(60000));
+    EXPECT_FALSE(QFileInfo::exists(marker)) << "a module's code ran";
+    EXPECT_FALSE(QFileInfo::exists(root.filePath(QStringLiteral("show.mp4"))) &&
+                 process.exitCode() != 0);
+}
 
 } // namespace

@@ -342,7 +342,8 @@ void checkMp4Index(const QString& path, const Options& o)
     const long long clipMs = *o.durationMs - o.startMs.value_or(0);
     const long long frames = (clipMs * o.fps + 999) / 1000;
     if (frames * kMp4IndexBytesPerFrame > kMaxMp4IndexBytes)
-        throw Failure{"--record: " + std::to_string(frames) + " frames are too many for an MP4 "
+        throw Failure{"--record: " + std::to_string(frames) +
+                      " frames are too many for an MP4 "
                       "file, whose index would pass 1 GiB; record a run this long as WebM "
                       "(.webm), whose index stays small"};
 }

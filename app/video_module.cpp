@@ -84,8 +84,9 @@ const Quillet3VideoModule* checkedTable(void* module)
 }
 
 // Loads the module at `file` where it can be trusted, and checks its table: empty, with the
-// table in `table`, when it is the one, or why not. Loaded straight through the dynamic loader and never unloaded: the encoder's
-// code must stay while any encoder lives, and unloading FFmpeg at exit would only cost time.
+// table in `table`, when it is the one, or why not. Loaded straight through the dynamic loader and
+// never unloaded: the encoder's code must stay while any encoder lives, and unloading FFmpeg at
+// exit would only cost time.
 std::string tryModule(const std::string& file, const Quillet3VideoModule*& table)
 {
     if (const std::string untrusted = untrustedReason(file, geteuid()); !untrusted.empty())

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <optional>
@@ -238,9 +239,8 @@ std::vector<Bytes> nalUnits(const Bytes& stream)
     for (std::size_t i = 0; i + 3 <= stream.size(); ++i) {
         if (stream[i] == 0 && stream[i + 1] == 0 && stream[i + 2] == 1) {
             std::size_t end = i + 3;
-            while (end + 3 <= stream.size() &&
-                   !(stream[end] == 0 && stream[end + 1] == 0 &&
-                     (stream[end + 2] == 1 || stream[end + 2] == 0)))
+            while (end + 3 <= stream.size() && !(stream[end] == 0 && stream[end + 1] == 0 &&
+                                                 (stream[end + 2] == 1 || stream[end + 2] == 0)))
                 ++end;
             if (end + 3 > stream.size())
                 end = stream.size();
@@ -341,7 +341,8 @@ struct RepeatCase
 };
 
 class H264Repeat : public testing::TestWithParam<RepeatCase>
-{};
+{
+};
 
 // Pictures 0 to 5 from the encoder, each but the first and the last followed by two made
 // frames: every made frame decodes to the picture before it, and every picture of the encoder
@@ -355,7 +356,8 @@ TEST_P(H264Repeat, MadeFramesCopyThePictureBeforeExactly)
     ASSERT_TRUE(stream);
     const Bytes pps = otherPps(encoded.headers, test.pps);
     ASSERT_FALSE(pps.empty());
-    const std::optional<q3::H264Stream> made = q3::readH264Stream(joined(spsOf(encoded.headers), pps));
+    const std::optional<q3::H264Stream> made =
+        q3::readH264Stream(joined(spsOf(encoded.headers), pps));
     ASSERT_TRUE(made);
     EXPECT_EQ(made->ppsId, 1);
     // The made frames' header fields come from the set the test wrote.
@@ -400,7 +402,8 @@ const RepeatCase kRepeatCases[] = {
     {"CavlcWeighted", "ref=1:bframes=0:weightp=2:cabac=0", {false, true, true, false}},
     {"CabacNoDeblockingControl", "ref=1:bframes=0:weightp=0", {true, false, false, false}},
     {"CavlcNoDeblockingControl", "ref=1:bframes=0:weightp=0:cabac=0", {false, false, false, false}},
-    {"CavlcWeightedNoDeblockingControl", "ref=1:bframes=0:weightp=0:cabac=0",
+    {"CavlcWeightedNoDeblockingControl",
+     "ref=1:bframes=0:weightp=0:cabac=0",
      {false, true, false, false}},
     {"CabacRedundantCount", "ref=1:bframes=0:weightp=0", {true, false, true, true}},
 };
@@ -409,6 +412,138 @@ INSTANTIATE_TEST_SUITE_P(H264, H264Repeat, testing::ValuesIn(kRepeatCases),
                          [](const testing::TestParamInfo<RepeatCase>& param) {
                              return std::string(param.param.name);
                          });
+
+// The bits of a NAL unit's payload, for the test to take apart and put together again.
+std::vector<bool> bitsOf(const Bytes& raw)
+{
+    std::vector<bool> bits;
+    for (const std::uint8_t byte : raw)
+        for (int i = 7; i >= 0; --i)
+            bits.push_back(((byte >> i) & 1U) != 0);
+    while (!bits.empty() && !bits.back()) // rbsp_trailing_bits: the zeros, then the stop bit
+        bits.pop_back();
+    if (!bits.empty())
+        bits.pop_back();
+    return bits;
+}
+
+// Where the marking of a CAVLC P slice of one reference frame, without weights, starts: after
+// first_mb_in_slice, slice_type, pic_parameter_set_id, frame_num, the override of the number of
+// references and the list modification flag.
+std::size_t markingAt(const std::vector<bool>& bits, int log2MaxFrameNum)
+{
+    std::size_t at = 0;
+    const auto ue = [&] {
+        int zeros = 0;
+        while (!bits.at(at++))
+            ++zeros;
+        unsigned v = 1;
+        for (int i = 0; i < zeros; ++i)
+            v = (v << 1U) | (bits.at(at++) ? 1U : 0U);
+        return v - 1;
+    };
+    ue();
+    ue();
+    ue();
+    at += std::size_t(log2MaxFrameNum);
+    if (bits.at(at++)) // num_ref_idx_active_override_flag
+        ue();
+    ++at; // ref_pic_list_modification_flag_l0
+    return at;
+}
+
+int log2MaxFrameNumOf(const Bytes& headers)
+{
+    for (const Bytes& nal : nalUnits(headers)) {
+        if ((nal[0] & 0x1F) != 7)
+            continue;
+        Bits r(unescaped(nal));
+        const unsigned profile = r.u(8);
+        r.u(16);
+        r.ue();
+        if (profile == 100) {
+            r.ue(); // chroma_format_idc (1)
+            r.ue();
+            r.ue();
+            r.u(1);
+            r.u(1);
+        }
+        return int(r.ue()) + 4;
+    }
+    return 0;
+}
+
+// The P frame's one slice made again with `change` applied to its bits and the NAL header
+// `header`.
+Bytes remade(const Bytes& unit, std::uint8_t header,
+             const std::function<void(std::vector<bool>&)>& change)
+{
+    for (const Bytes& nal : nalUnits(unit)) {
+        if ((nal[0] & 0x1F) != 1)
+            continue;
+        std::vector<bool> bits = bitsOf(unescaped(nal));
+        change(bits);
+        Writer w;
+        for (const bool bit : bits)
+            w.u(bit ? 1 : 0, 1);
+        return w.nal(header);
+    }
+    return {};
+}
+
+// Frames of the encoder that made frames cannot follow: one with memory management commands is
+// refused; a non-reference frame is kept, numbered as the next reference frame will be, and
+// nothing is repeated after it (a made frame would copy the reference frame before it).
+TEST(H264Frames, MemoryManagementIsRefusedAndNothingRepeatsANonReferenceFrame)
+{
+    const Encoded encoded = encode("ref=1:bframes=0:weightp=0:cabac=0", 3);
+    ASSERT_EQ(encoded.units.size(), 3U) << "libx264 did not encode";
+    const std::optional<q3::H264Stream> stream = q3::readH264Stream(encoded.headers);
+    ASSERT_TRUE(stream);
+    const int log2 = log2MaxFrameNumOf(encoded.headers);
+    ASSERT_GE(log2, 4);
+    const std::uint8_t header = encoded.units[2][4];
+    ASSERT_EQ(header & 0x1F, 1) << "the third frame is a P frame with no other unit before it";
+
+    const Bytes managed = remade(encoded.units[2], header, [&](std::vector<bool>& bits) {
+        bits.at(markingAt(bits, log2)) = true; // adaptive_ref_pic_marking_mode_flag
+    });
+    const Bytes nonReference =
+        remade(encoded.units[2], header & 0x1F, [&](std::vector<bool>& bits) {
+            bits.erase(bits.begin() + std::ptrdiff_t(markingAt(bits, log2)));
+        });
+
+    q3::FrameNumbers numbers;
+    ASSERT_FALSE(q3::renumberedFrame(encoded.units[0], *stream, numbers).empty());
+    ASSERT_FALSE(q3::renumberedFrame(encoded.units[1], *stream, numbers).empty());
+    const Bytes repeat = q3::repeatedFrame(*stream, numbers); // frame_num 2
+    ASSERT_FALSE(repeat.empty());
+    q3::FrameNumbers before = numbers;
+    EXPECT_TRUE(q3::renumberedFrame(managed, *stream, before).empty());
+
+    const Bytes renumbered = q3::renumberedFrame(nonReference, *stream, numbers);
+    ASSERT_FALSE(renumbered.empty());
+    EXPECT_EQ(numbers.previous, 2) << "a non-reference frame does not move the numbers on";
+    EXPECT_FALSE(numbers.lastReference);
+    EXPECT_TRUE(q3::repeatedFrame(*stream, numbers).empty());
+
+    // It decodes to the encoder's third picture, numbered 3 after the repeat's 2.
+    int errors = 0;
+    const std::vector<Picture> expected = decode(
+        {joined(encoded.headers, encoded.units[0]), encoded.units[1], encoded.units[2]}, errors);
+    ASSERT_EQ(expected.size(), 3U);
+    numbers = {};
+    std::vector<Bytes> units;
+    for (const Bytes& unit : {encoded.units[0], encoded.units[1]})
+        units.push_back(q3::renumberedFrame(unit, *stream, numbers));
+    units.front() = joined(encoded.headers, units.front());
+    units.push_back(q3::repeatedFrame(*stream, numbers));
+    units.push_back(q3::renumberedFrame(nonReference, *stream, numbers));
+    const std::vector<Picture> pictures = decode(units, errors);
+    EXPECT_EQ(errors, 0);
+    ASSERT_EQ(pictures.size(), 4U);
+    EXPECT_TRUE(pictures[3] == expected[2]);
+}
 
 // Streams whose frames a made frame cannot follow are refused, so that the encoder is handed
 // every picture.
@@ -420,7 +555,8 @@ struct StreamCase
 };
 
 class H264Streams : public testing::TestWithParam<StreamCase>
-{};
+{
+};
 
 TEST_P(H264Streams, AreRepeatedOnlyWithOneReferenceFrameAndFramesInOrder)
 {

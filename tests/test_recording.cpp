@@ -17,6 +17,7 @@
 #include <csignal>
 #include <cstdarg>
 #include <cstdio>
+#include <fcntl.h>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
@@ -24,11 +25,10 @@
 #include <signal.h>
 #include <sstream>
 #include <string>
-#include <sys/stat.h>
-#include <vector>
-#include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -361,9 +361,8 @@ INSTANTIATE_TEST_SUITE_P(Rate, RecordingRate, testing::ValuesIn(kRates),
 TEST_F(Recording, MostFramesOfTheWholeShowAreTinyRepeats)
 {
     const QString path = file("show.mp4");
-    const Outcome outcome = runProgram(args({"--record"}) << path
-                                                          << args({"--size", "640x480", "--seed",
-                                                                   "2", "--quiet"}));
+    const Outcome outcome = runProgram(
+        args({"--record"}) << path << args({"--size", "640x480", "--seed", "2", "--quiet"}));
     ASSERT_EQ(outcome.status, 0) << outcome.err.toStdString();
     const std::vector<int> sizes = packetSizes(path);
     ASSERT_EQ(sizes.size(), 2670U);
@@ -992,45 +991,91 @@ TEST_P(VideoModuleSearch, LoadsOnlyATrustedModuleOfThisBuild)
 #define Q3_HOST QUILLET3_MODULE_HOST
 #define Q3_STALE QUILLET3_STALE_MODULE_DIR "/libq3_stale_"
 #define Q3_MARKER QUILLET3_STALE_MODULE_DIR "/libq3_marker_module.so"
-constexpr const char* kAnotherVersion = "the video encoder belongs to another version: " Q3_HOST
-                                        "/libquillet3-video.so";
+constexpr const char* kAnotherVersion =
+    "the video encoder belongs to another version: " Q3_HOST "/libquillet3-video.so";
 
 const ModuleCase kModuleCases[] = {
-    {"none", {}, {}, Tweak::None, 1,
+    {"none",
+     {},
+     {},
+     Tweak::None,
+     1,
      "the video encoder is not installed (no libquillet3-video.so in " Q3_HOST " or " Q3_HOST
      "/installed)",
      false},
-    {"not a library", {"not a shared object\n"}, {}, Tweak::None, 1,
-     "cannot load the video encoder: ", false},
-    {"another library", {"/lib/x86_64-linux-gnu/libz.so.1"}, {}, Tweak::None, 1, kAnotherVersion,
+    {"not a library",
+     {"not a shared object\n"},
+     {},
+     Tweak::None,
+     1,
+     "cannot load the video encoder: ",
+     false},
+    {"another library",
+     {"/lib/x86_64-linux-gnu/libz.so.1"},
+     {},
+     Tweak::None,
+     1,
+     kAnotherVersion,
      false},
     {"a larger table", {Q3_STALE "size_module.so"}, {}, Tweak::None, 1, kAnotherVersion, false},
     {"another interface", {Q3_STALE "tag_module.so"}, {}, Tweak::None, 1, kAnotherVersion, false},
-    {"another version", {Q3_STALE "version_module.so"}, {}, Tweak::None, 1, kAnotherVersion,
-     false},
+    {"another version", {Q3_STALE "version_module.so"}, {}, Tweak::None, 1, kAnotherVersion, false},
     // A trusted module is loaded, and only then refused: its code has run.
     {"trusted but foreign", {Q3_MARKER}, {}, Tweak::None, 1, kAnotherVersion, true},
-    {"in a folder its group can write", {Q3_MARKER}, {}, Tweak::FolderWritableByGroup, 1,
-     "the video encoder is not trusted: " Q3_HOST " can be written by others", false},
-    {"in a sticky folder anyone can write", {Q3_MARKER}, {}, Tweak::FolderStickyWritableByAll, 1,
-     "the video encoder is not trusted: " Q3_HOST " can be written by others", false},
-    {"writable by others", {Q3_MARKER}, {}, Tweak::ModuleWritableByOthers, 1,
+    {"in a folder its group can write",
+     {Q3_MARKER},
+     {},
+     Tweak::FolderWritableByGroup,
+     1,
+     "the video encoder is not trusted: " Q3_HOST " can be written by others",
+     false},
+    {"in a sticky folder anyone can write",
+     {Q3_MARKER},
+     {},
+     Tweak::FolderStickyWritableByAll,
+     1,
+     "the video encoder is not trusted: " Q3_HOST " can be written by others",
+     false},
+    {"writable by others",
+     {Q3_MARKER},
+     {},
+     Tweak::ModuleWritableByOthers,
+     1,
      "the video encoder is not trusted: " Q3_HOST "/libquillet3-video.so can be written by "
      "others",
      false},
-    {"of another user", {Q3_MARKER}, {}, Tweak::ModuleOfAnotherUser, 1,
+    {"of another user",
+     {Q3_MARKER},
+     {},
+     Tweak::ModuleOfAnotherUser,
+     1,
      "the video encoder is not trusted: " Q3_HOST "/libquillet3-video.so belongs to another "
      "user",
      false},
     {"the build's own", {QUILLET3_MODULE}, {}, Tweak::None, 0, nullptr, false},
     {"installed", {}, {QUILLET3_MODULE}, Tweak::None, 0, nullptr, false},
-    {"installed after an untrusted one", {Q3_MARKER}, {QUILLET3_MODULE},
-     Tweak::ModuleWritableByOthers, 0, nullptr, false},
-    {"installed after another version", {Q3_STALE "version_module.so"}, {QUILLET3_MODULE},
-     Tweak::None, 0, nullptr, false},
+    {"installed after an untrusted one",
+     {Q3_MARKER},
+     {QUILLET3_MODULE},
+     Tweak::ModuleWritableByOthers,
+     0,
+     nullptr,
+     false},
+    {"installed after another version",
+     {Q3_STALE "version_module.so"},
+     {QUILLET3_MODULE},
+     Tweak::None,
+     0,
+     nullptr,
+     false},
     // A module that ends the program as it is loaded finds no output made yet.
-    {"ending the program", {QUILLET3_STALE_MODULE_DIR "/libq3_sigbus_module.so"}, {}, Tweak::None,
-     -1, nullptr, false},
+    {"ending the program",
+     {QUILLET3_STALE_MODULE_DIR "/libq3_sigbus_module.so"},
+     {},
+     Tweak::None,
+     -1,
+     nullptr,
+     false},
 };
 
 INSTANTIATE_TEST_SUITE_P(Module, VideoModuleSearch, testing::ValuesIn(kModuleCases),
@@ -1053,17 +1098,17 @@ TEST(Module, NeverLooksBesideTheProgramOrInTheWorkingFolder)
     const QString program = root.filePath(QStringLiteral("bin/quillet3"));
     ASSERT_TRUE(QFile::copy(QStringLiteral(QUILLET3_BINARY), program));
     for (const char* folder : {"bin", "lib/quillet3/modules", "."})
-        ASSERT_TRUE(QFile::copy(QStringLiteral(Q3_MARKER),
-                                root.filePath(QString::fromUtf8(folder)) +
-                                    QStringLiteral("/libquillet3-video.so")));
+        ASSERT_TRUE(
+            QFile::copy(QStringLiteral(Q3_MARKER), root.filePath(QString::fromUtf8(folder)) +
+                                                       QStringLiteral("/libquillet3-video.so")));
     const QString marker = root.filePath(QStringLiteral("marker"));
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QUILLET3_TEST_MARKER"), marker);
     process.setProcessEnvironment(env);
     process.setWorkingDirectory(dir.path());
-    process.start(program, args({"--record", "show.mp4", "--duration", "500", "--quiet",
-                                 "--seed", "1"}));
+    process.start(program,
+                  args({"--record", "show.mp4", "--duration", "500", "--quiet", "--seed", "1"}));
     ASSERT_TRUE(process.waitForFinished(60000));
     EXPECT_FALSE(QFileInfo::exists(marker)) << "a module's code ran";
     EXPECT_FALSE(QFileInfo::exists(root.filePath(QStringLiteral("show.mp4"))) &&

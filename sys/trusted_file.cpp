@@ -5,18 +5,37 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <grp.h>
 #include <memory>
+#include <pwd.h>
 #include <sys/stat.h>
 
 namespace q3 {
 namespace {
+
+// Whether the group of a file is its owner's own: the owner's primary group, with nobody else
+// named in it, as the groups made for each user (user private groups) are. Such a group may
+// write the file; it lets nobody else in.
+bool ownersOwnGroup(const struct stat& info)
+{
+    const passwd* owner = getpwuid(info.st_uid);
+    if (owner == nullptr || owner->pw_gid != info.st_gid)
+        return false;
+    const group* members = getgrgid(info.st_gid);
+    if (members == nullptr)
+        return false;
+    for (char** member = members->gr_mem; *member != nullptr; ++member)
+        if (std::strcmp(*member, owner->pw_name) != 0)
+            return false;
+    return true;
+}
 
 // Why one path on the way cannot be trusted; empty when it can.
 std::string ownershipFault(const std::string& path, const struct stat& info, uid_t user)
 {
     if (info.st_uid != 0 && info.st_uid != user)
         return path + " belongs to another user";
-    if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+    if ((info.st_mode & S_IWOTH) != 0 || ((info.st_mode & S_IWGRP) != 0 && !ownersOwnGroup(info)))
         return path + " can be written by others";
     return {};
 }

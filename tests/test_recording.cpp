@@ -875,7 +875,11 @@ private:
     static void clear()
     {
         for (const bool installed : {false, true}) {
-            ::chmod(QFile::encodeName(folder(installed)).constData(), 0755);
+            const QByteArray path = QFile::encodeName(folder(installed));
+            // Back to the group it was made with; ignored where that is so already.
+            if (::chown(path.constData(), -1, ::getegid()) != 0 ||
+                ::chmod(path.constData(), 0755) != 0)
+                ADD_FAILURE() << "cannot restore " << path.constData();
             QFile::remove(module(installed));
         }
     }
@@ -892,6 +896,7 @@ enum class Tweak
 {
     None,
     FolderWritableByGroup,
+    FolderWritableByOwnGroup,
     FolderStickyWritableByAll,
     ModuleWritableByOthers,
     ModuleOfAnotherUser,
@@ -943,6 +948,13 @@ TEST_P(VideoModuleSearch, LoadsOnlyATrustedModuleOfThisBuild)
     case Tweak::None:
         break;
     case Tweak::FolderWritableByGroup:
+        // A group other than the owner's own: nogroup, which only root can give.
+        if (::geteuid() != 0)
+            GTEST_SKIP() << "only root can give a folder to any group";
+        ASSERT_EQ(::chown(QFile::encodeName(ModuleHost::folder(false)).constData(), -1, 65534), 0);
+        ASSERT_EQ(::chmod(QFile::encodeName(ModuleHost::folder(false)).constData(), 0775), 0);
+        break;
+    case Tweak::FolderWritableByOwnGroup:
         ASSERT_EQ(::chmod(QFile::encodeName(ModuleHost::folder(false)).constData(), 0775), 0);
         break;
     case Tweak::FolderStickyWritableByAll:
@@ -1029,6 +1041,15 @@ const ModuleCase kModuleCases[] = {
      1,
      "the video encoder is not trusted: " Q3_HOST " can be written by others",
      false},
+    // Where the group is the owner's own, as the groups made for each user are, only the
+    // owner can write: the module is trusted, and its code runs.
+    {"in a folder its owner's own group can write",
+     {Q3_MARKER},
+     {},
+     Tweak::FolderWritableByOwnGroup,
+     1,
+     kAnotherVersion,
+     true},
     {"in a sticky folder anyone can write",
      {Q3_MARKER},
      {},

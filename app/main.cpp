@@ -73,6 +73,17 @@ int printText(const std::string& text)
     return 1;
 }
 
+// A headless run draws on Qt's offscreen platform; where its plugin is missing Qt would abort.
+void explainHeadlessFailure(QtMsgType type, const QMessageLogContext& /*context*/,
+                            const QString& /*message*/)
+{
+    if (type == QtFatalMsg) {
+        q3::printError("cannot play headless: no installed Qt plugin provides the Qt platform "
+                       "\"offscreen\"");
+        std::_Exit(1);
+    }
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -103,7 +114,9 @@ int main(int argc, char* argv[])
     qInstallMessageHandler(printQtMessage);
     if (options.headless) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
+        qInstallMessageHandler(explainHeadlessFailure);
         QGuiApplication app(argc, argv);
+        qInstallMessageHandler(printQtMessage);
         keepNumbersInTheCLocale();
         if (options.recordPath || options.subtitlesPath) {
             // So that a recording made without a seed can be made again.

@@ -371,6 +371,25 @@ void checkVideo(const QString& path, QSize size)
                       std::to_string(size.height())};
 }
 
+// An MP4 file's index takes about 60 bytes a frame, kept in memory until the end. At a constant
+// rate it is refused past 1 GiB, some 17.9 million frames (6.9 days at 30 fps); a WebM file's
+// index stays small whatever the length.
+constexpr long long kMp4IndexBytesPerFrame = 60;
+constexpr long long kMaxMp4IndexBytes = 1LL << 30;
+
+void checkMp4Index(const QString& path, const Options& o)
+{
+    if (videoFormatFor(path) != VideoFormat::Mp4H264 || o.variableFrameRate || !o.durationMs)
+        return;
+    const long long clipMs = *o.durationMs - o.startMs.value_or(0);
+    const long long frames = (clipMs * o.fps + 999) / 1000;
+    if (frames * kMp4IndexBytesPerFrame > kMaxMp4IndexBytes)
+        throw Failure{"--record: " + std::to_string(frames) +
+                      " frames are too many for an MP4 "
+                      "file, whose index would pass 1 GiB; record a run this long as WebM "
+                      "(.webm), whose index stays small"};
+}
+
 // Where the show ends with the clicks given: 5000 ms after its last cue (its chart, played
 // through on virtual time in a few milliseconds). The cue clock does not depend on the seed.
 int showEndMs(const Options& o)
@@ -436,8 +455,10 @@ void checkCombinations(const CommandLine& line, const Options& o)
     if (recording && (!o.screenshots.empty() || o.tracePath))
         throw Failure{"--record and --subtitles run on their own: take screenshots or a "
                       "trace in another run with the same --seed"};
-    if (o.recordPath)
+    if (o.recordPath) {
         checkVideo(*o.recordPath, o.size);
+        checkMp4Index(*o.recordPath, o);
+    }
     if (o.subtitlesPath && !o.subtitlesPath->endsWith(QStringLiteral(".vtt"), Qt::CaseInsensitive))
         throw Failure{"--subtitles writes WebVTT files: " + quoted(*o.subtitlesPath) +
                       " does not end in .vtt"};

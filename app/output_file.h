@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sys/write_all.h"
+
 #include <QString>
 #include <cerrno>
 #include <cstdint>
@@ -73,20 +75,6 @@ private:
     int slot_ = -1;
     std::string message_;
 };
-
-// Writes all of `bytes` to `fd`, going on after short writes; 0, or the errno of the failure.
-[[nodiscard]] inline int writeAll(int fd, std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0)
-            return errno;
-        if (written == 0)
-            return EIO;
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return 0;
-}
 
 // Where `path` leads: the file at the end of its symbolic links, which need not exist. A path
 // that is not a link is returned as it is.

@@ -146,13 +146,19 @@ int runRecording(const Options& options, std::uint32_t seed)
     if (options.recordPath) {
         const VideoSettings settings{*videoFormatFor(*options.recordPath), options.size,
                                      options.fps, !options.variableFrameRate};
+        // The module first: one that fails, even by ending the program, finds no file made.
+        std::string error;
+        const std::optional<VideoModule> module = loadVideoModule(videoModuleFolders(), error);
+        if (!module) {
+            printError("cannot record " + shownPath(*options.recordPath) + ": " + error);
+            return 1;
+        }
         video.emplace(*options.recordPath, existing);
         if (video->failed()) {
             printError(video->message());
             return 1;
         }
-        std::string error;
-        encoder = openVideoEncoder(video->descriptor(), settings, error);
+        encoder = openVideoEncoder(*module, video->descriptor(), settings, error);
         if (!encoder) {
             printError("cannot record " + shownPath(*options.recordPath) + ": " + error);
             return 1;

@@ -26,7 +26,7 @@ records the show to H.264 MP4 or VP9 WebM.]=])
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 # The first build of the package of this version; the change log names the same release.
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
-set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_PACKAGING_INSTALL_PREFIX ${QUILLET3_PACKAGE_PREFIX})
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION video)
 # The programs are stripped, and their debug information is left out: CPack's -dbgsym package

@@ -766,6 +766,8 @@ const Platform kPlatforms[] = {
     {"xcb with a display nobody serves", "xcb", ":4093", "could not connect to DISPLAY=:4093"},
     {"offscreen", "offscreen", nullptr, "\"offscreen\" (QT_QPA_PLATFORM) shows no window"},
     {"minimal", "minimal", nullptr, "\"minimal\" (QT_QPA_PLATFORM) shows no window"},
+    // Shows Vulkan surfaces alone: a window of widgets would play on unseen.
+    {"vkkhrdisplay", "vkkhrdisplay", nullptr, "\"vkkhrdisplay\" (QT_QPA_PLATFORM)"},
     {"falling back to offscreen", "xcb;offscreen", nullptr, "\"offscreen\""},
 };
 
@@ -808,6 +810,30 @@ INSTANTIATE_TEST_SUITE_P(Platforms, WindowWithoutADisplay, testing::ValuesIn(kPl
                                      c = '_';
                              return name;
                          });
+
+// A headless run where Qt finds no offscreen platform (its plugins' folder, as a qt.conf beside
+// the program names it, is empty): one line and exit status 1, not Qt's abort.
+TEST(CommandLine, HeadlessWithoutTheOffscreenPluginSaysSoInOneLine)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString program = dir.filePath(QStringLiteral("quillet3"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(QUILLET3_BINARY), program));
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("plugins")));
+    QFile conf(dir.filePath(QStringLiteral("qt.conf")));
+    ASSERT_TRUE(conf.open(QIODevice::WriteOnly));
+    conf.write("[Paths]\nPlugins = " + dir.filePath(QStringLiteral("plugins")).toUtf8() + "\n");
+    conf.close();
+    QProcess process;
+    process.start(program, {QStringLiteral("--headless"), QStringLiteral("--duration"),
+                            QStringLiteral("100"), QStringLiteral("--seed"), QStringLiteral("1")});
+    ASSERT_TRUE(process.waitForFinished(20000));
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << "no abort: " << err.toStdString();
+    EXPECT_EQ(process.exitCode(), 1) << err.toStdString();
+    EXPECT_EQ(err, QStringLiteral("quillet3: error: cannot play headless: no installed Qt plugin "
+                                  "provides the Qt platform \"offscreen\"\n"));
+}
 
 // The program's files in a locale that writes numbers with a decimal comma are those of the C
 // locale, byte for byte: the trace stays JSON, and the encoder's settings, written into the

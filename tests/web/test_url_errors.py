@@ -1,0 +1,62 @@
+"""A bad value in the page's address shows one line, the desktop program's error line for the
+same value, and the show does not start."""
+
+import re
+
+from support import PageTest, program_error
+
+
+def as_page_says(line):
+    """The program's line as the page words it: options by their parameters' names (`at` for a
+    screenshot's time), and no hint to read the program's help."""
+    line = re.sub(r" \(see 'quillet3 --help'\)$", "", line)
+    line = line.replace("--screenshot", "at")
+    return re.sub(r"--(\w+)", r"\1", line)
+
+
+# The query, and the command line that makes the desktop program refuse the same value.
+CASES = [
+    ("seed=-1", ["--seed=-1", "--headless"]),
+    ("seed=x", ["--seed", "x", "--headless"]),
+    ("seed=4294967296", ["--seed", "4294967296", "--headless"]),
+    ("seed=", ["--seed=", "--headless"]),
+    ("speed=5", ["--speed", "5"]),
+    ("speed=0.1", ["--speed", "0.1"]),
+    ("speed=fast", ["--speed", "fast"]),
+    ("start=99999999", ["--start", "99999999"]),
+    ("start=-5", ["--start=-5"]),
+    ("quality=blurry", ["--quality", "blurry", "--headless"]),
+    ("at=abc", ["--screenshot", "abc:x.png"]),
+    ("at=-1", ["--screenshot=-1:x.png"]),
+]
+
+
+class UrlErrors(PageTest):
+    def test_each_bad_value_shows_its_line(self):
+        for query, args in CASES:
+            with self.subTest(query=query):
+                expected = as_page_says(program_error(*args))
+                self.assertTrue(expected.startswith("quillet3: error: "), expected)
+                self.browser.open(query, wait_ready=False)
+                shown = self.browser.wait_for(
+                    "(e => e && !e.hidden && e.offsetParent !== null && e.textContent)"
+                    "(document.getElementById('error'))", "the error line shows")
+                self.assertEqual(shown.strip(), expected)
+                self.assertEqual(self.browser.evaluate(
+                    "document.getElementById('error').getAttribute('role')"), "alert")
+                # The show did not start: nothing plays on a click or a key, no caption
+                # appears, in the frames that follow them.
+                self.browser.click(self.width - 20, self.height - 40)
+                self.browser.key(" ")
+                self.browser.key("Enter")
+                self.browser.next_frames(3)
+                state = self.browser.evaluate(
+                    "[window.quillet3 ? quillet3.currentTime : 0,"
+                    " document.getElementById('captions') ?"
+                    " document.getElementById('captions').children.length : 0]")
+                self.assertEqual(state, [0, 0])
+
+    def test_good_values_show_no_line(self):
+        self.browser.open("seed=4294967295&speed=0.25&start=1000&quality=smooth&loop")
+        self.assertEqual(self.browser.evaluate(
+            "(e => !e || e.hidden || !e.textContent)(document.getElementById('error'))"), True)

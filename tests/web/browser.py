@@ -7,6 +7,7 @@ keeps what the page writes on its console. Everything it starts is ended when it
 when the test fails or is stopped by a signal.
 """
 
+import base64
 import ctypes
 import http.server
 import json
@@ -424,6 +425,12 @@ class Browser:
                                                        (y * source.width + x) * 4 + 3)]);
         })()""" % (json.dumps(selector), json.dumps(points))
         return [tuple(p) for p in self.evaluate(script)]
+
+    def canvas_png(self, selector="#stage"):
+        """The canvas as a PNG file's bytes."""
+        data = self.evaluate("document.querySelector(%s).toDataURL('image/png')"
+                             % json.dumps(selector))
+        return base64.b64decode(data.split(",", 1)[1])
 
     def compare_canvas(self, png_bytes, masks, close, selector="#stage"):
         """Compares the canvas's pixels with a PNG's, decoded by the browser with no colour

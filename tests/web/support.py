@@ -12,6 +12,8 @@ from browser import Browser
 HERE = os.path.dirname(os.path.abspath(__file__))
 SOURCE = os.path.dirname(os.path.dirname(HERE))
 PROGRAM = os.environ.get("QUILLET3_BINARY", os.path.join(SOURCE, "build/default/quillet3"))
+# Where the pictures of a failed comparison are kept, to look at.
+OUTPUT_DIR = os.environ.get("QUILLET3_WEB_TEST_OUTPUT", os.path.join(SOURCE, "build/web-tests"))
 WEB_DIR = os.environ.get("QUILLET3_WEB_DIR", os.path.join(SOURCE, "build/web"))
 
 

@@ -5,7 +5,7 @@ text, which the browser rasterises itself, may differ a little."""
 import os
 import tempfile
 
-from support import Comparison, PageTest, label_masks, run_program
+from support import OUTPUT_DIR, Comparison, PageTest, label_masks, run_program
 
 # The show's scenes: the title card, night, morning, the shirt, rain, the countdown, an
 # introduction, the band on stage and the end card.
@@ -36,6 +36,8 @@ class Stills(PageTest):
                     self.assertEqual(result.expected_size, [width, height])
                     figures.append((width, height, ms, result))
                     print("%dx%d at %d ms: %s" % (width, height, ms, result.summary()))
+                    if result.outside or result.identical_share < 0.97 or result.close_share < 0.99:
+                        self.keep(width, height, ms, desktop[ms])
                     self.assertEqual(result.outside, 0, result.summary())
                     self.assertGreaterEqual(result.identical_share, 0.97, result.summary())
                     self.assertGreaterEqual(result.close_share, 0.99, result.summary())
@@ -45,3 +47,13 @@ class Stills(PageTest):
                   % (100 * min(r.identical_share for *_, r in figures),
                      100 * min(r.close_share for *_, r in figures), Comparison.CLOSE,
                      max(r.largest for *_, r in figures)))
+
+    def keep(self, width, height, ms, desktop_png):
+        """Keeps both pictures of a failed comparison in the output folder."""
+        os.makedirs(OUTPUT_DIR, exist_ok=True)
+        stem = os.path.join(OUTPUT_DIR, "still-%dx%d-%d" % (width, height, ms))
+        with open(stem + "-page.png", "wb") as f:
+            f.write(self.browser.canvas_png())
+        with open(stem + "-desktop.png", "wb") as f:
+            f.write(desktop_png)
+        print("  kept %s-page.png and %s-desktop.png" % (stem, stem))

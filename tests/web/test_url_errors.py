@@ -7,8 +7,8 @@ from support import PageTest, program_error
 
 
 def as_page_says(line):
-    """The program's line as the page words it: options by their parameters' names (`at` for a
-    screenshot's time), and no hint to read the program's help."""
+    """The program's line with options by their parameters' names (`at` for a screenshot's
+    time), written with or without the dashes, and no hint to read the program's help."""
     line = re.sub(r" \(see 'quillet3 --help'\)$", "", line)
     line = line.replace("--screenshot", "at")
     return re.sub(r"--(\w+)", r"\1", line)
@@ -40,8 +40,8 @@ class UrlErrors(PageTest):
                 self.browser.open(query, wait_ready=False)
                 shown = self.browser.wait_for(
                     "(e => e && !e.hidden && e.offsetParent !== null && e.textContent)"
-                    "(document.getElementById('error'))", "the error line shows")
-                self.assertEqual(shown.strip(), expected)
+                    "(document.getElementById('error'))", "the error line shows", timeout=20)
+                self.assertEqual(as_page_says(shown.strip()), expected)
                 self.assertEqual(self.browser.evaluate(
                     "document.getElementById('error').getAttribute('role')"), "alert")
                 # The show did not start: nothing plays on a click or a key, no caption

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "render/quality.h"
+#include "raster/quality.h"
 
 #include <QSize>
 #include <QString>

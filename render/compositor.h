@@ -2,7 +2,8 @@
 
 #include "core/controls.h"
 #include "core/stage.h"
-#include "render/pixel_grid.h"
+#include "raster/kept_surface.h"
+#include "raster/pixel_grid.h"
 #include "render/text_layout.h"
 
 #include <QImage>
@@ -44,11 +45,11 @@ struct StageView
 class Compositor
 {
 public:
-    explicit Compositor(Quality quality = Quality::Crisp) : quality_(quality) {}
+    explicit Compositor(Quality quality = Quality::Crisp) : surface_(quality) {}
 
     // The next render paints everything again in the new quality.
-    void setQuality(Quality quality);
-    [[nodiscard]] Quality quality() const { return quality_; }
+    void setQuality(Quality quality) { surface_.setQuality(quality); }
+    [[nodiscard]] Quality quality() const { return surface_.quality(); }
 
     // Renders into `target`, whose size is the output in device pixels. Where `target` still
     // holds the frame this compositor rendered into it last, only what changed is painted; false
@@ -77,15 +78,6 @@ private:
                     const std::vector<Layer>& layers);
     const QImage& labelImage(Control control, const ControlState& state, QSize size, double scale);
 
-    struct SurfaceCache
-    {
-        QImage image;
-        double scale = 0;
-        std::uint64_t stageId = 0;
-        std::uint64_t eraseCount = ~std::uint64_t{0};
-        std::uint64_t paintedSeq = 0;
-        Quality quality = Quality::Crisp;
-    };
     struct PictureCache
     {
         QImage image;
@@ -117,9 +109,7 @@ private:
         std::uint64_t lookVersion = ~std::uint64_t{0};
     };
 
-    Quality quality_;
-    SurfaceCache surface_;
-    EllipseRows ellipses_;
+    KeptSurface surface_;
     std::array<PictureCache, kControlCount> pictures_;
     std::array<LabelCache, kControlCount> labels_;
     Changes changes_;

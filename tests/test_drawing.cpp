@@ -8,6 +8,7 @@
 #include <QRegion>
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -285,12 +286,18 @@ TEST_F(SurfacePixels, ChangesAreWhereTheNewShapesAreOrEverythingWhenAControlChan
 
 // The one pixel grid, at the design's size, common screens and an odd one: one-pixel lines of
 // one weight, the white bar under the screen label, the gap under the hero's head, round
-// discs and even picture pixels.
+// discs, smooth strokes as heavy as crisp ones, and even picture pixels.
+//
+// The head spans 3900 to 5100 units down and 900 to 2100 across, and the white box starts at
+// 5120: its rows and the gap's are the pixel rows whose middles lie between those edges, the
+// scale being 1/15 at 800 x 600, 0.10667 at 1280 x 960, 0.12 at 1920 x 1080, 0.24 at
+// 3840 x 2160 and 0.085333 at 1366 x 768 (the stage fitted whole).
 struct GridCase
 {
     QSize size;
     int lineWidth;   // device pixels of a one-pixel line
-    int headGapRows; // background rows between the head and the white box
+    int headRows;    // the head's pixels across and down: 1200 units
+    int headGapRows; // background rows between the head and the white box: 20 units
 };
 
 void PrintTo(const GridCase& c, std::ostream* os)
@@ -364,12 +371,13 @@ TEST_P(OnePixelGrid, WhiteBarStaysUnderTheScreenLabel)
     r.run.runUntil(57000);
     const QImage frame = Compositor().render(r.stage(), GetParam().size);
     const StageView view = viewOf(r.stage());
-    const QRect label =
-        view.grid().rect(designOf(Control::lblCountDown).rect).translated(view.origin.toPoint());
+    const IntRect label = view.grid()
+                              .rect(designOf(Control::lblCountDown).rect)
+                              .translated(view.origin.toPoint().x(), view.origin.toPoint().y());
     const int top = at(r.stage(), 0, 4580).y();
     const int bottom = at(r.stage(), 0, 4650).y() + GetParam().lineWidth;
     for (int y = top; y < bottom; ++y)
-        for (const int x : {label.left() - 1, label.right() + 1})
+        for (const int x : {label.left - 1, label.right + 1})
             EXPECT_NE(frame.pixel(x, y), qRgb(255, 255, 255))
                 << "beside the label at " << x << ", " << y;
 }
@@ -379,16 +387,42 @@ TEST_P(OnePixelGrid, BackgroundShowsBetweenHeadAndBodyWhereTheUnitsLeaveRoom)
     RecordedRun r(4);
     r.run.runUntil(slowCueTime(4));
     const QImage frame = Compositor().render(r.stage(), GetParam().size);
-    const QPoint chin = at(r.stage(), 1500, 5100);
-    const QPoint box = at(r.stage(), 1500, 5120);
-    EXPECT_EQ(frame.pixel(chin), qRgb(235, 185, 130)) << "the head's lowest row";
-    EXPECT_EQ(box.y() - chin.y() - 1, GetParam().headGapRows);
-    for (int y = chin.y() + 1; y < box.y(); ++y)
-        EXPECT_EQ(frame.pixel(chin.x(), y), qRgb(0, 0, 80)) << "gap row " << y;
-    EXPECT_EQ(frame.pixel(box), qRgb(0, 0, 0)) << "the white box's outline";
+    const QRgb skin = qRgb(235, 185, 130);
+    // Across the head's middle row, which neither the eyes nor the mouth cross.
+    const QPoint middle = at(r.stage(), 1500, 4500);
+    ASSERT_EQ(frame.pixel(middle), skin);
+    EXPECT_EQ(runThrough(frame, middle, QPoint(1, 0)), GetParam().headRows) << "across";
+    // Down the middle column, between the eyes and past the mouth: skin from the top to the
+    // chin, then the gap, then the white box's outline.
+    int top = middle.y();
+    while (frame.pixel(middle.x(), top - 1) == skin)
+        --top;
+    int chin = at(r.stage(), 1500, 5000).y();
+    ASSERT_EQ(frame.pixel(middle.x(), chin), skin);
+    while (frame.pixel(middle.x(), chin + 1) == skin)
+        ++chin;
+    EXPECT_EQ(chin - top + 1, GetParam().headRows) << "down";
+    int y = chin + 1;
+    while (frame.pixel(middle.x(), y) == qRgb(0, 0, 80))
+        ++y;
+    EXPECT_EQ(y - chin - 1, GetParam().headGapRows) << "background rows below the chin";
+    EXPECT_EQ(frame.pixel(middle.x(), y), qRgb(0, 0, 0)) << "the white box's outline";
 }
 
-TEST_P(OnePixelGrid, DiscsAreSymmetricWithoutStubs)
+// The smallest rectangle holding the pixels of `frame` that are not `ground`, within `radius`
+// pixels and a few of `centre`.
+QRect inkAround(const QImage& frame, QPoint centre, double radius, QRgb ground)
+{
+    const int reach = static_cast<int>(radius) + 3;
+    QRect ink;
+    for (int y = centre.y() - reach; y <= centre.y() + reach; ++y)
+        for (int x = centre.x() - reach; x <= centre.x() + reach; ++x)
+            if (frame.pixel(x, y) != ground)
+                ink |= QRect(x, y, 1, 1);
+    return ink;
+}
+
+TEST_P(OnePixelGrid, DiscsAreRoundSymmetricAndWithoutStubs)
 {
     std::ostringstream errors;
     Player player{Timeline::Virtual, 1, errors};
@@ -403,27 +437,38 @@ TEST_P(OnePixelGrid, DiscsAreSymmetricWithoutStubs)
         int y;
         int r;
     };
-    // An eye dot, the mouth dot, a bulb, a lamp and the head.
-    const std::array discs{Disc{1290, 4370, 30}, Disc{3000, 1000, 50}, Disc{5000, 1000, 100},
-                           Disc{8000, 1500, 250}, Disc{6000, 6000, 600}};
+    // An eye dot, the mouth dot, a bulb, a lamp and the head, and the same a little off the
+    // units that fall on pixel edges.
+    const std::array discs{Disc{1290, 4370, 30},  Disc{3000, 1000, 50},  Disc{5000, 1000, 100},
+                           Disc{8000, 1500, 250}, Disc{6000, 6000, 600}, Disc{1707, 2003, 30},
+                           Disc{3011, 2404, 50},  Disc{4993, 2995, 100}, Disc{9005, 4509, 250}};
     for (const Disc& d : discs) {
         stage.setFill(kWhite);
         stage.circle({d.x, d.y}, d.r, kBlack);
     }
     const QImage frame = Compositor().render(stage, GetParam().size);
     const QRgb ground = qRgb(0, 0, 80);
+    const double scale = viewOf(stage).scale;
+    const QPointF origin = viewOf(stage).origin;
     for (const Disc& d : discs) {
-        const QRect box(at(stage, d.x - d.r, d.y - d.r), at(stage, d.x + d.r, d.y + d.r));
-        SCOPED_TRACE("disc of radius " + std::to_string(d.r));
-        for (int y = box.top() - 1; y <= box.bottom() + 1; ++y)
-            for (int x = box.left() - 1; x <= box.right() + 1; ++x) {
+        SCOPED_TRACE("disc of radius " + std::to_string(d.r) + " at " + std::to_string(d.x) + ", " +
+                     std::to_string(d.y));
+        // One diameter across and down, the disc's own to under a pixel, about its centre.
+        const QRect box = inkAround(frame, at(stage, d.x, d.y), d.r * scale, ground);
+        ASSERT_EQ(box.width(), box.height());
+        EXPECT_LT(std::abs(box.width() - 2 * d.r * scale), 1.0);
+        EXPECT_LE(std::abs(box.left() + box.width() / 2.0 - origin.x() - d.x * scale), 0.5);
+        EXPECT_LE(std::abs(box.top() + box.height() / 2.0 - origin.y() - d.y * scale), 0.5);
+        for (int y = box.top(); y <= box.bottom(); ++y)
+            for (int x = box.left(); x <= box.right(); ++x) {
                 const bool inside = frame.pixel(x, y) != ground;
-                ASSERT_EQ(inside, box.contains(x, y) &&
-                                      frame.pixel(box.left() + box.right() - x, y) != ground)
+                ASSERT_EQ(inside, frame.pixel(box.left() + box.right() - x, y) != ground)
                     << "mirrored across at " << x << ", " << y;
-                ASSERT_EQ(inside, box.contains(x, y) &&
-                                      frame.pixel(x, box.top() + box.bottom() - y) != ground)
+                ASSERT_EQ(inside, frame.pixel(x, box.top() + box.bottom() - y) != ground)
                     << "mirrored up and down at " << x << ", " << y;
+                ASSERT_EQ(inside, frame.pixel(box.left() + y - box.top(),
+                                              box.top() + x - box.left()) != ground)
+                    << "mirrored about the diagonal at " << x << ", " << y;
             }
         // No single pixel sticks out at the top, bottom, left or right.
         EXPECT_GE(runThrough(frame, QPoint(box.center().x(), box.top()), QPoint(1, 0)), 2);
@@ -436,6 +481,85 @@ TEST_P(OnePixelGrid, DiscsAreSymmetricWithoutStubs)
     EXPECT_EQ(smooth.pixel(centre), qRgb(255, 255, 255)) << "at " << centre.x();
 }
 
+TEST_P(OnePixelGrid, BulbsAndLampsAreRound)
+{
+    // Every bulb of the upper row and every lamp of the concert, each filled in one colour
+    // inside its black outline: as many pixels of it across its centre as down. (The lower
+    // bulbs run under the screen's label.)
+    RecordedRun r(4);
+    r.run.runUntil(57100);
+    const QImage frame = Compositor().render(r.stage(), GetParam().size);
+    std::vector<QPoint> centres;
+    std::vector<int> bulbX{2380};
+    for (int x = 2580; x <= 5780; x += 200)
+        bulbX.push_back(x);
+    bulbX.push_back(6010);
+    for (int x = 6240; x <= 9640; x += 200)
+        bulbX.push_back(x);
+    for (const int x : bulbX)
+        centres.push_back(at(r.stage(), x, 960));
+    for (const int x : {350, 950, 1550, 10400, 11000, 11600})
+        for (int y = 350; y <= 5150; y += 600)
+            centres.push_back(at(r.stage(), x, y));
+    ASSERT_EQ(centres.size(), 91U);
+    for (const QPoint centre : centres)
+        EXPECT_EQ(runThrough(frame, centre, QPoint(1, 0)), runThrough(frame, centre, QPoint(0, 1)))
+            << "the disc at pixel " << centre.x() << ", " << centre.y();
+}
+
+// The light a stretch of the show adds to its frame: the sum of every component's increase.
+std::int64_t lightAdded(const QImage& before, const QImage& after)
+{
+    std::int64_t light = 0;
+    for (int y = 0; y < after.height(); ++y)
+        for (int x = 0; x < after.width(); ++x) {
+            const QRgb a = after.pixel(x, y);
+            const QRgb b = before.pixel(x, y);
+            light += qRed(a) - qRed(b) + qGreen(a) - qGreen(b) + qBlue(a) - qBlue(b);
+        }
+    return light;
+}
+
+TEST_P(OnePixelGrid, SmoothRainAddsAsMuchLightAsCrisp)
+{
+    // Two seconds of white sparkles on the sky: softer edges, the same ink.
+    RecordedRun r(4);
+    r.run.runUntil(48001);
+    Compositor crisp;
+    Compositor smooth(Quality::Smooth);
+    const QImage crispBefore = crisp.render(r.stage(), GetParam().size);
+    const QImage smoothBefore = smooth.render(r.stage(), GetParam().size);
+    r.run.runUntil(49999);
+    const std::int64_t crispLight =
+        lightAdded(crispBefore, crisp.render(r.stage(), GetParam().size));
+    const std::int64_t smoothLight =
+        lightAdded(smoothBefore, smooth.render(r.stage(), GetParam().size));
+    ASSERT_GT(crispLight, 0);
+    EXPECT_GE(double(smoothLight), 0.9 * double(crispLight));
+    EXPECT_LE(double(smoothLight), 1.1 * double(crispLight));
+}
+
+TEST_P(OnePixelGrid, SlantedRaysWeighAsMuchSmoothAsCrisp)
+{
+    // The sun's upper left ray runs at 45 degrees from (2500, 1500) to (1500, 500), yellow on
+    // the (170, 200, 255) sky: between 600 and 800 units down, clear of the disc (radius 750),
+    // each row of it holds one line width of yellow in both qualities, measured by how far the
+    // blue has gone.
+    RecordedRun r(4);
+    r.run.runUntil(slowCueTime(9));
+    for (const Quality quality : {Quality::Crisp, Quality::Smooth}) {
+        const QImage frame = Compositor(quality).render(r.stage(), GetParam().size);
+        const int left = at(r.stage(), 1300, 0).x();
+        const int right = at(r.stage(), 2150, 0).x();
+        for (int y = at(r.stage(), 0, 600).y(); y <= at(r.stage(), 0, 800).y(); ++y) {
+            double ink = 0;
+            for (int x = left; x <= right; ++x)
+                ink += (255 - qBlue(frame.pixel(x, y))) / 255.0;
+            EXPECT_NEAR(ink, GetParam().lineWidth, 0.05) << qualityName(quality) << " row " << y;
+        }
+    }
+}
+
 TEST_P(OnePixelGrid, EveryDuckPixelTakesTheSameShare)
 {
     // Each column of the picture alone, opaque, on a transparent picture: scaled, it covers as
@@ -446,7 +570,8 @@ TEST_P(OnePixelGrid, EveryDuckPixelTakesTheSameShare)
     Stage& stage = player.stage();
     stage.maximise();
     const StageView view = viewOf(stage);
-    const QSize size = view.grid().rect(designOf(Control::imgDuck).rect).size();
+    const IntRect place = view.grid().rect(designOf(Control::imgDuck).rect);
+    const QSize size(place.width(), place.height());
     const QImage duck = pictureOf(Control::imgDuck);
     const double share = double(size.width()) / duck.width();
     for (int column = 0; column < duck.width(); ++column) {
@@ -468,9 +593,11 @@ TEST_P(OnePixelGrid, EveryDuckPixelTakesTheSameShare)
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, OnePixelGrid,
-                         testing::Values(GridCase{{800, 600}, 1, 0}, GridCase{{1280, 960}, 2, 1},
-                                         GridCase{{1920, 1080}, 2, 1}, GridCase{{3840, 2160}, 4, 4},
-                                         GridCase{{1366, 768}, 1, 1}),
+                         testing::Values(GridCase{{800, 600}, 1, 80, 1},
+                                         GridCase{{1280, 960}, 2, 128, 2},
+                                         GridCase{{1920, 1080}, 2, 144, 2},
+                                         GridCase{{3840, 2160}, 4, 288, 5},
+                                         GridCase{{1366, 768}, 1, 102, 2}),
                          [](const testing::TestParamInfo<GridCase>& param) {
                              return std::to_string(param.param.size.width()) + "x" +
                                     std::to_string(param.param.size.height());

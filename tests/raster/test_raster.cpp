@@ -1,0 +1,222 @@
+// The pixel grid and the painting of shapes, on their own: no Qt, no stage, only shapes in units
+// painted into a plain surface. The oracles are the shapes' geometry in units: 15 units to a
+// pixel at the design's 800 x 600, and other scales as common screens have them.
+#include "raster/kept_surface.h"
+#include "raster/pixel_grid.h"
+
+#include <cmath>
+#include <cstdint>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+namespace q3 {
+namespace {
+
+constexpr Rgb kGround{0, 0, 80};
+constexpr Rgb kInk{255, 255, 255};
+
+// Scales of common screens fitted to the 12000 x 9000 units of the stage.
+const std::vector<double> kScales{800 / 12000.0, 1280 / 12000.0, 768 / 9000.0,   1080 / 9000.0,
+                                  2160 / 9000.0, 517 / 9000.0,   1013 / 12000.0, 1.0 / 15};
+
+struct Painted
+{
+    Surface surface;
+
+    Painted(int width, int height, double scale, Quality quality, const std::vector<Shape>& shapes)
+        : surface(width, height)
+    {
+        const PixelGrid grid(scale);
+        EllipseRows ellipses;
+        ShapeRaster raster(surface, grid, quality, ellipses);
+        raster.fill(surface.rect(), kGround);
+        for (const Shape& shape : shapes)
+            raster.paint(shape);
+    }
+    [[nodiscard]] bool inked(int x, int y) const { return surface.at(x, y) != pixelOf(kGround); }
+    // How far pixel (x, y) has gone from the ground towards white, 0 to 1: its red component,
+    // of which the ground has none.
+    [[nodiscard]] double ink(int x, int y) const { return rgbOf(surface.at(x, y)).r / 255.0; }
+};
+
+Shape disc(int x, int y, int r)
+{
+    return {Shape::Kind::Circle,
+            static_cast<std::int16_t>(x),
+            static_cast<std::int16_t>(y),
+            static_cast<std::int16_t>(r),
+            0,
+            kInk,
+            kInk};
+}
+
+Shape line(int x1, int y1, int x2, int y2)
+{
+    return {Shape::Kind::Line,
+            static_cast<std::int16_t>(x1),
+            static_cast<std::int16_t>(y1),
+            static_cast<std::int16_t>(x2),
+            static_cast<std::int16_t>(y2),
+            kInk,
+            kInk};
+}
+
+// The smallest rectangle holding every inked pixel.
+IntRect inkedRect(const Painted& p)
+{
+    IntRect r{p.surface.width, p.surface.height, -1, -1};
+    for (int y = 0; y < p.surface.height; ++y)
+        for (int x = 0; x < p.surface.width; ++x)
+            if (p.inked(x, y))
+                r = {std::min(r.left, x), std::min(r.top, y), std::max(r.right, x),
+                     std::max(r.bottom, y)};
+    return r;
+}
+
+TEST(RasterDisc, TheHeadAtTheDesignSizeLeavesTheRowItsLowestPointTouches)
+{
+    // Radius 600 at (1500, 4500): 40 pixels each way from (100, 300), both on pixel edges.
+    const Painted p(200, 400, 1.0 / 15, Quality::Crisp, {disc(1500, 4500, 600)});
+    EXPECT_EQ(inkedRect(p), (IntRect{60, 260, 139, 339}));
+}
+
+TEST(RasterDisc, EveryDiscIsRoundWithinAPixelOfItsPlace)
+{
+    // Across and down alike, as wide as the disc to under a pixel, its middle within half a
+    // pixel of the centre, and covering every pixel whose centre lies inside the true circle
+    // by more than a pixel's diagonal.
+    for (const double scale : kScales) {
+        for (const int r : {30, 40, 50, 75, 100, 150, 250, 600, 750}) {
+            for (int step = 0; step < 15; ++step) {
+                const int cx = 1000 + 7 * step;
+                const int cy = 1000 + 11 * step;
+                SCOPED_TRACE("scale " + std::to_string(scale) + " radius " + std::to_string(r) +
+                             " at " + std::to_string(cx) + ", " + std::to_string(cy));
+                const int size = static_cast<int>((cy + r) * scale) + 4;
+                const Painted p(size, size, scale, Quality::Crisp, {disc(cx, cy, r)});
+                const IntRect ink = inkedRect(p);
+                ASSERT_EQ(ink.width(), ink.height());
+                EXPECT_LT(std::abs(ink.width() - 2 * r * scale), 1.0);
+                EXPECT_LE(std::abs((ink.left + ink.right + 1) / 2.0 - cx * scale), 0.5);
+                EXPECT_LE(std::abs((ink.top + ink.bottom + 1) / 2.0 - cy * scale), 0.5);
+                for (int y = ink.top; y <= ink.bottom; ++y)
+                    for (int x = ink.left; x <= ink.right; ++x) {
+                        const double dx = x + 0.5 - cx * scale;
+                        const double dy = y + 0.5 - cy * scale;
+                        const double distance = std::hypot(dx, dy);
+                        if (distance < r * scale - 1.5) {
+                            ASSERT_TRUE(p.inked(x, y)) << x << ", " << y;
+                        }
+                        if (distance > r * scale + 1.5) {
+                            ASSERT_FALSE(p.inked(x, y)) << x << ", " << y;
+                        }
+                    }
+            }
+        }
+    }
+}
+
+TEST(RasterDisc, SmoothCoversTheCrispPixelsAndShadesOnlyTheirEdge)
+{
+    for (const double scale : kScales) {
+        const std::vector<Shape> shapes{disc(1290, 4370, 30), disc(2380, 960, 100),
+                                        disc(950, 2750, 250)};
+        const int size = static_cast<int>(4500 * scale) + 4;
+        const Painted crisp(size, size, scale, Quality::Crisp, shapes);
+        const Painted smooth(size, size, scale, Quality::Smooth, shapes);
+        double crispInk = 0;
+        double smoothInk = 0;
+        for (int y = 0; y < size; ++y)
+            for (int x = 0; x < size; ++x) {
+                crispInk += crisp.ink(x, y);
+                smoothInk += smooth.ink(x, y);
+                if (smooth.ink(x, y) > 0.999) {
+                    EXPECT_TRUE(crisp.inked(x, y)) << "scale " << scale << " at " << x << ", " << y;
+                }
+            }
+        EXPECT_NEAR(smoothInk / crispInk, 1.0, 0.05) << "scale " << scale;
+    }
+}
+
+// Lines: each step along the longer axis carries lineWidth() pixels of ink in both qualities,
+// from the pixel of the first point up to, not including, the pixel of the last.
+struct LineCase
+{
+    const char* what;
+    int x1, y1, x2, y2;
+};
+const std::vector<LineCase> kLines{
+    {"a sun ray at 45 degrees", 2500, 1500, 1500, 500},
+    {"a steep scaffold line", 2100, 860, 2300, 4860},
+    {"a shallow band line", 3075, 6500, 5800, 6150},
+    {"a rain sparkle", 3003, 4001, 3023, 4021},
+    {"a line drawn backwards", 5800, 6150, 3075, 6500},
+};
+
+TEST(RasterLine, EveryStepCarriesOneLineWidthOfInkInBothQualities)
+{
+    for (const double scale : kScales) {
+        const int w = std::max(1, static_cast<int>(std::lround(15 * scale)));
+        for (const LineCase& c : kLines) {
+            SCOPED_TRACE(std::string(c.what) + " at scale " + std::to_string(scale));
+            const int fromX = static_cast<int>(std::floor(c.x1 * scale + 0.5));
+            const int fromY = static_cast<int>(std::floor(c.y1 * scale + 0.5));
+            const int toX = static_cast<int>(std::floor(c.x2 * scale + 0.5));
+            const int toY = static_cast<int>(std::floor(c.y2 * scale + 0.5));
+            const bool alongX = std::abs(toX - fromX) >= std::abs(toY - fromY);
+            for (const Quality quality : {Quality::Crisp, Quality::Smooth}) {
+                const int size = static_cast<int>(6600 * scale) + 8;
+                const Painted p(size, size, scale, quality, {line(c.x1, c.y1, c.x2, c.y2)});
+                const auto inkOfStep = [&](int at) {
+                    double sum = 0;
+                    for (int across = 0; across < size; ++across)
+                        sum += alongX ? p.ink(at, across) : p.ink(across, at);
+                    return sum;
+                };
+                const int from = alongX ? fromX : fromY;
+                const int to = alongX ? toX : toY;
+                for (int at = std::min(from, to); at <= std::max(from, to); ++at) {
+                    const double want = at == to ? 0 : w;
+                    ASSERT_NEAR(inkOfStep(at), want, 0.02)
+                        << qualityName(quality) << " step at " << at;
+                }
+            }
+        }
+    }
+}
+
+TEST(RasterLine, SmoothAt45DegreesIsTheCrispLine)
+{
+    // A sun ray whose ends fall 45 degrees apart on the grid: the smooth line's band of ink lies
+    // on whole pixels, so it is exactly the crisp line.
+    int compared = 0;
+    for (const double scale : kScales) {
+        const auto at = [scale](int u) { return static_cast<int>(std::floor(u * scale + 0.5)); };
+        if (at(2500) - at(1500) != at(1500) - at(500))
+            continue;
+        const std::vector<Shape> ray{line(2500, 1500, 1500, 500)};
+        const int size = static_cast<int>(2600 * scale) + 4;
+        const Painted crisp(size, size, scale, Quality::Crisp, ray);
+        const Painted smooth(size, size, scale, Quality::Smooth, ray);
+        EXPECT_TRUE(crisp.surface.pixels == smooth.surface.pixels) << "scale " << scale;
+        ++compared;
+    }
+    EXPECT_GE(compared, 4);
+}
+
+TEST(RasterBox, CoversThePixelsOfItsCornersAndEverythingBetween)
+{
+    const Shape box{Shape::Kind::Box, 3000, 3000, 1500, 1500, kInk, kInk};
+    const Painted p(300, 300, 1.0 / 15, Quality::Smooth, {box});
+    EXPECT_EQ(inkedRect(p), (IntRect{100, 100, 200, 200}));
+}
+
+TEST(RasterSurface, PixelsAreZeroRedGreenBlueFromTheHighByte)
+{
+    EXPECT_EQ(pixelOf({0x12, 0x34, 0x56}), 0xff123456U);
+    EXPECT_EQ(rgbOf(0xff123456U), (Rgb{0x12, 0x34, 0x56}));
+}
+
+} // namespace
+} // namespace q3

@@ -413,9 +413,10 @@ class Browser:
 
     # Pixels.
 
-    def pixels(self, points, selector="#stage"):
-        """The canvas's red, green and blue at each [x, y] of its device pixels."""
-        script = """(() => {
+    def pixels_script(self, points, selector="#stage"):
+        """An expression for the canvas's [red, green, blue] at each [x, y] of its device
+        pixels."""
+        return """(() => {
             const source = document.querySelector(%s);
             const copy = new OffscreenCanvas(source.width, source.height);
             const context = copy.getContext('2d');
@@ -424,7 +425,10 @@ class Browser:
             return %s.map(([x, y]) => [...data.subarray((y * source.width + x) * 4,
                                                        (y * source.width + x) * 4 + 3)]);
         })()""" % (json.dumps(selector), json.dumps(points))
-        return [tuple(p) for p in self.evaluate(script)]
+
+    def pixels(self, points, selector="#stage"):
+        """The canvas's (red, green, blue) at each [x, y] of its device pixels."""
+        return [tuple(p) for p in self.evaluate(self.pixels_script(points, selector))]
 
     def canvas_png(self, selector="#stage"):
         """The canvas as a PNG file's bytes."""

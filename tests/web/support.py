@@ -37,21 +37,25 @@ def program_error(*args):
 
 
 def subtitle_texts(seed):
-    """The captions the desktop program shows, in the order they appear: (start ms, text)."""
+    """The captions the desktop program shows, in the order they appear, timed from the show's
+    starting click: (start ms, end ms, text)."""
     import tempfile
     with tempfile.TemporaryDirectory() as folder:
         path = os.path.join(folder, "show.vtt")
         run_program("--subtitles", path, "--seed", str(seed))
         with open(path, encoding="utf-8") as f:
             blocks = f.read().split("\n\n")
+
+    def ms(h, m, s, fraction):
+        return (int(h) * 3600 + int(m) * 60 + int(s)) * 1000 + int(fraction)
     cues = []
     for block in blocks:
         lines = block.strip().split("\n")
         for i, line in enumerate(lines):
-            found = re.match(r"(\d+):(\d+):(\d+)\.(\d+) -->", line)
+            found = re.match(r"(\d+):(\d+):(\d+)\.(\d+) --> (\d+):(\d+):(\d+)\.(\d+)", line)
             if found:
-                h, m, s, ms = (int(g) for g in found.groups())
-                cues.append(((h * 3600 + m * 60 + s) * 1000 + ms, "\n".join(lines[i + 1:])))
+                times = found.groups()
+                cues.append((ms(*times[:4]), ms(*times[4:]), "\n".join(lines[i + 1:])))
     return cues
 
 

@@ -82,25 +82,93 @@ void PageShow::resize(double cssWidth, double cssHeight, double devicePixelRatio
         player_.resize(static_cast<int>(std::lround(cssWidth)) * kUnitsPerPixel,
                        static_cast<int>(std::lround(cssHeight)) * kUnitsPerPixel);
     canvas_.setOutput(width, height);
+    timeline_.setPage(cssWidth, cssHeight, dpr_);
     paint();
 }
 
 void PageShow::pointer(Pointer what, double x, double y)
 {
-    if (options_.atMs || what != Pointer::Down)
+    if (options_.atMs)
         return;
+    const double wall = emscripten_get_now();
+    if (what == Pointer::Up) {
+        if (dragging_)
+            timeline_.hold(false, wall);
+        dragging_ = false;
+        return;
+    }
+    if (what == Pointer::Move) {
+        if (dragging_)
+            seekFromTimeline(x);
+        else if (player_.startedAt())
+            timeline_.pointerAt(y, wall);
+        q3js_request_frame();
+        return;
+    }
+    if (timeline_.takes(y)) {
+        dragging_ = true;
+        timeline_.hold(true, wall);
+        seekFromTimeline(x);
+        return;
+    }
     const StageFit view = canvas_.view(player_.stage());
     if (player_.press((x * dpr_ - view.surface.left) / view.scale,
                       (y * dpr_ - view.surface.top) / view.scale))
         rearm();
+    // A touch shows the timeline as the pointer does.
+    if (player_.startedAt())
+        timeline_.pointerAt(y, wall);
+    q3js_request_frame();
+}
+
+void PageShow::seekFromTimeline(double x)
+{
+    if (const std::optional<PageTimelineModel> model = timelineModel())
+        seek(timeline_.msAt(x, *model));
+}
+
+std::optional<PageTimelineModel> PageShow::timelineModel()
+{
+    const std::optional<double> start = player_.startedAt();
+    if (!start)
+        return std::nullopt;
+    const ShowChart& chart = player_.chart();
+    return PageTimelineModel{
+        .span = pageSpanOf(chart, *start), .now = player_.now(), .cues = chart.cues};
+}
+
+void PageShow::steer(PageSteer steer)
+{
+    if (steer.kind == PageSteerKind::Slower || steer.kind == PageSteerKind::Faster) {
+        player_.setSpeed(pageSteppedSpeed(player_.speed(), steer.kind == PageSteerKind::Faster));
+        return rearm();
+    }
+    if (steer.kind == PageSteerKind::Loop) {
+        player_.setLoop(!player_.loop());
+        return rearm();
+    }
+    const bool step =
+        steer.kind == PageSteerKind::StepBack || steer.kind == PageSteerKind::StepForward;
+    if (step && !player_.paused())
+        return;
+    // The starting click, made by the key.
+    if (!player_.startedAt())
+        player_.click();
+    if (const std::optional<double> to = pageSeekTarget(
+            steer, player_.chart(), *player_.startedAt(), player_.now(), player_.paused()))
+        seek(*to);
+    timeline_.reveal(emscripten_get_now());
     q3js_request_frame();
 }
 
 bool PageShow::key(std::string_view name, bool shift, bool otherModifiers, bool repeat)
 {
-    (void)shift;
     if (options_.atMs || otherModifiers)
         return false;
+    if (const std::optional<PageSteer> steering = steerForKey(name, shift, repeat)) {
+        steer(*steering);
+        return true;
+    }
     if (name == " " || name == "Enter") {
         if (!player_.startedAt()) {
             player_.click();
@@ -115,11 +183,6 @@ bool PageShow::key(std::string_view name, bool shift, bool otherModifiers, bool 
     if ((name == "q" || name == "Q") && !repeat) {
         canvas_.setQuality(canvas_.quality() == Quality::Crisp ? Quality::Smooth : Quality::Crisp);
         paint();
-        return true;
-    }
-    if ((name == "l" || name == "L") && !repeat) {
-        player_.setLoop(!player_.loop());
-        rearm();
         return true;
     }
     return false;
@@ -145,7 +208,12 @@ void PageShow::runDue()
 
 void PageShow::frame()
 {
+    if (timeline_.expire(emscripten_get_now()))
+        canvas_.paintArea(player_.stage(), timeline_.area());
     paint();
+    // The timeline follows the show while it shows.
+    if (timeline_.shown())
+        q3js_request_frame();
 }
 
 double PageShow::currentTime() const
@@ -176,7 +244,8 @@ void PageShow::seek(double ms)
     player_.seek(std::max(ms, *player_.startedAt()));
     announceCaptions();
     rearm();
-    q3js_request_frame();
+    // The frame it landed on is on the canvas when the seek returns.
+    paint();
 }
 
 void PageShow::frameDue(FrameDue when)
@@ -240,6 +309,12 @@ void PageShow::rearm()
 void PageShow::paint()
 {
     canvas_.paint(player_.stage());
+    if (!timeline_.shown())
+        return;
+    if (const std::optional<PageTimelineModel> model = timelineModel()) {
+        canvas_.paintArea(player_.stage(), timeline_.area());
+        timeline_.paint(*model);
+    }
 }
 
 } // namespace q3

@@ -5,6 +5,8 @@
 #include "core/player.h"
 #include "web/page_canvas.h"
 #include "web/page_options.h"
+#include "web/page_steering.h"
+#include "web/page_timeline.h"
 
 #include <cstdint>
 #include <map>
@@ -60,8 +62,10 @@ private:
     // StageListener
     void onEvent(const Event& event) override;
 
-    void startShow();
     void setPausedState();
+    void steer(PageSteer steer);
+    void seekFromTimeline(double x);
+    [[nodiscard]] std::optional<PageTimelineModel> timelineModel();
     void rearm();
     void paint();
     void announceCaptions();
@@ -70,6 +74,8 @@ private:
     std::uint32_t seed_;
     Player player_;
     PageCanvas canvas_;
+    PageTimeline timeline_;
+    bool dragging_ = false;
     EventBus::Subscription following_;
     std::string trace_;
     std::set<std::string> onScreen_;

@@ -135,7 +135,7 @@ def page_cpu(browser):
     browser.click(WIDTH - 40, HEIGHT // 2)
     clicked = click_time(browser)
     deadline = time.monotonic() + SHOW_MS / 1000 + 60
-    while browser.evaluate("quillet3.currentTime") < clicked + SHOW_MS:
+    while (browser.evaluate("Number(quillet3.currentTime) || 0") or 0) < clicked + SHOW_MS:
         for pid in set(browser.pids) - pids:
             pids.add(pid)
         for pid in pids:

@@ -7,6 +7,7 @@ starting click, read from the trace. The desktop program's subtitles give what f
 import json
 import re
 
+from browser import PageError
 from support import PageTest, subtitle_texts
 
 TIME = "quillet3.currentTime"
@@ -144,9 +145,13 @@ class Viewer(PageTest):
                 bars += [[w // 2, y] for y in (0, top - 1, top + stage_h, h - 1) if top > 0]
                 inside = [[left + 2, top + 2], [left + stage_w - 3, top + stage_h - 3]]
                 # Painted at the new size within a few frames.
-                self.browser.wait_for(
-                    "(p => p.slice(0, %d).every(c => c[0] + c[1] + c[2] === 0) &&"
-                    " p.slice(%d).every(c => c[0] + c[1] + c[2] > 0))(%s)"
-                    % (len(bars), len(bars), self.browser.pixels_script(bars + inside)),
-                    "black bars at %s and the stage at %s" % (bars, inside))
+                try:
+                    self.browser.wait_for(
+                        "(p => p.slice(0, %d).every(c => c[0] + c[1] + c[2] === 0) &&"
+                        " p.slice(%d).every(c => c[0] + c[1] + c[2] > 0))(%s)"
+                        % (len(bars), len(bars), self.browser.pixels_script(bars + inside)),
+                        "black bars and the stage", timeout=20)
+                except PageError:
+                    self.fail("black bars at %s and the stage at %s: %s"
+                              % (bars, inside, self.browser.pixels(bars + inside)))
         self.browser.set_size(self.width, self.height)

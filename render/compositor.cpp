@@ -1,6 +1,8 @@
 #include "render/compositor.h"
 
+#include "layout/caption_layout.h"
 #include "raster/stage_fit.h"
+#include "render/fonts.h"
 #include "render/pixel_grid.h"
 
 #include <QColor>
@@ -101,24 +103,17 @@ const QImage& Compositor::labelImage(Control control, const ControlState& state,
     if (state.caption.empty())
         return cache.image;
     const ControlDesign& row = designOf(control);
-    const TextLayout layout =
-        layoutCaption(row, QString::fromStdString(state.caption), state.pointSize);
+    const CaptionLayout layout =
+        layoutCaption(row, state.caption, state.pointSize, QtFontMeasure());
     QPainter painter(&cache.image);
     painter.setRenderHint(QPainter::TextAntialiasing);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.scale(scale, scale);
-    painter.setFont(layout.font);
+    painter.setFont(stageFont(row.font, layout.size));
     painter.setPen(toQColor(row.textColor));
-    const double width = row.rect.width;
-    const double height = row.rect.height;
-    for (std::size_t line = 0; line < layout.lines.size(); ++line) {
-        const double x = row.align == Align::Left ? 0 : (width - layout.widths[line]) / 2;
-        const double top = layout.lineHeight * double(line);
-        if (top > height)
-            break;
-        for (const TextRun& run : layout.runs[line])
-            painter.drawText(QPointF(x + run.x, top + layout.ascent), run.text);
-    }
+    for (const CaptionLine& line : layout.lines)
+        for (const CaptionRun& run : line.runs)
+            painter.drawText(QPointF(run.x, line.baseline), QString::fromStdString(run.text));
     return cache.image;
 }
 

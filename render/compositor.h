@@ -4,7 +4,6 @@
 #include "core/stage.h"
 #include "raster/kept_surface.h"
 #include "raster/pixel_grid.h"
-#include "render/text_layout.h"
 
 #include <QImage>
 #include <QPainter>

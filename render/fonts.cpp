@@ -84,4 +84,25 @@ QFont stageFont(const DesignFont& face, int pixelSizeUnits)
     return font;
 }
 
+const QFontMetricsF& QtFontMeasure::metrics(const DesignFont& font, int size) const
+{
+    if (!kept_ || kept_->face != font.face || kept_->bold != font.bold ||
+        kept_->italic != font.italic || kept_->size != size)
+        kept_.emplace(Kept{std::string(font.face), font.bold, font.italic, size,
+                           QFontMetricsF(stageFont(font, size))});
+    return kept_->metrics;
+}
+
+double QtFontMeasure::advance(const DesignFont& font, int size, std::string_view text) const
+{
+    return metrics(font, size)
+        .horizontalAdvance(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+FontExtents QtFontMeasure::extents(const DesignFont& font, int size) const
+{
+    const QFontMetricsF& m = metrics(font, size);
+    return {.ascent = m.ascent(), .descent = m.descent(), .lineHeight = m.height()};
+}
+
 } // namespace q3

@@ -1,88 +1,190 @@
 // Captions, the stacking of labels and the click on the window.
+#include "layout/caption_layout.h"
 #include "render/compositor.h"
 #include "render/fonts.h"
-#include "render/text_layout.h"
 #include "support.h"
 #include "window/stage_window.h"
 
 #include <QCoreApplication>
 #include <QImage>
 #include <QMouseEvent>
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace q3::test {
 namespace {
 
-TEST(CaptionWrap, BreaksAtTheLastSpaceThatFits)
+// Measures every character as half the em, and a space as a fifth of it (narrower than the
+// quarter em a caption's spaces take at least): a font whose widths a test can count. Like a real
+// font, it can only measure whole characters.
+class FixedAdvances final : public FontMeasure
 {
-    const CaptionMetrics metrics(stageFont({"Arial", 10, true, false}, 200));
-    const double width = metrics.width(QStringLiteral("aaa bbb"));
-    const auto lines = wrapCaption(QStringLiteral("aaa bbb ccc"), metrics, width);
-    EXPECT_EQ(lines, (std::vector<QString>{QStringLiteral("aaa bbb"), QStringLiteral("ccc")}));
+public:
+    [[nodiscard]] double advance(const DesignFont&, int size, std::string_view text) const override
+    {
+        const auto continuation = [](char c) {
+            return (static_cast<unsigned char>(c) & 0xC0U) == 0x80U;
+        };
+        const auto lead = [](char c) { return (static_cast<unsigned char>(c) & 0xC0U) == 0xC0U; };
+        if (!text.empty() && (continuation(text.front()) || lead(text.back())))
+            ADD_FAILURE() << "asked to measure part of a character";
+        double total = 0;
+        for (const char c : text)
+            if ((static_cast<unsigned char>(c) & 0xC0U) != 0x80U)
+                total += c == ' ' ? size / 5.0 : size / 2.0;
+        return total;
+    }
+    [[nodiscard]] FontExtents extents(const DesignFont&, int size) const override
+    {
+        return {.ascent = size * 0.8, .descent = size * 0.2, .lineHeight = size * 1.25};
+    }
+};
+
+// At an em of 40 units a character is 20 units wide and a space 10 (a quarter em).
+const FixedAdvances kFixed;
+const CaptionFont kFont(kFixed, {"Arial", 2, true, false}, 40);
+
+TEST(CaptionWrap, SpacesAreAtLeastAQuarterEm)
+{
+    EXPECT_EQ(kFont.space(), 10) << "the face's space is 8";
+    EXPECT_EQ(kFont.width("ab  c"), 80);
 }
 
-TEST(CaptionWrap, RunOfSpacesFillsWholeLines)
+// A caption, the width of its label, and the lines it breaks into, in the font above.
+struct WrapCase
 {
-    const CaptionMetrics metrics(stageFont({"Arial", 10, true, false}, 200));
-    const double space = metrics.space();
-    const QString text = QString(25, u' ') + QStringLiteral("x");
-    const auto lines = wrapCaption(text, metrics, space * 10.5);
-    ASSERT_EQ(lines.size(), 3U);
-    EXPECT_EQ(lines[0], QString(10, u' '));
-    EXPECT_EQ(lines[1], QString(10, u' '));
-    EXPECT_EQ(lines[2], QString(3, u' ') + QStringLiteral("x"));
+    const char* name;
+    std::string text;
+    double width;
+    std::vector<std::string> lines;
+};
+
+const std::vector<WrapCase> kWrapCases{
+    {"AtTheLastSpaceThatFits", "aaa bbb ccc", 130, {"aaa bbb", "ccc"}},
+    {"WordWiderThanTheLineKeepsALineOfItsOwn", "a abcdef b", 40, {"a", "abcdef", "b"}},
+    // A run narrower than the label is spacing: at a break it fills the line, less the space
+    // at the break, and the rest of it starts the next line.
+    {"RunThatFitsTheLabelIsSpacing", "aa      bb", 100, {"aa     ", "bb"}},
+    {"RunThatFitsTheLabelGoesOnAfterTheBreak", "aaaa      bb", 100, {"aaaa  ", "   bb"}},
+    // A run wider than the label is blank lines of en quads (20 units: five to these lines).
+    {"RunWiderThanTheLabelIsBlankLines",
+     std::string(23, ' ') + "x",
+     105,
+     {"     ", "     ", "     ", "     ", "   ", "x"}},
+    {"BlankLinesEndTheTextBeforeThem",
+     "ab" + std::string(12, ' ') + "cd ef",
+     100,
+     {"ab", "     ", "     ", "  ", "cd ef"}},
+    {"BlankLinesAtTheEnd", "ab" + std::string(11, ' '), 100, {"ab", "     ", "     ", " "}},
+    // Two-byte characters: a break never falls between the bytes of one.
+    {"BetweenCharactersNotInsideThem",
+     "\u00e9\u00e9 \u00e9\u00e9\u00e9",
+     70,
+     {"\u00e9\u00e9", "\u00e9\u00e9\u00e9"}},
+};
+
+void PrintTo(const WrapCase& c, std::ostream* os)
+{
+    *os << c.name;
 }
 
-TEST(CaptionWrap, WordWiderThanTheLineKeepsALineOfItsOwn)
+class CaptionWrap : public testing::TestWithParam<WrapCase>
 {
-    const CaptionMetrics metrics(stageFont({"Arial", 10, true, false}, 200));
-    const double width = metrics.width(QStringLiteral("ab"));
-    const auto lines = wrapCaption(QStringLiteral("a abcdef b"), metrics, width);
-    EXPECT_EQ(lines, (std::vector<QString>{QStringLiteral("a"), QStringLiteral("abcdef"),
-                                           QStringLiteral("b")}));
+};
+
+TEST_P(CaptionWrap, BreaksIntoTheseLines)
+{
+    EXPECT_EQ(wrapCaption(GetParam().text, kFont, GetParam().width), GetParam().lines);
 }
 
-const TextLayout layoutOf(Control control)
+INSTANTIATE_TEST_SUITE_P(Rules, CaptionWrap, testing::ValuesIn(kWrapCases),
+                         [](const testing::TestParamInfo<WrapCase>& param) {
+                             return std::string(param.param.name);
+                         });
+
+TEST(CaptionLayout, LinesStackFromTheTopAndAreCentred)
+{
+    const ControlDesign row{.rect = {0, 0, 100, 100}, .font = {"Arial", 2, true, false}};
+    // "aa bb ", "cc dd" and "ee", 50 units a line: the third starts at the bottom edge.
+    const CaptionLayout layout = layoutCaption(row, "aa bb  cc dd ee", 2, kFixed);
+    ASSERT_EQ(layout.size, 40);
+    ASSERT_EQ(layout.lines.size(), 2U);
+    for (std::size_t i = 0; i < layout.lines.size(); ++i) {
+        EXPECT_EQ(layout.lines[i].top, 50.0 * double(i));
+        EXPECT_EQ(layout.lines[i].baseline, 50.0 * double(i) + 32);
+    }
+    // "cc dd" is 90 wide: centred at 5, its words at 5 and 55.
+    EXPECT_EQ(layout.lines[1].left, 5);
+    ASSERT_EQ(layout.lines[1].runs.size(), 2U);
+    EXPECT_EQ(layout.lines[1].runs[1].text, "dd");
+    EXPECT_EQ(layout.lines[1].runs[1].x, 55);
+    ControlDesign left = row;
+    left.align = Align::Left;
+    EXPECT_EQ(layoutCaption(left, "aa bb  cc dd ee", 2, kFixed).lines[1].runs[0].x, 0);
+}
+
+TEST(CaptionLayout, CaptionWhoseWidestWordDoesNotFitIsSetAtTheLargestSizeThatFits)
+{
+    const ControlDesign row{.rect = {0, 0, 100, 1000}, .font = {"Arial", 2, true, false}};
+    // Seven characters at half the em fit 100 units up to an em of 28.
+    const CaptionLayout layout = layoutCaption(row, "ab abcdefg", 5, kFixed);
+    EXPECT_EQ(layout.size, 28);
+    EXPECT_EQ(layoutCaption(row, "ab abcde", 2, kFixed).size, 40) << "it fits: kept";
+}
+
+CaptionLayout layoutOf(Control control)
 {
     const ControlState state = designControls().at(index(control));
-    return layoutCaption(designOf(control), QString::fromStdString(state.caption), state.pointSize);
+    return layoutCaption(designOf(control), state.caption, state.pointSize, QtFontMeasure());
 }
 
-TEST(DesignCaptions, StarringStandsOnTheThirdLineOrLower)
+bool blank(const std::string& line)
 {
-    const TextLayout layout = layoutOf(Control::lblStarring);
+    return line.find_first_not_of(' ') == std::string::npos;
+}
+
+TEST(DesignCaptions, StarringStandsOnALowLineOfItsCard)
+{
+    const CaptionLayout layout = layoutOf(Control::lblStarring);
     ASSERT_GE(layout.lines.size(), 3U);
-    EXPECT_TRUE(layout.lines.back().endsWith(QStringLiteral("Starring")));
-    EXPECT_EQ(layout.lines.back().trimmed(), QStringLiteral("Starring"));
+    const CaptionLine& last = layout.lines.back();
+    ASSERT_EQ(last.runs.size(), 1U);
+    EXPECT_EQ(last.runs[0].text, "Starring");
     // Every line before it is spaces only.
     for (std::size_t i = 0; i + 1 < layout.lines.size(); ++i)
-        EXPECT_TRUE(layout.lines[i].trimmed().isEmpty()) << i;
-    EXPECT_EQ(layout.font.pixelSize(), 405) << "20.25 points, 20 units each";
-    // ...and all of it inside the yellow card.
-    EXPECT_LE(layout.lineHeight * double(layout.lines.size()),
-              designOf(Control::lblStarring).rect.height);
+        EXPECT_TRUE(blank(layout.lines[i].text)) << i;
+    EXPECT_EQ(layout.size, 405) << "20.25 points, 20 units each";
+    // In the lower half of the yellow card, and all of it inside.
+    const double height = designOf(Control::lblStarring).rect.height;
+    EXPECT_GE(last.top, height / 2);
+    EXPECT_LE(last.top + layout.extents.lineHeight, height);
 }
 
 TEST(DesignCaptions, ShirtLetteringStartsBelowTheFirstLine)
 {
-    const TextLayout layout = layoutOf(Control::lblShirt);
+    const CaptionLayout layout = layoutOf(Control::lblShirt);
     ASSERT_GE(layout.lines.size(), 2U);
-    EXPECT_TRUE(layout.lines[0].trimmed().isEmpty());
+    EXPECT_TRUE(blank(layout.lines[0].text));
 }
 
 TEST(DesignCaptions, TitleTooWideForItsCardIsSetSmallerToFit)
 {
     const ControlDesign& title = designOf(Control::lblTitle);
-    const TextLayout layout = layoutCaption(title, QStringLiteral("ZEVRANOVA"), 99.75);
+    const CaptionLayout layout = layoutCaption(title, "ZEVRANOVA", 99.75, QtFontMeasure());
     ASSERT_EQ(layout.lines.size(), 1U);
-    EXPECT_LT(layout.font.pixelSize(), 1995);
-    EXPECT_LE(layout.widths[0], title.rect.width);
-    EXPECT_GT(layout.widths[0], title.rect.width * 0.95) << "as large as still fits";
+    EXPECT_LT(layout.size, 1995);
+    EXPECT_LE(layout.lines[0].width, title.rect.width);
+    EXPECT_GT(layout.lines[0].width, title.rect.width * 0.95) << "as large as still fits";
 }
 
 TEST(DesignCaptions, CaptionsThatFitKeepTheirDesignSize)
 {
-    EXPECT_EQ(layoutOf(Control::lblZ).font.pixelSize(), 72 * 20);
-    EXPECT_EQ(layoutOf(Control::lblOpening).font.pixelSize(), 315);
+    EXPECT_EQ(layoutOf(Control::lblZ).size, 72 * 20);
+    EXPECT_EQ(layoutOf(Control::lblOpening).size, 315);
 }
 
 // What the window shows at 800 x 600 (15 units to a pixel), at a time of the show.
@@ -155,12 +257,84 @@ TEST(TitleCardFrames, ZStandsInFrontOfTheStarringCard)
     EXPECT_EQ(countPixels(starring, z, isDark), 0);
     EXPECT_GT(countPixels(withZ, z, isDark), 500);
     // "Starring" stands below the first two lines of the card.
-    const TextLayout layout = layoutOf(Control::lblStarring);
-    const QRect firstTwoLines(2280 / 15, 1920 / 15, 7455 / 15, int(2 * layout.lineHeight / 15));
+    const CaptionLayout layout = layoutOf(Control::lblStarring);
+    const QRect firstTwoLines(2280 / 15, 1920 / 15, 7455 / 15,
+                              int(2 * layout.extents.lineHeight / 15));
     EXPECT_EQ(countPixels(starring, firstTwoLines, isDark), 0);
     EXPECT_GT(countPixels(starring, QRect(2280 / 15, 1920 / 15, 7455 / 15, 4815 / 15), isDark),
               200);
 }
+
+// What the window shows at a size, at a time of the show.
+QImage frameAt(double t, QSize size)
+{
+    RecordedRun r;
+    QImage frame;
+    r.looks.add(t, [&](double) { frame = Compositor().render(r.stage(), size); });
+    r.run.runUntil(t);
+    return frame;
+}
+
+// Where a label of the maximised window lies in an output of `size`: the stage fitted whole and
+// centred, each edge at its units scaled and rounded.
+QRect onScreen(Control control, QSize size)
+{
+    const double scale = std::min(size.width() / 12000.0, size.height() / 9000.0);
+    const int left = (size.width() - static_cast<int>(std::lround(12000 * scale))) / 2;
+    const int top = (size.height() - static_cast<int>(std::lround(9000 * scale))) / 2;
+    const UnitRect r = designOf(control).rect;
+    const auto at = [scale](int units) { return static_cast<int>(std::lround(units * scale)); };
+    return {QPoint(left + at(r.left), top + at(r.top)),
+            QPoint(left + at(r.left + r.width) - 1, top + at(r.top + r.height) - 1)};
+}
+
+// The rows of `area` that hold a pixel passing `ink`.
+std::pair<int, int> inkRows(const QImage& frame, QRect area, const std::function<bool(QColor)>& ink)
+{
+    int first = area.bottom() + 1;
+    int last = area.top() - 1;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            if (ink(frame.pixelColor(x, y))) {
+                first = std::min(first, y);
+                last = std::max(last, y);
+            }
+    return {first, last};
+}
+
+class LabelFrames : public testing::TestWithParam<QSize>
+{
+};
+
+TEST_P(LabelFrames, StarringInkInTheLowerHalfOfItsCard)
+{
+    const QRect card = onScreen(Control::lblStarring, GetParam());
+    const QImage frame = frameAt(slowCueTime(2) + 500, GetParam());
+    const auto [first, last] = inkRows(frame, card, isDark);
+    ASSERT_LE(first, last) << "no lettering";
+    EXPECT_GT(first, card.top() + card.height() / 2)
+        << "from " << card.top() << " to " << card.bottom();
+    EXPECT_LE(last, card.bottom());
+}
+
+TEST_P(LabelFrames, ShirtLetteringBelowTheTopEdgeOfTheShirt)
+{
+    const QRect shirt = onScreen(Control::lblShirt, GetParam());
+    const QImage frame = frameAt(slowCueTime(12) + 500, GetParam());
+    // White letters on the red shirt.
+    const auto [first, last] =
+        inkRows(frame, shirt, [](QColor c) { return c.red() > 200 && c.green() > 100; });
+    ASSERT_LE(first, last) << "no lettering";
+    EXPECT_GT(first, shirt.top() + shirt.height() / 10) << "from " << shirt.top();
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, LabelFrames,
+                         testing::Values(QSize(800, 600), QSize(1280, 960), QSize(1366, 768),
+                                         QSize(1920, 1080), QSize(3840, 2160)),
+                         [](const testing::TestParamInfo<QSize>& param) {
+                             return std::to_string(param.param.width()) + "x" +
+                                    std::to_string(param.param.height());
+                         });
 
 struct WindowClick : testing::Test
 {

@@ -1,4 +1,5 @@
 // The two duckling pictures: the GIF files as embedded, as Qt reads them, and on the stage.
+#include "render/assets/duck_palette.h"
 #include "render/compositor.h"
 #include "support.h"
 
@@ -20,18 +21,25 @@ using Bytes = std::vector<std::uint8_t>;
 
 constexpr int kSide = 55;
 constexpr int kTransparent = 7;
-constexpr std::array<Rgb, 8> kPalette{{
-    {0, 0, 0},
-    {255, 255, 255},
-    {205, 255, 188},
-    {255, 255, 0},
-    {255, 102, 0},
-    {223, 223, 223},
-    {195, 195, 195},
-    {255, 255, 255},
-}};
+// The pictures are checked against the palette table that the encoder writes them with, which is
+// checked against the ducklings' design once, here.
+const std::array<Rgb, 8>& kPalette = kDuckPalette;
 constexpr Rgb kYellow{255, 255, 0};
 constexpr Rgb kOrange{255, 102, 0};
+
+TEST(DuckPictures, PaletteIsTheDesignsEightColours)
+{
+    EXPECT_EQ(kDuckPalette, (std::array<Rgb, 8>{{{0, 0, 0},
+                                                 {255, 255, 255},
+                                                 {205, 255, 188},
+                                                 {255, 255, 0},
+                                                 {255, 102, 0},
+                                                 {223, 223, 223},
+                                                 {195, 195, 195},
+                                                 {255, 255, 255}}}));
+    EXPECT_EQ(kDuckTransparentIndex, kTransparent);
+    EXPECT_EQ(kDuckSide, kSide);
+}
 
 struct Picture
 {

@@ -1,6 +1,7 @@
 #include "web/page_canvas.h"
 
 #include "raster/pixel_grid.h"
+#include "web/page_fonts.h"
 #include "web/page_js.h"
 
 #include <algorithm>
@@ -19,33 +20,6 @@ int cssRgb(Rgb c)
 
 // Past this many separate changes a frame is painted again whole within their bounds.
 constexpr std::size_t kMostChangedAreas = 16;
-
-// INTERIM: the faces of the design and the free fonts of the page, until the shared layout is in.
-struct Face
-{
-    std::string_view face;
-    std::string_view family;
-};
-constexpr std::array<Face, 6> kFaces{{
-    {"Impact", "Roboto Condensed"},
-    {"Comic Sans MS", "Comic Neue"},
-    {"Arial", "Liberation Sans"},
-    {"Lucida Console", "DejaVu Sans Mono"},
-    {"Verdana", "DejaVu Sans"},
-    {"Garamond", "EB Garamond"},
-}};
-
-std::string cssFont(const DesignFont& font, double pixels)
-{
-    std::string family = "sans-serif";
-    for (const Face& face : kFaces)
-        if (face.face == font.face)
-            family = "\"" + std::string(face.family) + "\"";
-    std::string css = font.italic ? "italic " : "";
-    css += font.bold ? "bold " : "";
-    css += std::to_string(pixels) + "px " + family;
-    return css;
-}
 
 } // namespace
 
@@ -172,37 +146,17 @@ void PageCanvas::paintLabel(Control control, const ControlState& state, const In
     const ControlDesign& row = designOf(control);
     q3js_clip(rect.left, rect.top, rect.width(), rect.height());
     q3js_fill(rect.left, rect.top, rect.width(), rect.height(), cssRgb(state.backColor), 255);
-    // INTERIM: words wrapped greedily until the shared caption layout is in.
-    const double units = std::round(state.pointSize * kUnitsPerPoint);
-    const std::string font = cssFont(row.font, units * scale);
-    const std::string measureFont = cssFont(row.font, units);
-    const double lineHeight = q3js_ascent(measureFont.c_str()) + q3js_descent(measureFont.c_str());
-    const double ascent = q3js_ascent(measureFont.c_str());
-    std::vector<std::string> lines;
-    std::string line;
-    std::size_t i = 0;
-    const std::string& text = state.caption;
-    while (i <= text.size()) {
-        std::size_t end = text.find(' ', i);
-        if (end == std::string::npos)
-            end = text.size();
-        const std::string word = text.substr(i, end - i);
-        const std::string tried = line.empty() ? word : line + " " + word;
-        if (!line.empty() && q3js_measure(measureFont.c_str(), tried.c_str()) > row.rect.width) {
-            lines.push_back(line);
-            line = word;
-        } else {
-            line = tried;
-        }
-        i = end + 1;
+    // Laid out in units, once for each caption and size, and drawn at the canvas's scale.
+    LabelCache& cache = labels_.at(index(control));
+    if (!cache.laidOut || cache.caption != state.caption || cache.pointSize != state.pointSize) {
+        cache = {true, state.caption, state.pointSize,
+                 layoutCaption(row, state.caption, state.pointSize, measure_)};
     }
-    lines.push_back(line);
-    for (std::size_t n = 0; n < lines.size(); ++n) {
-        const double width = q3js_measure(measureFont.c_str(), lines[n].c_str());
-        const double x = row.align == Align::Left ? 0 : (row.rect.width - width) / 2;
-        q3js_text(font.c_str(), cssRgb(row.textColor), rect.left + x * scale,
-                  rect.top + (lineHeight * double(n) + ascent) * scale, lines[n].c_str());
-    }
+    const std::string font = cssFont(row.font, cache.layout.size * scale);
+    for (const CaptionLine& line : cache.layout.lines)
+        for (const CaptionRun& run : line.runs)
+            q3js_text(font.c_str(), cssRgb(row.textColor), rect.left + run.x * scale,
+                      rect.top + line.baseline * scale, run.text.c_str());
     q3js_unclip();
 }
 

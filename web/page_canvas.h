@@ -3,10 +3,14 @@
 // pictures over it, painted on the canvas where they changed.
 
 #include "core/stage.h"
+#include "layout/caption_layout.h"
 #include "raster/kept_surface.h"
 #include "raster/stage_fit.h"
+#include "web/page_fonts.h"
 
+#include <array>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace q3 {
@@ -36,7 +40,18 @@ private:
     void blit(const StageFit& view, const IntRect& area);
     void paintLabel(Control control, const ControlState& state, const IntRect& rect, double scale);
 
+    // A label's caption as it was last laid out.
+    struct LabelCache
+    {
+        bool laidOut = false;
+        std::string caption;
+        double pointSize = 0;
+        CaptionLayout layout;
+    };
+
     KeptSurface kept_;
+    PageFontMeasure measure_;
+    std::array<LabelCache, kControlCount> labels_;
     int width_ = 1;
     int height_ = 1;
     std::uint64_t lookVersion_ = ~std::uint64_t{0};

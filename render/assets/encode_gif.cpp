@@ -4,6 +4,8 @@
 // bytes.
 //
 //   encode_gif <art.txt> <picture.gif>
+#include "render/assets/duck_palette.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -18,22 +20,11 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-constexpr int kSide = 55;
-constexpr std::uint8_t kTransparentIndex = 7;
+using q3::kDuckPalette;
+constexpr int kSide = q3::kDuckSide;
+constexpr std::uint8_t kTransparentIndex = q3::kDuckTransparentIndex;
 constexpr int kMinCodeSize = 3;
 constexpr int kMaxCodeSize = 12;
-
-// The pictures' palette. Entries 1 and 2 are part of it but no pixel uses them.
-constexpr std::array<std::array<std::uint8_t, 3>, 8> kPalette{{
-    {0, 0, 0},
-    {255, 255, 255},
-    {205, 255, 188},
-    {255, 255, 0},
-    {255, 102, 0},
-    {223, 223, 223},
-    {195, 195, 195},
-    {255, 255, 255},
-}};
 
 struct Symbol
 {
@@ -198,8 +189,8 @@ Bytes encodeGif(const Bytes& pixels)
     out.push_back(0x80 | ((3 - 1) << 4) | 2);
     out.push_back(0); // background colour index
     out.push_back(0); // square pixels
-    for (const auto& colour : kPalette)
-        out.insert(out.end(), colour.begin(), colour.end());
+    for (const q3::Rgb colour : kDuckPalette)
+        out.insert(out.end(), {colour.r, colour.g, colour.b});
 
     // Graphic control: transparency on, no delay.
     out.insert(out.end(), {0x21, 0xf9, 0x04, 0x01});

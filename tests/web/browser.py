@@ -150,8 +150,11 @@ class Browser:
         command = [chromium, *CHROMIUM_FLAGS, "--user-data-dir=" + self._profile,
                    "--remote-debugging-port=0", "--window-size=%d,%d" % (width, height),
                    "about:blank"]
+        # Its caches and settings in the new profile too, whatever the user's home.
+        env = dict(os.environ, XDG_CONFIG_HOME=self._profile, XDG_CACHE_HOME=self._profile)
         self._process = subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=self._log,
-                                         stderr=subprocess.STDOUT, preexec_fn=_die_with_parent)
+                                         stderr=subprocess.STDOUT, preexec_fn=_die_with_parent,
+                                         env=env)
         port_file = os.path.join(self._profile, "DevToolsActivePort")
         deadline = time.monotonic() + self.timeout
         while True:
@@ -231,6 +234,24 @@ class Browser:
             except ProcessLookupError:
                 pass
             break
+        # The crash reporter leaves the group; it is known by the profile in its command line.
+        for pid in self._profile_processes():
+            try:
+                os.kill(pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+
+    def _profile_processes(self):
+        found = []
+        for entry in os.listdir("/proc"):
+            if entry.isdigit():
+                try:
+                    with open("/proc/%s/cmdline" % entry, "rb") as f:
+                        if self._profile.encode() in f.read():
+                            found.append(int(entry))
+                except OSError:
+                    continue
+        return found
 
     def __enter__(self):
         return self

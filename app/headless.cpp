@@ -4,6 +4,7 @@
 #include "app/trace_writer.h"
 #include "core/messages.h"
 #include "core/player.h"
+#include "core/script/show.h"
 #include "render/compositor.h"
 #include "render/fonts.h"
 
@@ -82,7 +83,7 @@ int runHeadless(const Options& options, std::uint32_t seed)
 {
     loadStageFonts();
     Screenshots screenshots(options);
-    Player player(Timeline::Virtual, seed, std::cerr, screenshots);
+    Player player(TimeSource::Virtual, makeQuilletShow(seed), std::cerr, screenshots);
     std::unique_ptr<TraceWriter> trace;
     if (options.tracePath) {
         trace = startTrace(*options.tracePath, player.stage(), player.clock(), seed, "headless");
@@ -107,16 +108,13 @@ int runHeadless(const Options& options, std::uint32_t seed)
         for (double played = 0;;) {
             const double stretch = std::clamp(length - played, 0.0, kStretchMs);
             played += stretch;
-            if (options.loop)
-                player.playFor(stretch);
-            else
-                player.runUntil(from + played);
+            player.runFor(stretch);
             if (failed() || played >= length)
                 break;
         }
     } else {
         const double lastShot = screenshots.last();
-        if (player.runShow() < lastShot)
+        if (*player.runToEnd() < lastShot)
             player.runUntil(lastShot);
     }
 

@@ -6,6 +6,7 @@
 #include "core/messages.h"
 #include "core/option_values.h"
 #include "core/player.h"
+#include "core/script/show.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -323,7 +324,7 @@ void checkVideo(const QString& path, QSize size)
 // through on virtual time in a few milliseconds). The cue clock does not depend on the seed.
 int showEndMs(const Options& o)
 {
-    Player player(Timeline::Virtual, o.seed.value_or(0), std::cerr);
+    Player player(TimeSource::Virtual, makeQuilletShow(o.seed.value_or(0)), std::cerr);
     player.addClick(0);
     for (const int click : o.clicks)
         player.addClick(click);

@@ -6,6 +6,7 @@
 #include "app/video_encoder.h"
 #include "core/messages.h"
 #include "core/player.h"
+#include "core/script/show.h"
 #include "render/compositor.h"
 #include "render/fonts.h"
 
@@ -120,7 +121,7 @@ double playRecorded(Player& player, const FrameRecorder& frames, const Options& 
             player.runUntil(until);
             ended = until >= *clip.endMs;
         } else {
-            ended = player.runShowUntil(until);
+            ended = player.runToEnd(until).has_value();
             until = std::min(until, player.expectedEnd());
             progress.setTotal(length());
         }
@@ -158,7 +159,7 @@ int runRecording(const Options& options, std::uint32_t seed)
     }
 
     FrameRecorder frames(encoder.get(), options);
-    Player player(Timeline::Virtual, seed, std::cerr, frames);
+    Player player(TimeSource::Virtual, makeQuilletShow(seed), std::cerr, frames);
     player.addClick(0);
     for (const int click : options.clicks)
         player.addClick(click);

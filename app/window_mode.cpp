@@ -1,6 +1,7 @@
 #include "app/window_mode.h"
 
 #include "app/trace_writer.h"
+#include "core/script/show.h"
 #include "render/fonts.h"
 #include "window/window_show.h"
 
@@ -18,7 +19,7 @@ constexpr int kTraceFlushMs = 200;
 int runWindow(const Options& options, std::uint32_t seed)
 {
     loadStageFonts();
-    WindowShow windowShow(seed, std::cerr);
+    WindowShow windowShow(makeQuilletShow(seed), std::cerr);
     std::unique_ptr<TraceWriter> trace;
     if (options.tracePath) {
         trace = startTrace(*options.tracePath, windowShow.player().stage(),

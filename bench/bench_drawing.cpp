@@ -3,6 +3,7 @@
 #include "bench_support.h"
 #include "core/player.h"
 #include "core/script/cues.h"
+#include "core/script/show.h"
 #include "render/fonts.h"
 
 #include <sstream>
@@ -41,7 +42,7 @@ BENCHMARK(BM_Cue18Picture)->Apply(outputSizes)->Unit(benchmark::kMillisecond);
 Stage& endCard(Player& run)
 {
     run.addClick(0);
-    run.runShow();
+    run.runToEnd();
     return run.show().stage();
 }
 
@@ -52,7 +53,7 @@ void BM_CompositedFrame(benchmark::State& state)
 {
     loadStageFonts();
     std::ostringstream errors;
-    Player run(Timeline::Virtual, 1, errors);
+    Player run(TimeSource::Virtual, makeQuilletShow(1), errors);
     const Stage& stage = endCard(run);
     WarmOutput out(stage, outputSize(state), qualityOf(state));
     QImage other = out.target.copy();
@@ -71,7 +72,7 @@ void BM_RenderAfterResize(benchmark::State& state)
 {
     loadStageFonts();
     std::ostringstream errors;
-    Player run(Timeline::Virtual, 1, errors);
+    Player run(TimeSource::Virtual, makeQuilletShow(1), errors);
     const Stage& stage = endCard(run);
     const QSize size = outputSize(state);
     WarmOutput out(stage, size, qualityOf(state));

@@ -2,6 +2,7 @@
 // whole frame painted at the window's size by the compositor that painted the stage before.
 #include "bench_support.h"
 #include "core/player.h"
+#include "core/script/show.h"
 #include "render/fonts.h"
 
 #include <algorithm>
@@ -34,7 +35,7 @@ void BM_SeekAndPaint(benchmark::State& state)
 {
     loadStageFonts();
     std::ostringstream errors;
-    Player player(Timeline::Wall, 1, errors);
+    Player player(TimeSource::Wall, makeQuilletShow(1), errors);
     player.load();
     player.addClick(0);
     player.seek(0);
@@ -66,7 +67,7 @@ BENCHMARK(BM_SeekAndPaint)
 void BM_Chart(benchmark::State& state)
 {
     std::ostringstream errors;
-    Player player(Timeline::Virtual, 1, errors);
+    Player player(TimeSource::Virtual, makeQuilletShow(1), errors);
     player.addClick(0);
     for (auto _ : state) {
         player.addClick(1e9); // a new click: the chart is made again

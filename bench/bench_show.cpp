@@ -1,5 +1,6 @@
 // The whole show on virtual time with no output: no trace, no screenshots, no pixels at all.
 #include "core/player.h"
+#include "core/script/show.h"
 
 #include <benchmark/benchmark.h>
 #include <fstream>
@@ -13,9 +14,9 @@ void BM_WholeShowHeadless(benchmark::State& state)
 {
     for (auto _ : state) {
         std::ostringstream errors;
-        Player run(Timeline::Virtual, 1, errors);
+        Player run(TimeSource::Virtual, makeQuilletShow(1), errors);
         run.addClick(0);
-        benchmark::DoNotOptimize(run.runShow());
+        benchmark::DoNotOptimize(run.runToEnd());
     }
 }
 BENCHMARK(BM_WholeShowHeadless)->Unit(benchmark::kMillisecond);
@@ -39,7 +40,7 @@ void BM_DayOfShow(benchmark::State& state)
     constexpr double kHourMs = 3600.0 * 1000;
     for (auto _ : state) {
         std::ostringstream errors;
-        Player run(Timeline::Virtual, 1, errors);
+        Player run(TimeSource::Virtual, makeQuilletShow(1), errors);
         run.addClick(0);
         run.runUntil(kHourMs);
         const double afterHour = residentBytes();

@@ -5,6 +5,7 @@
 #include "core/effects/effects.h"
 #include "core/player.h"
 #include "core/scheduler.h"
+#include "core/script/show.h"
 #include "render/compositor.h"
 
 #include <QImage>
@@ -47,7 +48,7 @@ struct BenchStage
     }
 
     std::ostringstream errors;
-    Player player{Timeline::Virtual, 1, errors};
+    Player player{TimeSource::Virtual, makeQuilletShow(1), errors};
     Stage& stage = player.stage();
     EffectState effects;
 };

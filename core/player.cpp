@@ -1,9 +1,6 @@
 #include "core/player.h"
 
-#include "core/script/cues.h"
-
 #include <algorithm>
-#include <limits>
 #include <ostream>
 #include <tuple>
 #include <utility>
@@ -14,12 +11,10 @@ namespace {
 constexpr double kAfterLastCueMs = 5000;
 constexpr double kLongestShowMs = 48.0 * 3600 * 1000;
 constexpr double kPauseMs = 100;
-// Where the show ends when the window is clicked once, at 0 ms.
-constexpr double kUsualEndMs = 89000;
 
-std::unique_ptr<Clock> clockFor(Timeline timeline)
+std::unique_ptr<Clock> clockFor(TimeSource time)
 {
-    if (timeline == Timeline::Virtual)
+    if (time == TimeSource::Virtual)
         return std::make_unique<VirtualClock>();
     return std::make_unique<RealClock>();
 }
@@ -45,7 +40,7 @@ public:
         const Stage& stage = player_->stage();
         const double now = player_->now();
         // A cue is where its tick fell due; a seek there lands where its handler ended.
-        if (const int cues = std::min(player_->show().cueCount().value(), kCueTotal);
+        if (const int cues = std::min(player_->show().cueCount().value(), player_->cueTotal());
             cues > static_cast<int>(chart_.cues.size()))
             chart_.cues.resize(static_cast<std::size_t>(cues),
                                player_->scheduler().lastDue(Timer::tmrTime));
@@ -70,15 +65,15 @@ PlayerOutput& noOutput()
     return none;
 }
 
-Player::Player(Timeline timeline, std::uint32_t seed, std::ostream& errors, PlayerOutput& output)
-    : Player(clockFor(timeline), seed, errors, output)
+Player::Player(TimeSource time, ShowFactory show, std::ostream& errors, PlayerOutput& output)
+    : Player(clockFor(time), std::move(show), errors, output)
 {}
 
-Player::Player(std::unique_ptr<Clock> clock, std::uint32_t seed, std::ostream& errors,
+Player::Player(std::unique_ptr<Clock> clock, ShowFactory show, std::ostream& errors,
                PlayerOutput& output)
-    : output_(output), seed_(seed), errors_(errors),
+    : output_(output), factory_(std::move(show)), errors_(errors),
       clock_(std::make_unique<ShowClock>(std::move(clock))),
-      run_(std::make_unique<Run>(*clock_, static_cast<StageHost&>(*this), seed, errors))
+      run_(std::make_unique<Run>(*clock_, static_cast<StageHost&>(*this), factory_))
 {}
 
 Player::~Player() = default;
@@ -102,38 +97,50 @@ bool Player::press(double x, double y)
 {
     if (paused())
         return false;
-    const double at = now();
-    const bool clicked = show().clickAt(x, y);
-    if (clicked) {
-        taken_.emplace(at, Press{x, y});
-        chart_.reset();
-        afterHandler();
-    }
+    const bool clicked = take(Press{x, y});
+    if (clicked)
+        forgetChart();
     return clicked;
 }
 
 void Player::click()
 {
-    taken_.emplace(now(), std::nullopt);
-    chart_.reset();
-    show().click();
-    afterHandler();
-}
-
-void Player::take(const Input& input)
-{
-    if (!input)
-        click();
-    else if (show().clickAt(input->x, input->y)) {
-        taken_.emplace(now(), input);
-        afterHandler();
-    }
+    take(Click{});
+    forgetChart();
 }
 
 void Player::resize(int widthUnits, int heightUnits)
 {
-    clientSize_ = {widthUnits, heightUnits};
-    stage().setClientSize(widthUnits, heightUnits);
+    clientSize_ = Resize{widthUnits, heightUnits};
+    if (take(*clientSize_))
+        forgetChart();
+}
+
+bool Player::take(const Input& input)
+{
+    const double at = now();
+    if (const auto* size = std::get_if<Resize>(&input)) {
+        if (stage().clientWidth() == size->width && stage().clientHeight() == size->height)
+            return false;
+        taken_.emplace(at, input);
+        stage().setClientSize(size->width, size->height);
+        return true;
+    }
+    if (const auto* place = std::get_if<Press>(&input)) {
+        if (!show().clickAt(place->x, place->y))
+            return false;
+    } else {
+        show().click();
+    }
+    taken_.emplace(at, input);
+    afterHandler();
+    return true;
+}
+
+void Player::forgetChart()
+{
+    chart_.reset();
+    out().chartChanged();
 }
 
 void Player::setPaused(bool paused)
@@ -177,10 +184,10 @@ bool Player::runDue(double cueWaitMs)
             due && *due > now && *due - now <= cueWaitMs)
             clock_->waitUntil(*due);
     }
-    return tickDue();
+    return runTick();
 }
 
-bool Player::tickDue()
+bool Player::runTick()
 {
     const std::optional<Timer> timer = scheduler().takeDue();
     if (!timer)
@@ -193,7 +200,7 @@ bool Player::tickDue()
 void Player::afterHandler()
 {
     // The show's end is known once its last cue has run.
-    if (!lastCueAt_ && show().cueCount().value() >= kCueTotal) {
+    if (!lastCueAt_ && show().cueCount().value() >= factory_.cueTotal) {
         lastCueAt_ = clock_->now();
         if (!end_)
             setEnd(*lastCueAt_ + kAfterLastCueMs);
@@ -203,17 +210,17 @@ void Player::afterHandler()
 
 void Player::addClick(double atMs)
 {
-    planned_.emplace(atMs, std::nullopt);
-    chart_.reset();
+    planned_.emplace(atMs, Click{});
+    forgetChart();
 }
 
 void Player::addPress(double atMs, double x, double y)
 {
     planned_.emplace(atMs, Press{x, y});
-    chart_.reset();
+    forgetChart();
 }
 
-std::optional<double> Player::nextPlanned() const
+std::optional<double> Player::nextEvent() const
 {
     std::optional<double> next = run_->scheduler.nextDue();
     if (!planned_.empty() && (!next || planned_.begin()->first <= *next))
@@ -221,9 +228,9 @@ std::optional<double> Player::nextPlanned() const
     return next;
 }
 
-void Player::step()
+void Player::takeNextEvent()
 {
-    advanceTo(*nextPlanned(), false);
+    passTo(*nextEvent(), false);
     // Whatever arrived first goes first; a click goes before a tick due at the same time.
     const std::optional<double> due = scheduler().nextDue();
     if (!planned_.empty() && (!due || planned_.begin()->first <= *due)) {
@@ -232,60 +239,60 @@ void Player::step()
         take(input);
         return;
     }
-    // A virtual run starts again at the end only where playFor says so: a tick due at the end
+    // A virtual run starts again at the end only where runFor says so: a tick due at the end
     // must not send runUntil back to the start.
-    tickDue();
+    runTick();
 }
 
-void Player::runUntil(double endMs)
+void Player::runUntil(double ms)
 {
     load();
-    for (std::optional<double> next = nextPlanned(); next && *next <= endMs; next = nextPlanned())
-        step();
-    advanceTo(endMs, true);
+    for (std::optional<double> next = nextEvent(); next && *next <= ms; next = nextEvent())
+        takeNextEvent();
+    passTo(ms, true);
 }
 
-bool Player::runShowUntil(double ms)
+std::optional<double> Player::runToEnd(double ms)
 {
     load();
     while (!end_) {
-        const std::optional<double> next = nextPlanned();
+        const std::optional<double> next = nextEvent();
         if (!next || *next > kLongestShowMs)
             setEnd(kLongestShowMs);
         else if (*next > ms)
             break;
         else
-            step();
+            takeNextEvent();
     }
     const double stop = end_ ? std::min(ms, *end_) : ms;
     runUntil(stop);
-    return end_ && stop >= *end_;
+    if (end_ && stop >= *end_)
+        return end_;
+    return std::nullopt;
 }
 
-double Player::runShow()
+void Player::runFor(double ms)
 {
-    runShowUntil(std::numeric_limits<double>::infinity());
-    return *end_;
-}
-
-bool Player::playFor(double ms)
-{
+    if (!loop_)
+        return runUntil(now() + ms);
     for (double left = ms;;) {
         const double from = now();
-        const bool ended = runShowUntil(from + left);
+        const bool ended = runToEnd(from + left).has_value();
         left -= now() - from;
         if (!ended || left <= 0 || !restartIfEnded())
-            return ended && !loop_;
+            return;
     }
 }
 
-void Player::advanceTo(double ms, bool inclusive)
+void Player::passTo(double ms, bool inclusive)
 {
-    for (std::optional<double> at = output_.nextLook();
-         at && (*at < ms || (inclusive && *at == ms)); at = output_.nextLook()) {
-        if (*at > clock_->now())
-            clock_->waitUntil(*at);
-        output_.look(*at, stage());
+    if (clock_->isVirtual()) {
+        for (std::optional<double> at = output_.nextLook();
+             at && (*at < ms || (inclusive && *at == ms)); at = output_.nextLook()) {
+            if (*at > clock_->now())
+                clock_->waitUntil(*at);
+            output_.look(*at, stage());
+        }
     }
     clock_->waitUntil(ms);
 }
@@ -300,14 +307,15 @@ double Player::expectedEnd() const
 {
     if (end_)
         return *end_;
-    return std::max(kUsualEndMs, clock_->now() + kAfterLastCueMs);
+    return std::max(factory_.usualLastCueMs + kAfterLastCueMs, clock_->now() + kAfterLastCueMs);
 }
 
 std::optional<double> Player::startedAt() const
 {
-    if (taken_.empty())
-        return std::nullopt;
-    return taken_.begin()->first;
+    for (const auto& [at, input] : taken_)
+        if (!std::holds_alternative<Resize>(input))
+            return at;
+    return std::nullopt;
 }
 
 void Player::report(const Event& event)
@@ -317,22 +325,25 @@ void Player::report(const Event& event)
 
 void Player::replayTo(double toMs)
 {
-    // Clicks taken at or before the moment are made again; later ones are forgotten. Those still
-    // planned stay planned.
-    for (auto it = taken_.begin(); it != taken_.end() && it->first <= toMs; ++it)
-        planned_.emplace(it->first, it->second);
+    // Input taken at or before the moment is made again; later input is forgotten. Clicks
+    // still planned stay planned.
+    // Taken input goes before input planned for the same moment, as it did.
+    const auto replayed = taken_.upper_bound(toMs);
+    const bool forgets = replayed != taken_.end();
+    std::multimap<double, Input> again(taken_.begin(), replayed);
+    again.insert(planned_.begin(), planned_.end());
+    planned_ = std::move(again);
     taken_.clear();
-    chart_.reset();
-    if (clientSize_)
-        stage().setClientSize(clientSize_->first, clientSize_->second);
     loaded_ = false;
     lastCueAt_.reset();
     end_.reset();
     clock_->replayFrom(0);
     replaying_ = true;
-    runShowUntil(toMs);
+    runToEnd(toMs);
     replaying_ = false;
     clock_->play();
+    if (forgets)
+        forgetChart();
 }
 
 void Player::seek(double toMs)
@@ -341,9 +352,12 @@ void Player::seek(double toMs)
     const bool wasPaused = paused();
     // The old run stays until its followers have moved to the new one.
     const std::unique_ptr<Run> old = std::exchange(
-        run_, std::make_unique<Run>(*clock_, static_cast<StageHost&>(*this), seed_, errors_));
+        run_, std::make_unique<Run>(*clock_, static_cast<StageHost&>(*this), factory_));
     replayTo(std::max(0.0, toMs));
-    old->show.stage().events().handOverTo(stage().events());
+    old->show->stage().events().handOverTo(stage().events());
+    // The window is the size it is now, whatever size it had at the moment replayed.
+    if (clientSize_)
+        resize(clientSize_->width, clientSize_->height);
     if (wasPaused)
         scheduler().pause();
     report({.kind = EventKind::Seek, .fromMs = from, .toMs = now()});
@@ -389,56 +403,13 @@ const ShowChart& Player::chart()
     chart_.emplace();
     static std::ostream silent(nullptr);
     Charting charting(*chart_);
-    Player probe(Timeline::Virtual, seed_, silent, charting);
+    Player probe(TimeSource::Virtual, factory_, silent, charting);
     charting.follow(probe);
-    probe.planned_ = planned_;
-    probe.planned_.insert(taken_.begin(), taken_.end());
-    if (clientSize_)
-        probe.resize(clientSize_->first, clientSize_->second);
-    chart_->end = probe.runShow();
+    // Taken input goes before input planned for the same moment, as it did.
+    probe.planned_ = taken_;
+    probe.planned_.insert(planned_.begin(), planned_.end());
+    chart_->end = *probe.runToEnd();
     return *chart_;
-}
-
-std::optional<double> previousChange(const ShowChart& chart, double now)
-{
-    // The picture on screen appeared at the last change up to now; the one before it is the
-    // step back.
-    const auto current = std::upper_bound(chart.changes.begin(), chart.changes.end(), now);
-    if (current == chart.changes.begin() || std::prev(current) == chart.changes.begin())
-        return std::nullopt;
-    return *std::prev(current, 2);
-}
-
-std::optional<double> nextChange(const ShowChart& chart, double now)
-{
-    const auto next = std::upper_bound(chart.changes.begin(), chart.changes.end(), now);
-    if (next == chart.changes.end())
-        return std::nullopt;
-    return *next;
-}
-
-std::optional<double> previousCue(const ShowChart& chart, double now)
-{
-    const auto before = std::lower_bound(chart.cues.begin(), chart.cues.end(), now - kCueRestartMs);
-    if (before == chart.cues.begin())
-        return std::nullopt;
-    return *std::prev(before);
-}
-
-std::optional<double> nextCue(const ShowChart& chart, double now)
-{
-    const auto next = std::upper_bound(chart.cues.begin(), chart.cues.end(), now);
-    if (next == chart.cues.end())
-        return std::nullopt;
-    return *next;
-}
-
-void Player::waitUntil(double ms)
-{
-    if (clock_->isVirtual())
-        advanceTo(ms, false);
-    else
-        clock_->waitUntil(ms);
 }
 
 void Player::busyPause()
@@ -448,7 +419,7 @@ void Player::busyPause()
     const double start = scheduler().handlerTime();
     // Every frame of the loop must reach the output while the loop runs.
     out().frameDue(FrameDue::Now);
-    waitUntil(start + kPauseMs);
+    passTo(start + kPauseMs, false);
     scheduler().moveHandlerTime(start + kPauseMs);
 }
 
@@ -464,7 +435,11 @@ void Player::periodSet()
 
 void Player::handlerFailed(std::string_view handler, std::string_view message)
 {
-    out().error(handler, message);
+    // The one place where a handler's error is reported. A replay made it before.
+    if (replaying_)
+        return;
+    errors_.report(handler, message);
+    output_.error(handler, message);
 }
 
 } // namespace q3

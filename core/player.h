@@ -1,16 +1,20 @@
 #pragma once
 
 #include "core/clock.h"
+#include "core/error_report.h"
 #include "core/scheduler.h"
-#include "core/script/show.h"
+#include "core/show_program.h"
+#include "core/stage.h"
 
 #include <cstdint>
 #include <iosfwd>
+#include <limits>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string_view>
 #include <utility>
+#include <variant>
 #include <vector>
 
 namespace q3 {
@@ -39,8 +43,11 @@ public:
     virtual void windowStateChanged() {}
     // A timer was set: the next due time (Player::nextDue) may have changed.
     virtual void timersChanged() {}
-    // A handler ended with an error; the show goes on.
+    // A handler ended with an error; the show goes on. The player has written it on its error
+    // stream.
     virtual void error(std::string_view /*handler*/, std::string_view /*message*/) {}
+    // The chart (Player::chart) has gone out of date: the clicks or the client size changed.
+    virtual void chartChanged() {}
     // The show's end is known: it ends at `atMs` (see Player::end). Reported once, as soon as
     // the last cue has run, before any look at a later moment.
     virtual void endKnown(double /*atMs*/) {}
@@ -56,7 +63,7 @@ public:
 [[nodiscard]] PlayerOutput& noOutput();
 
 // The time a player runs on.
-enum class Timeline : std::uint8_t
+enum class TimeSource : std::uint8_t
 {
     // Time moves only when the player moves it: headless runs, tests and recordings. Each handler
     // takes no time but its frame loops' pauses.
@@ -80,38 +87,40 @@ struct ShowChart
 inline constexpr double kMinSpeed = 0.25;
 inline constexpr double kMaxSpeed = 4;
 
-// Where the steering keys go from `now`: the picture before the one on screen, the next
-// picture, the cue before (or, more than a second into a cue, that cue's start) and the next cue.
-inline constexpr double kCueRestartMs = 1000;
-[[nodiscard]] std::optional<double> previousChange(const ShowChart& chart, double now);
-[[nodiscard]] std::optional<double> nextChange(const ShowChart& chart, double now);
-[[nodiscard]] std::optional<double> previousCue(const ShowChart& chart, double now);
-[[nodiscard]] std::optional<double> nextCue(const ShowChart& chart, double now);
-
-// Plays the show: owns the clock, the scheduler and the show, and decides the order of the
+// Plays a show: owns the clock, the scheduler and the show, and decides the order of the
 // load, the viewer's clicks, the timers' ticks and the pauses of the frame loops. Every front
-// (the window, screenshots, recordings, tests, benchmarks) plays through one, the same way.
+// (the window, screenshots, recordings, tests, benchmarks) plays through one, the same way. The
+// player knows the show only through its ShowFactory and ShowProgram.
 //
 // A click at t comes before the ticks due at t. The show ends 5000 ms after its last cue has
 // run; a show whose last cue has not run within 48 hours ends there.
 //
 // The show can be sent to any moment T: it is played again from its load, on virtual time, with
-// the same seed and the clicks taken at or before T, so that the picture, the controls, the
-// timers and the random source are exactly those of a show played straight to T. Clicks after T
-// are forgotten. A handler runs whole, so a seek into a frame loop lands where the loop ends.
+// the same show and the clicks and client sizes taken at or before T, so that the picture, the
+// controls, the timers and the random source are exactly those of a show played straight to T.
+// Clicks after T are forgotten. A handler runs whole, so a seek into a frame loop lands where the
+// loop ends.
+//
+// Ways of playing, by the time the player runs on:
+//  - Virtual time, the show's time moved on by the player itself (planned clicks with addClick):
+//    runUntil(ms) plays to a moment, whatever the end; runToEnd() plays to the show's end (or
+//    an earlier moment); runFor(ms) plays a length of time and, looping, starts again at each
+//    end.
+//  - The wall clock, the front's own timer waking the player: runDue() runs what has fallen due,
+//    one tick at a time; press() and click() take the viewer's input as it comes.
 class Player final : private StageHost
 {
 public:
-    Player(Timeline timeline, std::uint32_t seed, std::ostream& errors,
+    Player(TimeSource time, ShowFactory show, std::ostream& errors,
            PlayerOutput& output = noOutput());
     // On a clock of the caller's choosing: a wall clock unless it is a VirtualClock.
-    Player(std::unique_ptr<Clock> clock, std::uint32_t seed, std::ostream& errors,
+    Player(std::unique_ptr<Clock> clock, ShowFactory show, std::ostream& errors,
            PlayerOutput& output = noOutput());
     ~Player() override;
     Player(const Player&) = delete;
     Player& operator=(const Player&) = delete;
 
-    // Runs the load, once; every way of playing below starts with it.
+    // Runs the load, once; every way of playing starts with it.
     void load();
 
     // Input as it happens, at the clock's time. A press at (x, y) in units is the window's click
@@ -125,6 +134,18 @@ public:
     void setPaused(bool paused);
     [[nodiscard]] bool paused() const { return run_->scheduler.paused(); }
 
+    // On virtual time: clicks planned ahead, then played.
+    void addClick(double atMs);
+    void addPress(double atMs, double x, double y);
+    // Plays everything due up to and including `ms`. The show's end does not stop it, and it
+    // never starts the show again.
+    void runUntil(double ms);
+    // Plays to the show's end, or to `ms` if that comes first; where the show ended, if it has.
+    std::optional<double> runToEnd(double ms = kForever);
+    // Plays `ms` of show time from now. Looping, it starts again at the show's 0 ms at each
+    // end; otherwise it plays on past the end, as runUntil does.
+    void runFor(double ms);
+
     // On the wall clock: when the next tick falls due (or, looping, the end), and running it
     // once it is due. One tick per call, so that a front lets input that arrived meanwhile go
     // first.
@@ -133,21 +154,9 @@ public:
     [[nodiscard]] std::optional<double> nextCueDue() const;
     // Runs the tick that is due, if any, or starts the show again at its end when looping. A
     // cue tick due within `cueWaitMs` is waited for, so that a front woken a little early still
-    // runs it on time.
+    // runs it on time. True when something ran.
     bool runDue(double cueWaitMs = 0);
 
-    // On virtual time: clicks planned ahead, then played.
-    void addClick(double atMs);
-    void addPress(double atMs, double x, double y);
-    // Handles everything due up to and including `endMs`.
-    void runUntil(double endMs);
-    // Plays the show up to `ms`, or to its end if that comes first; true once it has ended.
-    bool runShowUntil(double ms);
-    // Plays to the end of the show and returns it.
-    double runShow();
-    // Plays `ms` of show time from now, starting again at the show's 0 ms whenever it ends
-    // while looping; true when it ended before (not looping).
-    bool playFor(double ms);
     // Where the show ends, once its last cue has run (or at the 48-hour limit).
     [[nodiscard]] std::optional<double> end() const { return end_; }
     // When the last cue ran, once it has.
@@ -155,13 +164,13 @@ public:
     // Where the show is expected to end: its end once known, until then where a show clicked
     // once at 0 ends, or later if that has passed.
     [[nodiscard]] double expectedEnd() const;
+    // How many cues the show has.
+    [[nodiscard]] int cueTotal() const { return factory_.cueTotal; }
 
     // Steering. The show's 0 ms is its starting click: the first click taken.
     [[nodiscard]] std::optional<double> startedAt() const;
     // Sends the show to `toMs` (at least 0), keeping the pause, and reports where it landed.
     void seek(double toMs);
-    // Starts again at the show's 0 ms if it has ended and loops; true when it did.
-    bool restartIfEnded();
     void setLoop(bool loop);
     [[nodiscard]] bool loop() const { return loop_; }
     // Show milliseconds per wall-clock millisecond, within the speeds above; virtual time has
@@ -170,34 +179,46 @@ public:
     [[nodiscard]] double speed() const { return clock_->speed(); }
     // Wall-clock milliseconds until the show's time reaches `ms`.
     [[nodiscard]] double wallMsUntil(double ms) const { return clock_->sourceMsUntil(ms); }
-    // The chart of the show with the clicks taken so far and those planned.
+    // The chart of the show with the clicks and sizes taken so far and the clicks planned. It is
+    // worked out by playing the whole show through, and kept until they change.
     [[nodiscard]] const ShowChart& chart();
 
-    [[nodiscard]] Show& show() { return run_->show; }
-    [[nodiscard]] const Show& show() const { return run_->show; }
+    [[nodiscard]] ShowProgram& show() { return *run_->show; }
+    [[nodiscard]] const ShowProgram& show() const { return *run_->show; }
     // The stage, the show and the scheduler are replaced by a seek: hold the player, not them.
-    [[nodiscard]] Stage& stage() { return run_->show.stage(); }
-    [[nodiscard]] const Stage& stage() const { return run_->show.stage(); }
+    [[nodiscard]] Stage& stage() { return run_->show->stage(); }
+    [[nodiscard]] const Stage& stage() const { return run_->show->stage(); }
     [[nodiscard]] Scheduler& scheduler() { return run_->scheduler; }
     [[nodiscard]] const Clock& clock() const { return *clock_; }
     [[nodiscard]] double now() const { return clock_->now(); }
+
+    static constexpr double kForever = std::numeric_limits<double>::infinity();
 
 private:
     // What a seek replaces.
     struct Run
     {
-        Run(Clock& clock, StageHost& host, std::uint32_t seed, std::ostream& errors)
-            : scheduler(clock), show(scheduler, host, seed, errors)
+        Run(Clock& clock, StageHost& host, const ShowFactory& factory)
+            : scheduler(clock), show(factory.make(scheduler, host))
         {}
         Scheduler scheduler;
-        Show show;
+        std::unique_ptr<ShowProgram> show;
+    };
+    // The viewer's input, kept so that a seek can make it again.
+    struct Click
+    {
     };
     struct Press
     {
         double x = 0;
         double y = 0;
     };
-    using Input = std::optional<Press>; // no place: a click on the window's surface
+    struct Resize
+    {
+        int width = 0;
+        int height = 0;
+    };
+    using Input = std::variant<Click, Press, Resize>;
 
     // StageHost
     void busyPause() override;
@@ -206,23 +227,28 @@ private:
     void handlerFailed(std::string_view handler, std::string_view message) override;
 
     [[nodiscard]] PlayerOutput& out() const;
-    [[nodiscard]] std::optional<double> nextPlanned() const;
-    void step();
-    bool tickDue();
-    void take(const Input& input);
+    // The next planned input or due tick, whichever comes first.
+    [[nodiscard]] std::optional<double> nextEvent() const;
+    // Takes that input or runs that tick, at its time.
+    void takeNextEvent();
+    bool runTick();
+    // Takes input at the clock's time and keeps it for a seek; false when it changed nothing
+    // (a press on a control, the size the stage has).
+    bool take(const Input& input);
     void afterHandler();
     void setEnd(double atMs);
-    // Moves virtual time on to `ms`, letting the output look at the moments before it (and at
-    // `ms` itself when `inclusive`).
-    void advanceTo(double ms, bool inclusive);
-    void waitUntil(double ms);
+    bool restartIfEnded();
+    void forgetChart();
+    // Moves the show's time on to `ms`: on virtual time letting the output look at the moments
+    // before it (and at `ms` itself when `inclusive`), on the wall clock waiting for it.
+    void passTo(double ms, bool inclusive);
     // Plays a run just put in place from its load to `toMs`, on virtual time, unseen.
     void replayTo(double toMs);
     void report(const Event& event);
 
     PlayerOutput& output_;
-    std::uint32_t seed_;
-    std::ostream& errors_;
+    ShowFactory factory_;
+    ErrorReport errors_;
     std::unique_ptr<ShowClock> clock_;
     std::unique_ptr<Run> run_;
     bool loaded_ = false;
@@ -230,7 +256,8 @@ private:
     bool loop_ = false;
     std::optional<double> lastCueAt_;
     std::optional<double> end_;
-    std::optional<std::pair<int, int>> clientSize_;
+    // The client size the front last told, which a seek keeps.
+    std::optional<Resize> clientSize_;
     std::multimap<double, Input> planned_;
     std::multimap<double, Input> taken_;
     std::optional<ShowChart> chart_;

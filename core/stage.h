@@ -34,7 +34,8 @@ public:
     virtual void maximised() = 0;
     // A timer's period was set: when the next tick falls due may have changed.
     virtual void periodSet() = 0;
-    // A handler ended with an error, already reported on the error stream and to the listeners.
+    // A handler ended with an error, already reported to the listeners: the host reports it on
+    // the error stream.
     virtual void handlerFailed(std::string_view handler, std::string_view message) = 0;
 };
 
@@ -105,6 +106,8 @@ public:
     void report(const Event& event) { events_.publish(event); }
     // The window's client area in units, as the player was told it.
     void setClientSize(int widthUnits, int heightUnits);
+    [[nodiscard]] int clientWidth() const { return clientWidth_; }
+    [[nodiscard]] int clientHeight() const { return clientHeight_; }
 
 private:
     void draw(const Shape& shape, EventKind kind, bool fore);

@@ -4,6 +4,7 @@
 
 #include "core/event_json.h"
 #include "core/player.h"
+#include "core/script/show.h"
 #include "core/stage.h"
 
 #include <functional>
@@ -94,7 +95,8 @@ private:
 // A show on virtual time, loaded and clicked at 0, with a recorder attached before the load.
 struct RecordedRun
 {
-    explicit RecordedRun(std::uint32_t seed = 1) : run(Timeline::Virtual, seed, errors, looks)
+    explicit RecordedRun(std::uint32_t seed = 1)
+        : run(TimeSource::Virtual, makeQuilletShow(seed), errors, looks)
     {
         following = run.stage().events().subscribe(recorder);
         run.addClick(0);
@@ -107,6 +109,12 @@ struct RecordedRun
     Recorder recorder;
     EventBus::Subscription following;
 };
+
+// The show a player plays, as this show: its effects' state.
+inline const Show& quilletShow(const Player& player)
+{
+    return dynamic_cast<const Show&>(player.show());
+}
 
 // Plays until the last cue has run, and not much further (cues come 300 ms apart at the
 // least); returns when it ran.

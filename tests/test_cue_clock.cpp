@@ -35,14 +35,14 @@ TEST(Load, HidesEveryLabelButTheOpeningNoteInOrder)
         EXPECT_EQ(stage.control(c).visible, shouldShow) << name(c);
     }
     EXPECT_EQ(r.run.show().cueCount(), 0);
-    EXPECT_EQ(r.run.show().effects().BulbX[18], 6010);
-    EXPECT_EQ(r.run.show().effects().LightRowY[8], 5150);
+    EXPECT_EQ(quilletShow(r.run).effects().BulbX[18], 6010);
+    EXPECT_EQ(quilletShow(r.run).effects().LightRowY[8], 5150);
 }
 
 TEST(Load, NothingTicksBeforeTheClick)
 {
     std::ostringstream errors;
-    Player run(Timeline::Virtual, 1, errors);
+    Player run(TimeSource::Virtual, makeQuilletShow(1), errors);
     run.runUntil(600000);
     EXPECT_EQ(run.show().cueCount(), 0);
     EXPECT_FALSE(run.scheduler().nextDue().has_value());

@@ -19,7 +19,7 @@ namespace {
 struct DrawingTest : testing::Test
 {
     std::ostringstream errors;
-    Player player{Timeline::Virtual, 1, errors};
+    Player player{TimeSource::Virtual, makeQuilletShow(1), errors};
     Stage& stage = player.stage();
     Recorder recorder;
     EventBus::Subscription following = stage.events().subscribe(recorder);
@@ -230,7 +230,7 @@ TEST_P(ChangedAreas, FramePaintedWhereItChangedIsTheFreshFrame)
     const auto [size, quality] = GetParam();
     std::ostringstream errors;
     Looks looks;
-    Player run(Timeline::Virtual, 3, errors, looks);
+    Player run(TimeSource::Virtual, makeQuilletShow(3), errors, looks);
     run.addClick(0);
     Compositor kept(quality);
     Compositor whole(quality);
@@ -425,7 +425,7 @@ QRect inkAround(const QImage& frame, QPoint centre, double radius, QRgb ground)
 TEST_P(OnePixelGrid, DiscsAreRoundSymmetricAndWithoutStubs)
 {
     std::ostringstream errors;
-    Player player{Timeline::Virtual, 1, errors};
+    Player player{TimeSource::Virtual, makeQuilletShow(1), errors};
     Stage& stage = player.stage();
     stage.maximise();
     for (std::size_t i = 0; i < kControlCount; ++i)
@@ -566,7 +566,7 @@ TEST_P(OnePixelGrid, EveryDuckPixelTakesTheSameShare)
     // many device columns as every other one, with at most one soft column on each side, and
     // leaves everything else wholly transparent.
     std::ostringstream errors;
-    Player player{Timeline::Virtual, 1, errors};
+    Player player{TimeSource::Virtual, makeQuilletShow(1), errors};
     Stage& stage = player.stage();
     stage.maximise();
     const StageView view = viewOf(stage);

@@ -196,7 +196,7 @@ TEST(BulbTick, EachTickStartsYellowThenFollowsTheParityOfThePreviousLowerBulb)
             expected.push_back(foreCircleJson(kBulbX.at(previousLower), 4770, 100, colour));
         }
         EXPECT_TRUE(sameEvents(e.tick(Timer::tmrSL), expected)) << "tick " << tick;
-        EXPECT_EQ(e.r.run.show().effects().EffectLoop, 50);
+        EXPECT_EQ(quilletShow(e.r.run).effects().EffectLoop, 50);
         // The colour of the last pass stays in force for whoever draws next.
         EXPECT_EQ(e.stage().fill(), colour);
     }
@@ -224,7 +224,7 @@ TEST(LampTick, EachPassPaintsAllSixLampsOfOneRandomRowInOneRandomColour)
                 expected.push_back(foreCircleJson(x, kLightRowY.at(row), 250, colour));
         }
         EXPECT_TRUE(sameEvents(e.tick(Timer::tmrBL), expected)) << "tick " << tick;
-        EXPECT_EQ(e.r.run.show().effects().EffectLoop, 50);
+        EXPECT_EQ(quilletShow(e.r.run).effects().EffectLoop, 50);
         EXPECT_EQ(e.stage().fill(), colour);
     }
 }
@@ -233,7 +233,7 @@ TEST(Effects, KeptDrawingStaysBoundedWhileBulbsAndLampsRunForHalfAnHour)
 {
     // No recorder here: half an hour of ticks is millions of discs.
     std::ostringstream errors;
-    Player run(Timeline::Virtual, 3, errors);
+    Player run(TimeSource::Virtual, makeQuilletShow(3), errors);
     run.runUntil(0);
     Stage& stage = run.show().stage();
     stage.setPeriod(Timer::tmrSL, 500);

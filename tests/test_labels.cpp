@@ -350,7 +350,7 @@ struct WindowClick : testing::Test
         QCoreApplication::sendEvent(&window, &press);
     }
     std::ostringstream errors;
-    Player run{Timeline::Virtual, 1, errors};
+    Player run{TimeSource::Virtual, makeQuilletShow(1), errors};
     StageWindow window;
 };
 

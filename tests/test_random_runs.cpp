@@ -276,7 +276,7 @@ void playViewer(std::uint32_t seed)
     // The viewer's stalls and the slow handlers move the clock themselves.
     auto ownClock = std::make_unique<VirtualClock>();
     VirtualClock& clock = *ownClock;
-    Player run(std::move(ownClock), seed, errors);
+    Player run(std::move(ownClock), makeQuilletShow(seed), errors);
     Invariants invariants(run);
     SlowHandlers slow(clock, seed);
     EventBus::Subscription followInvariants = run.show().stage().events().subscribe(invariants);

@@ -146,7 +146,7 @@ struct PauseTest : testing::Test, PlayerOutput
     std::ostringstream errors;
     std::unique_ptr<VirtualClock> ownClock = std::make_unique<VirtualClock>();
     VirtualClock& clock = *ownClock;
-    Player player{std::move(ownClock), 1, errors, *this};
+    Player player{std::move(ownClock), makeQuilletShow(1), errors, *this};
     Stage& stage = player.stage();
     Scheduler& scheduler = player.scheduler();
     Recorder recorder;
@@ -222,7 +222,7 @@ TEST(EventOrder, ShowOnAClockThatMovesWhileHandlersRunKeepsTheVirtualOrder)
 {
     constexpr double kEnd = 120000;
     std::ostringstream errors;
-    Player virtualRun(Timeline::Virtual, 4, errors);
+    Player virtualRun(TimeSource::Virtual, makeQuilletShow(4), errors);
     TickOrder expected;
     EventBus::Subscription followExpected = virtualRun.show().stage().events().subscribe(expected);
     virtualRun.addClick(0);
@@ -230,7 +230,7 @@ TEST(EventOrder, ShowOnAClockThatMovesWhileHandlersRunKeepsTheVirtualOrder)
 
     auto creeping = std::make_unique<CreepingClock>();
     CreepingClock& clock = *creeping;
-    Player player(std::move(creeping), 4, errors);
+    Player player(std::move(creeping), makeQuilletShow(4), errors);
     TickOrder actual;
     EventBus::Subscription followActual = player.stage().events().subscribe(actual);
     player.load();

@@ -60,10 +60,10 @@ void expectSame(const Snapshot& seeked, const Snapshot& straight)
 
 Snapshot straightTo(double at, const std::set<double>& clicks)
 {
-    Player player(Timeline::Virtual, kSeed, std::cerr);
+    Player player(TimeSource::Virtual, makeQuilletShow(kSeed), std::cerr);
     for (const double click : clicks)
         player.addClick(click);
-    player.runShowUntil(at);
+    player.runToEnd(at);
     Compositor compositor;
     return snapshot(player, compositor);
 }
@@ -74,7 +74,7 @@ Snapshot straightTo(double at, const std::set<double>& clicks)
 // again.
 TEST(Seek, LandsWhereAStraightRunIs)
 {
-    Player player(Timeline::Virtual, kSeed, std::cerr);
+    Player player(TimeSource::Virtual, makeQuilletShow(kSeed), std::cerr);
     std::set<double> clicks{0, kConcertClick};
     for (const double click : clicks)
         player.addClick(click);
@@ -82,7 +82,7 @@ TEST(Seek, LandsWhereAStraightRunIs)
 
     std::vector<double> moments{59000, 70130, 57950, 18450, 27550, 49999.5, 60125, 88000, 95000};
     {
-        Player plain(Timeline::Virtual, kSeed, std::cerr);
+        Player plain(TimeSource::Virtual, makeQuilletShow(kSeed), std::cerr);
         plain.addClick(0);
         const ShowChart& chart = plain.chart();
         ASSERT_EQ(chart.cues.size(), std::size_t{kCueTotal});
@@ -100,7 +100,7 @@ TEST(Seek, LandsWhereAStraightRunIs)
 // What a seek reports to those who follow the stage, and that they follow the new stage.
 TEST(Seek, FollowersSeeOnlyTheSeekThenTheShowGoingOn)
 {
-    Player player(Timeline::Virtual, kSeed, std::cerr);
+    Player player(TimeSource::Virtual, makeQuilletShow(kSeed), std::cerr);
     test::Recorder recorder;
     const EventBus::Subscription following = player.stage().events().subscribe(recorder);
     player.addClick(0);

@@ -2,6 +2,7 @@
 #include "app/subtitles.h"
 #include "core/player.h"
 #include "core/script/cues.h"
+#include "core/script/show.h"
 
 #include <QFile>
 #include <QProcess>
@@ -32,7 +33,7 @@ struct LabelStage
     std::ostringstream errors;
     std::unique_ptr<VirtualClock> ownClock = std::make_unique<VirtualClock>();
     VirtualClock& clock = *ownClock;
-    Player player{std::move(ownClock), 1, errors};
+    Player player{std::move(ownClock), makeQuilletShow(1), errors};
     Stage& stage = player.stage();
     CaptionFollower follower{player};
     EventBus::Subscription following = stage.events().subscribe(follower);
@@ -99,7 +100,7 @@ TEST(CaptionFollower, LabelsOffTheSurfaceAreNotOnScreen)
 std::vector<SubtitleCue> captionsFrom(double startMs)
 {
     std::ostringstream errors;
-    Player run(Timeline::Virtual, 1, errors);
+    Player run(TimeSource::Virtual, makeQuilletShow(1), errors);
     CaptionFollower follower(run);
     EventBus::Subscription followFollower = run.stage().events().subscribe(follower);
     run.addClick(0);
@@ -107,7 +108,7 @@ std::vector<SubtitleCue> captionsFrom(double startMs)
         run.seek(startMs);
         follower.startClipAt(startMs);
     }
-    const double end = run.runShow();
+    const double end = *run.runToEnd();
     EXPECT_EQ(end, 89000);
     return follower.finish(end);
 }

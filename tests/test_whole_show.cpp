@@ -110,7 +110,7 @@ TEST(WholeShow, EveryCueAtItsTimeWithTheTimersAndScreenAfterIt)
                          s.period(Timer::tmrBL), cue >= 18 ? screenOf(s) : ""};
         });
     }
-    r.run.runShow();
+    r.run.runToEnd();
     const double end = *r.run.lastCueAt() + 3000.0 * 5;
     r.run.runUntil(end);
     followTicks.end();

@@ -2,6 +2,7 @@
 
 #include "core/captions.h"
 #include "core/event_json.h"
+#include "core/script/show.h"
 #include "web/page_js.h"
 
 #include <algorithm>
@@ -11,6 +12,40 @@
 
 namespace q3 {
 namespace {
+
+// A key as the browser names it (KeyboardEvent.key), as the steering reads keys.
+std::optional<KeyPress> keyPressOf(std::string_view name, bool shift, bool command, bool repeat)
+{
+    KeyPress press{.shift = shift, .command = command, .autoRepeat = repeat};
+    if (name == "ArrowLeft")
+        press.key = ViewerKey::Left;
+    else if (name == "ArrowRight")
+        press.key = ViewerKey::Right;
+    else if (name == "Home")
+        press.key = ViewerKey::Home;
+    else if (name == "End")
+        press.key = ViewerKey::End;
+    else if (name == ",")
+        press.key = ViewerKey::Comma;
+    else if (name == ".")
+        press.key = ViewerKey::Period;
+    else if (name == "[")
+        press.key = ViewerKey::BracketLeft;
+    else if (name == "]")
+        press.key = ViewerKey::BracketRight;
+    else if (name == "l" || name == "L")
+        press.key = ViewerKey::L;
+    else if (name == " ")
+        press.key = ViewerKey::Space;
+    else if (name == "Enter")
+        press.key = ViewerKey::Enter;
+    else if (name.size() == 1 && name[0] >= '0' && name[0] <= '9') {
+        press.key = ViewerKey::Digit;
+        press.digit = name[0] - '0';
+    } else
+        return std::nullopt;
+    return press;
+}
 
 // The browser's clock. A wait gives the page back to the browser until it is over, so that a
 // frame loop's frame reaches the screen while its handler waits.
@@ -39,8 +74,8 @@ std::unique_ptr<Clock> clockFor(const PageOptions& options)
 } // namespace
 
 PageShow::PageShow(const PageOptions& options, std::uint32_t seed)
-    : options_(options), seed_(seed), player_(clockFor(options), seed, std::cerr, *this),
-      canvas_(options.quality)
+    : options_(options), seed_(seed),
+      player_(clockFor(options), makeQuilletShow(seed), std::cerr, *this), canvas_(options.quality)
 {
     following_ = player_.stage().events().subscribe(*this);
     if (options_.trace)
@@ -56,10 +91,8 @@ void PageShow::start()
         if (options_.startMs.value_or(0) > 0)
             player_.seek(*options_.startMs);
         player_.setLoop(options_.loop);
-        if (options_.loop)
-            player_.playFor(*options_.atMs - player_.now());
-        else
-            player_.runUntil(*options_.atMs);
+        // Looping or not, as long as it takes to reach the still's moment.
+        player_.runFor(*options_.atMs - player_.now());
         return;
     }
     player_.setLoop(options_.loop);
@@ -134,58 +167,41 @@ std::optional<PageTimelineModel> PageShow::timelineModel()
         return std::nullopt;
     const ShowChart& chart = player_.chart();
     return PageTimelineModel{
-        .span = pageSpanOf(chart, *start), .now = player_.now(), .cues = chart.cues};
+        .span = spanOf(chart, *start), .now = player_.now(), .cues = chart.cues};
 }
 
-void PageShow::steer(PageSteer steer)
+void PageShow::steer(Steer steer)
 {
-    if (steer.kind == PageSteerKind::Slower || steer.kind == PageSteerKind::Faster) {
-        player_.setSpeed(pageSteppedSpeed(player_.speed(), steer.kind == PageSteerKind::Faster));
-        return rearm();
+    // The page's own pause: a hidden page pauses the player too.
+    if (steer.kind == SteerKind::TogglePause)
+        return userPaused_ ? play() : pause();
+    if (applySteer(player_, steer).seeked) {
+        announceCaptions();
+        paint();
     }
-    if (steer.kind == PageSteerKind::Loop) {
-        player_.setLoop(!player_.loop());
-        return rearm();
-    }
-    const bool step =
-        steer.kind == PageSteerKind::StepBack || steer.kind == PageSteerKind::StepForward;
-    if (step && !player_.paused())
-        return;
-    // The starting click, made by the key.
-    if (!player_.startedAt())
-        player_.click();
-    if (const std::optional<double> to = pageSeekTarget(
-            steer, player_.chart(), *player_.startedAt(), player_.now(), player_.paused()))
-        seek(*to);
-    timeline_.reveal(emscripten_get_now());
+    if (seeks(steer) && player_.startedAt())
+        timeline_.reveal(emscripten_get_now());
+    rearm();
     q3js_request_frame();
 }
 
 bool PageShow::key(std::string_view name, bool shift, bool otherModifiers, bool repeat)
 {
-    if (options_.atMs || otherModifiers)
+    if (options_.atMs)
         return false;
-    if (const std::optional<PageSteer> steering = steerForKey(name, shift, repeat)) {
-        steer(*steering);
-        return true;
-    }
-    if (name == " " || name == "Enter") {
-        if (!player_.startedAt()) {
-            player_.click();
-            rearm();
-            return true;
-        }
-        if (name == "Enter" || repeat)
-            return false;
-        userPaused_ ? play() : pause();
-        return true;
-    }
-    if ((name == "q" || name == "Q") && !repeat) {
+    if ((name == "q" || name == "Q") && !otherModifiers && !shift && !repeat) {
         canvas_.setQuality(canvas_.quality() == Quality::Crisp ? Quality::Smooth : Quality::Crisp);
         paint();
         return true;
     }
-    return false;
+    const std::optional<KeyPress> press = keyPressOf(name, shift, otherModifiers, repeat);
+    if (!press)
+        return false;
+    const std::optional<Steer> steering = steerFor(*press, player_.startedAt().has_value());
+    if (!steering)
+        return false;
+    steer(*steering);
+    return true;
 }
 
 void PageShow::setHidden(bool hidden)

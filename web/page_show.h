@@ -3,9 +3,9 @@
 // with the page's clicks, keys, resizes and visibility, painting what the player says changed.
 
 #include "core/player.h"
+#include "steering/steering.h"
 #include "web/page_canvas.h"
 #include "web/page_options.h"
-#include "web/page_steering.h"
 #include "web/page_timeline.h"
 
 #include <cstdint>
@@ -63,7 +63,7 @@ private:
     void onEvent(const Event& event) override;
 
     void setPausedState();
-    void steer(PageSteer steer);
+    void steer(Steer steer);
     void seekFromTimeline(double x);
     [[nodiscard]] std::optional<PageTimelineModel> timelineModel();
     void rearm();

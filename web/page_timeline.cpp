@@ -38,7 +38,7 @@ struct BarGeometry
         left = device(kInset, dpr);
         width = std::max(1, bar.width() - 2 * left);
     }
-    [[nodiscard]] int xOf(const PageSpan& span, double ms) const
+    [[nodiscard]] int xOf(const ShowSpan& span, double ms) const
     {
         const double length = span.end - span.start;
         const double part = length > 0 ? (span.clamp(ms) - span.start) / length : 0;
@@ -95,7 +95,7 @@ double PageTimeline::msAt(double x, const PageTimelineModel& model) const
 {
     const BarGeometry g(cssWidth_, cssHeight_, dpr_);
     const double part = (x * dpr_ - g.left) / g.width;
-    const PageSpan& span = model.span;
+    const ShowSpan& span = model.span;
     return span.clamp(span.start + std::clamp(part, 0.0, 1.0) * (span.end - span.start));
 }
 

@@ -5,7 +5,7 @@
 // until both share one Qt-free geometry.
 
 #include "raster/geometry.h"
-#include "web/page_steering.h"
+#include "steering/steering.h"
 
 #include <optional>
 #include <vector>
@@ -14,7 +14,7 @@ namespace q3 {
 
 struct PageTimelineModel
 {
-    PageSpan span;
+    ShowSpan span;
     double now = 0;
     std::vector<double> cues;
 };

@@ -192,11 +192,14 @@ void StageWindow::seekTo(double x)
 
 void StageWindow::keyPressEvent(QKeyEvent* event)
 {
-    if (const std::optional<Steer> steer = steerFor(*event); steer && actions_.steer) {
-        actions_.steer(*steer);
-        if (seeks(*steer))
-            timeline_.reveal();
-        return;
+    if (const std::optional<KeyPress> press = keyPressOf(*event)) {
+        if (const std::optional<Steer> steer = steerFor(*press, player_.startedAt().has_value());
+            steer && actions_.steer) {
+            actions_.steer(*steer);
+            if (seeks(*steer))
+                timeline_.reveal();
+            return;
+        }
     }
     if (event->matches(QKeySequence::Quit) ||
         (event->key() == Qt::Key_Q && event->modifiers() == Qt::ControlModifier)) {
@@ -209,9 +212,6 @@ void StageWindow::keyPressEvent(QKeyEvent* event)
     } else if (event->key() == Qt::Key_Escape) {
         if (windowState() & Qt::WindowFullScreen)
             setWindowState(windowState() & ~Qt::WindowFullScreen);
-    } else if (event->key() == Qt::Key_Space && !event->isAutoRepeat()) {
-        if (actions_.togglePause)
-            actions_.togglePause();
     } else {
         QWidget::keyPressEvent(event);
     }

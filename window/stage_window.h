@@ -17,9 +17,8 @@ class Player;
 struct WindowActions
 {
     std::function<void(double x, double y)> press; // a left press at (x, y) in units
-    std::function<void()> togglePause;             // Space
     std::function<void(int w, int h)> resize;      // the client area, in units
-    std::function<void(Steer)> steer;              // a steering key
+    std::function<void(Steer)> steer;              // a steering key, Space and Enter
     std::function<void(double ms)> seek;           // a press or drag on the timeline
     TimelineBar::Model timeline;                   // what the timeline shows
 };
@@ -27,9 +26,10 @@ struct WindowActions
 // The window frmQuillet3: shows what the compositor paints and passes on where the viewer
 // pressed, in the stage's units.
 //
-// Keys as in desktop players: F11 toggles fullscreen, Escape leaves it, Space pauses and
-// resumes, Q switches between crisp and smooth quality, Ctrl+Q closes the window; the steering
-// keys (window/steering.h) send the show to other moments, change its speed and its looping.
+// Keys as in desktop players: F11 toggles fullscreen, Escape leaves it, Q switches between crisp
+// and smooth quality, Ctrl+Q closes the window; the steering keys (steering/steering.h) start
+// the show (Enter or Space before it has started), pause and resume it (Space), send it to other
+// moments, and change its speed and its looping.
 // The title names the speed while it is not 1×, the quality while it is not crisp, and the
 // pause: "Quillet 3 (2×, smooth, paused)". A timeline along the bottom edge shows where the show
 // is; a press or a drag on it sends the show there.
@@ -49,6 +49,8 @@ public:
     void updateCaption();
     // Shows the timeline for a while, as after a seek.
     void revealTimeline() { timeline_.reveal(); }
+    // The timeline's marks changed.
+    void refreshTimeline() { timeline_.refresh(); }
     [[nodiscard]] bool timelineShown() const { return timeline_.shown(); }
     void setQuality(Quality quality);
     [[nodiscard]] Quality quality() const { return compositor_.quality(); }

@@ -90,6 +90,12 @@ void TimelineBar::hold(bool held)
         reveal();
 }
 
+void TimelineBar::refresh()
+{
+    if (shown_)
+        widget_.update(area());
+}
+
 bool TimelineBar::takes(QPointF at) const
 {
     return shown_ && area().contains(at.toPoint());

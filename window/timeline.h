@@ -7,19 +7,20 @@
 #include <QTimer>
 #include <functional>
 #include <optional>
-#include <vector>
+#include <span>
 
 class QPainter;
 class QWidget;
 
 namespace q3 {
 
-// What the timeline shows: the show's span, where it is, and when its cues ran.
+// What the timeline shows: the show's span, where it is, and when its cues ran (kept by whoever
+// gives the model, for as long as the bar paints).
 struct TimelineModel
 {
     ShowSpan span;
     double now = 0;
-    std::vector<double> cues;
+    std::span<const double> cues;
 };
 
 // A thin bar along the bottom edge of the window: a mark at each cue and the part played. It
@@ -41,6 +42,8 @@ public:
     // A drag on the bar keeps it shown until it is let go.
     void hold(bool held);
     [[nodiscard]] bool shown() const { return shown_; }
+    // What the model gives changed: the bar, if shown, is painted again.
+    void refresh();
     // Where the bar takes presses, in widget pixels: nowhere while it is hidden.
     [[nodiscard]] bool takes(QPointF at) const;
     // The show's moment at `x`, clamped to the show.

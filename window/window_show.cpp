@@ -1,5 +1,7 @@
 #include "window/window_show.h"
 
+#include "steering/steering.h"
+
 #include <QApplication>
 #include <algorithm>
 #include <cmath>
@@ -18,10 +20,9 @@ constexpr double kLongestFinalWaitMs = 30;
 
 } // namespace
 
-WindowShow::WindowShow(std::uint32_t seed, std::ostream& errors)
-    : player_(Timeline::Wall, seed, errors, *this),
+WindowShow::WindowShow(ShowFactory show, std::ostream& errors)
+    : player_(TimeSource::Wall, std::move(show), errors, *this),
       window_(player_, {.press = [this](double x, double y) { press(x, y); },
-                        .togglePause = [this] { togglePause(); },
                         .resize = [this](int w, int h) { player_.resize(w, h); },
                         .steer = [this](Steer s) { steer(s); },
                         .seek = [this](double ms) { seek(ms); },
@@ -30,6 +31,8 @@ WindowShow::WindowShow(std::uint32_t seed, std::ostream& errors)
     wakeUp_.setSingleShot(true);
     wakeUp_.setTimerType(Qt::PreciseTimer);
     QObject::connect(&wakeUp_, &QTimer::timeout, [this] { runDue(); });
+    marksDue_.setSingleShot(true);
+    QObject::connect(&marksDue_, &QTimer::timeout, [this] { refreshMarks(); });
 }
 
 void WindowShow::start()
@@ -66,9 +69,7 @@ void WindowShow::press(double x, double y)
 
 void WindowShow::togglePause()
 {
-    player_.setPaused(!player_.paused());
-    window_.updateCaption();
-    rearm();
+    steer(Steer{SteerKind::TogglePause});
 }
 
 void WindowShow::startAt(double ms)
@@ -85,19 +86,22 @@ void WindowShow::setSpeed(double speed)
 
 void WindowShow::steer(Steer steer)
 {
-    if (steer.kind == SteerKind::Slower || steer.kind == SteerKind::Faster)
-        return setSpeed(steppedSpeed(player_.speed(), steer.kind == SteerKind::Faster));
-    if (steer.kind == SteerKind::Loop)
-        return player_.setLoop(!player_.loop());
-    const bool step = steer.kind == SteerKind::StepBack || steer.kind == SteerKind::StepForward;
-    if (step && !player_.paused())
-        return;
-    // The starting click, made by the key.
-    if (!player_.startedAt())
-        player_.click();
-    if (const std::optional<double> to = seekTarget(steer, player_.chart(), *player_.startedAt(),
-                                                    player_.now(), player_.paused()))
-        seek(*to);
+    if (applySteer(player_, steer).stateChanged)
+        window_.updateCaption();
+    rearm();
+}
+
+void WindowShow::chartChanged()
+{
+    if (!marksDue_.isActive())
+        marksDue_.start(0);
+}
+
+void WindowShow::refreshMarks()
+{
+    const ShowChart& chart = player_.chart();
+    marks_ = {.end = chart.end, .cues = chart.cues};
+    window_.refreshTimeline();
 }
 
 std::optional<TimelineModel> WindowShow::timeline()
@@ -105,8 +109,10 @@ std::optional<TimelineModel> WindowShow::timeline()
     const std::optional<double> start = player_.startedAt();
     if (!start)
         return std::nullopt;
-    const ShowChart& chart = player_.chart();
-    return TimelineModel{.span = spanOf(chart, *start), .now = player_.now(), .cues = chart.cues};
+    // Until the marks are worked out, the show's expected end.
+    const double end = marks_.end.value_or(player_.expectedEnd());
+    return TimelineModel{
+        .span = {*start, std::max(*start, end)}, .now = player_.now(), .cues = marks_.cues};
 }
 
 void WindowShow::runDue()

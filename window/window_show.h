@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <iosfwd>
 #include <optional>
+#include <vector>
 
 namespace q3 {
 
@@ -20,7 +21,7 @@ namespace q3 {
 class WindowShow final : private PlayerOutput
 {
 public:
-    WindowShow(std::uint32_t seed, std::ostream& errors);
+    WindowShow(ShowFactory show, std::ostream& errors);
     WindowShow(const WindowShow&) = delete;
     WindowShow& operator=(const WindowShow&) = delete;
 
@@ -42,15 +43,27 @@ private:
     void frameDue(FrameDue when) override;
     void windowStateChanged() override;
     void timersChanged() override { rearm(); }
+    void chartChanged() override;
 
     void press(double x, double y);
     void runDue();
     void rearm();
     [[nodiscard]] std::optional<TimelineModel> timeline();
+    void refreshMarks();
+
+    // The timeline's marks, from the player's chart: refreshed when the event loop is next idle
+    // after the chart changed, so that painting the timeline never plays the show through.
+    struct Marks
+    {
+        std::optional<double> end;
+        std::vector<double> cues;
+    };
 
     Player player_;
     StageWindow window_;
     QTimer wakeUp_;
+    QTimer marksDue_;
+    Marks marks_;
 };
 
 } // namespace q3

@@ -102,7 +102,7 @@ void cue18(Stage& stage)
     drawBulbs(stage, tables);
     drawLamps(stage, tables);
     drawBand(stage);
-    stage.setPeriod(Timer::tmrTime, 300);
+    stage.setPeriod(Timer::tmrTime, kCountdownPaceMs);
     stage.setPeriod(Timer::tmrSL, 500);
     // The countdown label takes the screen's place; the screen comes back after the countdown.
     stage.hide(Control::lblScreen);

@@ -6,8 +6,16 @@ namespace q3 {
 
 inline constexpr int kCueTotal = 46;
 
+// The pace of the cue timer tmrTime: the period the click sets, and the countdown's, from the
+// end of cue 18 to the start of cue 38. Which cue sets which pace is the cue sheet's to say.
+inline constexpr int kCuePaceMs = 3000;
+inline constexpr int kCountdownPaceMs = 300;
+
 // Runs the cue with this number; numbers without a cue do nothing.
 void runCue(Stage& stage, int cue);
+// When cue `cue` (0 to 45) runs in a show clicked once at 0 ms, by the paces the cue sheet says
+// the cues set: cue 0 one pace after the click, each later cue one pace after the one before.
+[[nodiscard]] double usualCueTime(int cue);
 
 // The cues, one per tick of tmrTime. A cue reads no stored state: it does the same whenever
 // it runs.

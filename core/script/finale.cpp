@@ -67,7 +67,7 @@ void countdownCue(Stage& stage, int step)
 void cue38(Stage& stage)
 {
     // First, so that the question stays up for a full slow tick.
-    stage.setPeriod(Timer::tmrTime, 3000);
+    stage.setPeriod(Timer::tmrTime, kCuePaceMs);
     stage.hide(Control::lblCountDown2);
     stage.show(Control::lblScreen);
     stage.setCaption(Control::lblScreen, "Are you ready?");

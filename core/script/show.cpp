@@ -1,15 +1,23 @@
 #include "core/script/show.h"
 
-#include "core/messages.h"
 #include "core/script/cues.h"
 
-#include <ostream>
+#include <memory>
 
 namespace q3 {
 
-Show::Show(Scheduler& scheduler, StageHost& host, std::uint32_t seed, std::ostream& errors)
-    : scheduler_(scheduler), host_(host), stage_(scheduler, host), seed_(seed), errors_(errors)
+Show::Show(Scheduler& scheduler, StageHost& host, std::uint32_t seed)
+    : scheduler_(scheduler), host_(host), stage_(scheduler, host), seed_(seed)
 {}
+
+ShowFactory makeQuilletShow(std::uint32_t seed)
+{
+    return {.cueTotal = kCueTotal,
+            .usualLastCueMs = usualCueTime(kCueTotal - 1),
+            .make = [seed](Scheduler& scheduler, StageHost& host) -> std::unique_ptr<ShowProgram> {
+                return std::make_unique<Show>(scheduler, host, seed);
+            }};
+}
 
 template <typename Body>
 void Show::runHandler(std::string_view handler, double eventTime, Body&& body)
@@ -18,9 +26,8 @@ void Show::runHandler(std::string_view handler, double eventTime, Body&& body)
     try {
         body();
     } catch (const StageError& error) {
-        // The one place where a handler's error is reported. The show keeps running: the
-        // window stays with what the handler had done.
-        errors_ << messageLine(std::string(handler) + ": " + error.what()) << std::flush;
+        // The show keeps running: the window stays with what the handler had done. The host
+        // reports the error on the error stream.
         Event event{.kind = EventKind::Error, .text = error.what()};
         event.handler = std::string(handler);
         stage_.report(event);
@@ -56,7 +63,7 @@ void Show::load()
 void Show::click()
 {
     stage_.report({.kind = EventKind::Click});
-    runHandler("click", scheduler_.now(), [this] { stage_.setPeriod(Timer::tmrTime, 3000); });
+    runHandler("click", scheduler_.now(), [this] { stage_.setPeriod(Timer::tmrTime, kCuePaceMs); });
 }
 
 bool Show::clickAt(double x, double y)

@@ -1,6 +1,7 @@
 // The real window on an X server: clicks, keys, pause, resizing and repainting.
 #include "app/window_mode.h"
 #include "core/script/cues.h"
+#include "core/script/show.h"
 #include "render/compositor.h"
 #include "render/fonts.h"
 #include "tests/locales.h"
@@ -93,7 +94,12 @@ protected:
     QImage grab() { return window().grab().toImage().convertToFormat(QImage::Format_RGB32); }
     QPoint pixelOf(int xUnits, int yUnits) { return {xUnits / 15, yUnits / 15}; }
     // Runs the cue clock fast: the show's own pace is not what these tests are about.
-    void runCuesQuickly() { show.player().stage().setPeriod(Timer::tmrTime, 20); }
+    void runCuesQuickly()
+    {
+        if (!show.player().startedAt())
+            show.player().click();
+        show.player().stage().setPeriod(Timer::tmrTime, 20);
+    }
     // Runs the cues quickly until `count` have run, and stops the cue clock there.
     bool runCuesUntil(int count)
     {
@@ -120,7 +126,7 @@ protected:
     }
 
     std::ostringstream errors;
-    WindowShow show{1, errors};
+    WindowShow show{makeQuilletShow(1), errors};
     TickCounter counter;
     EventBus::Subscription following;
 };
@@ -206,58 +212,64 @@ TEST_F(RealWindow, QSwitchesQualityAndTheTitleNamesItBesideThePause)
     EXPECT_TRUE(window().isVisible()) << "Q alone does not close the window";
 }
 
-// Each seek key, one after the other from where the one before landed, paused so that the show
-// stands where it lands. The first key, before the viewer's starting click, makes that click.
-TEST_F(RealWindow, SeekKeysLandWhereTheChartSays)
+// Before the show has started, Enter and Space start it as the click does; then Enter does
+// nothing and Space pauses.
+TEST_F(RealWindow, EnterOrSpaceStartsTheShowAndThenSpacePauses)
 {
+    for (const Qt::Key starting : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space}) {
+        SCOPED_TRACE(testing::Message() << "key " << QTest::toString(QKeySequence(starting)));
+        WindowShow other{makeQuilletShow(1), errors};
+        other.start();
+        QTest::keyClick(&other.window(), starting);
+        EXPECT_TRUE(other.player().startedAt());
+        EXPECT_EQ(other.player().scheduler().period(Timer::tmrTime), 3000);
+        EXPECT_FALSE(other.player().paused());
+        QTest::keyClick(&other.window(), Qt::Key_Return);
+        EXPECT_FALSE(other.player().paused());
+        QTest::keyClick(&other.window(), Qt::Key_Space);
+        EXPECT_TRUE(other.player().paused());
+        EXPECT_EQ(other.window().windowTitle(), QStringLiteral("Quillet 3 (paused)"));
+    }
+}
+
+// Each seek key, one after the other from where the one before landed, paused so that the show
+// stands where it lands. Where each lands follows from the show's design: cue n runs 3000 ms
+// after the click times n + 1 up to cue 18, then every 300 ms up to cue 38, then every 3000 ms to
+// the last, cue 45, 84000 ms after the click; the show ends 5000 ms after that. Up to cue 13 the
+// picture changes only at the cues; cue 14 draws nothing but starts the rain, 1 ms a sparkle.
+TEST_F(RealWindow, SeekKeysLandWhereTheShowsDesignSays)
+{
+    key(Qt::Key_Return);
+    ASSERT_TRUE(show.player().startedAt());
+    const double start = *show.player().startedAt();
     key(Qt::Key_Space);
-    using Expected = std::function<std::optional<double>(const ShowChart&, double, double)>;
     struct Row
     {
         Qt::Key key;
         Qt::KeyboardModifiers modifiers;
-        Expected landing; // from the chart, the show's start and where the show was
-    };
-    const auto tenths = [](int k) {
-        return [k](const ShowChart& c, double start, double) {
-            return start + (c.end - start) * k / 10;
-        };
-    };
-    const auto by = [](double ms) {
-        return [ms](const ShowChart&, double, double at) { return at + ms; };
+        double landing; // after the starting click
     };
     const std::vector<Row> rows{
-        {Qt::Key_5, {}, tenths(5)},
-        {Qt::Key_Right, {}, by(5000)},
-        {Qt::Key_Left, {}, by(-5000)},
-        {Qt::Key_Right, Qt::ShiftModifier,
-         [](const ShowChart& c, double, double at) { return nextCue(c, at); }},
-        {Qt::Key_Left, Qt::ShiftModifier,
-         [](const ShowChart& c, double, double at) { return previousCue(c, at); }},
-        {Qt::Key_Period,
-         {},
-         [](const ShowChart& c, double, double at) { return nextChange(c, at); }},
-        {Qt::Key_Comma,
-         {},
-         [](const ShowChart& c, double, double at) { return previousChange(c, at); }},
-        {Qt::Key_End, {}, [](const ShowChart& c, double, double) { return c.cues.back(); }},
-        {Qt::Key_Right, {}, [](const ShowChart& c, double, double) { return c.end; }},
-        {Qt::Key_Home, {}, [](const ShowChart&, double start, double) { return start; }},
-        {Qt::Key_Left, {}, [](const ShowChart&, double start, double) { return start; }},
-        {Qt::Key_9, {}, tenths(9)},
+        {Qt::Key_5, {}, 44500},                    // half of the 89000 ms
+        {Qt::Key_Right, {}, 49500},                // 5 s on
+        {Qt::Key_Left, {}, 44500},                 // 5 s back
+        {Qt::Key_Right, Qt::ShiftModifier, 45000}, // cue 14
+        {Qt::Key_Left, Qt::ShiftModifier, 42000},  // cue 13: less than a second into cue 14
+        {Qt::Key_Period, {}, 45001},               // the next picture: the rain's first
+        {Qt::Key_Comma, {}, 42000},                // the picture before: cue 13's
+        {Qt::Key_End, {}, 84000},                  // the last cue
+        {Qt::Key_Right, {}, 89000},                // no further than the end
+        {Qt::Key_Home, {}, 0},
+        {Qt::Key_Left, {}, 0}, // no further back than the start
+        {Qt::Key_9, {}, 80100},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(testing::Message()
                      << "key " << QTest::toString(QKeySequence(row.key | row.modifiers)));
-        const double before = show.player().now();
         key(row.key, row.modifiers);
-        ASSERT_TRUE(show.player().startedAt());
-        const std::optional<double> landing =
-            row.landing(show.player().chart(), *show.player().startedAt(), before);
-        ASSERT_TRUE(landing);
-        // On the wall clock the show stands where the seek ended, a moment after its landing.
-        EXPECT_NEAR(show.player().now(), *landing, kSeekSettlesMs);
-        EXPECT_NEAR(counter.seekedTo, *landing, kSeekSettlesMs) << "the seek is reported";
+        // Paused, the show stands exactly where it landed.
+        EXPECT_EQ(show.player().now(), start + row.landing);
+        EXPECT_EQ(counter.seekedTo, start + row.landing) << "the seek is reported";
         EXPECT_TRUE(show.player().paused());
         EXPECT_TRUE(window().timelineShown());
     }

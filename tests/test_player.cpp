@@ -1,0 +1,156 @@
+// The player's own rules, with a show of the test's own made through the same interface as
+// every show: the order of input and ticks, what a seek replays, the chart, and errors.
+#include "support.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace q3::test {
+namespace {
+
+// A small show: the click sets the cue timer's period to a tenth of the client width, so that
+// where its cues fall depends on the size the window had at the click. Every handler notes what
+// ran when; a failing show reports each tick as failed.
+class TinyShow final : public ShowProgram
+{
+public:
+    TinyShow(Scheduler& scheduler, StageHost& host, std::vector<std::string>& log, bool fails)
+        : scheduler_(scheduler), host_(host), stage_(scheduler, host), log_(log), fails_(fails)
+    {}
+
+    void load() override { note("load"); }
+    void click() override
+    {
+        note("click");
+        stage_.setPeriod(Timer::tmrTime, stage_.clientWidth() / 10);
+    }
+    bool clickAt(double x, double /*y*/) override
+    {
+        if (x < 0)
+            return false;
+        click();
+        return true;
+    }
+    void tick(Timer timer) override
+    {
+        note(std::string(name(timer)));
+        cues_ += 1;
+        if (fails_)
+            host_.handlerFailed(name(timer), "overflow");
+    }
+    [[nodiscard]] Stage& stage() override { return stage_; }
+    [[nodiscard]] const Stage& stage() const override { return stage_; }
+    [[nodiscard]] Int16 cueCount() const override { return cues_; }
+
+private:
+    void note(const std::string& what)
+    {
+        log_.push_back(what + "@" + std::to_string(static_cast<int>(scheduler_.now())));
+    }
+
+    Scheduler& scheduler_;
+    StageHost& host_;
+    Stage stage_;
+    std::vector<std::string>& log_;
+    bool fails_;
+    Int16 cues_ = 0;
+};
+
+constexpr int kTinyCues = 3;
+
+struct TinyPlayer : PlayerOutput
+{
+    explicit TinyPlayer(bool fails = false)
+        : owned(std::make_unique<Player>(
+              TimeSource::Virtual,
+              ShowFactory{.cueTotal = kTinyCues,
+                          .usualLastCueMs = 9000,
+                          .make =
+                              [this, fails](Scheduler& scheduler, StageHost& host) {
+                                  return std::make_unique<TinyShow>(scheduler, host, log, fails);
+                              }},
+              errors, *this))
+    {}
+    void chartChanged() override { ++chartChanges; }
+
+    std::vector<std::string> log;
+    std::ostringstream errors;
+    int chartChanges = 0;
+    std::unique_ptr<Player> owned;
+    Player& player = *owned;
+};
+
+TEST(Player, ClickBeforeATickDueAtTheSameTimeAndTheEndAfterTheLastCue)
+{
+    TinyPlayer tiny;
+    tiny.player.resize(10000, 9000);
+    tiny.player.addClick(0);
+    tiny.player.addClick(2000); // the period it has: the timer goes on
+    tiny.player.addClick(3000); // due with the third tick
+    EXPECT_EQ(tiny.player.expectedEnd(), 9000 + 5000) << "the factory's usual last cue";
+    tiny.player.runUntil(4000);
+    EXPECT_EQ(tiny.log, (std::vector<std::string>{"load@0", "click@0", "tmrTime@1000", "click@2000",
+                                                  "tmrTime@2000", "click@3000", "tmrTime@3000",
+                                                  "tmrTime@4000"}));
+    EXPECT_EQ(tiny.player.lastCueAt(), 3000) << "the third cue";
+    EXPECT_EQ(tiny.player.end(), 8000);
+}
+
+TEST(Player, ChartFollowsTheClientSizeAndIsKeptUntilItChanges)
+{
+    TinyPlayer tiny;
+    tiny.player.resize(10000, 9000);
+    tiny.player.addClick(0);
+    EXPECT_EQ(tiny.player.chart().cues, (std::vector<double>{1000, 2000, 3000}));
+    const int changes = tiny.chartChanges;
+    tiny.player.resize(10000, 9000);
+    EXPECT_EQ(tiny.chartChanges, changes) << "the same size changes nothing";
+    tiny.player.resize(20000, 9000);
+    EXPECT_EQ(tiny.chartChanges, changes + 1);
+    EXPECT_EQ(tiny.player.chart().cues, (std::vector<double>{2000, 4000, 6000}));
+}
+
+TEST(Player, SeekReplaysAtTheSizeOfTheMomentItReplays)
+{
+    TinyPlayer tiny;
+    tiny.player.resize(6000, 9000);
+    tiny.player.addClick(0);
+    tiny.player.runUntil(1000);
+    tiny.player.resize(9000, 9000);
+    tiny.player.runUntil(1500);
+    const int changes = tiny.chartChanges;
+    tiny.player.seek(1000);
+    // Clicked at 6000 units wide: a tick every 600 ms, the next at 1200.
+    EXPECT_EQ(tiny.player.scheduler().dueTime(Timer::tmrTime), 1200);
+    EXPECT_EQ(tiny.player.stage().clientWidth(), 9000) << "the window's size of now";
+    EXPECT_EQ(tiny.chartChanges, changes) << "the same input: the same chart";
+
+    // Sent back before the resize: the window is still 9000 units wide.
+    tiny.player.seek(500);
+    EXPECT_EQ(tiny.player.stage().clientWidth(), 9000);
+    EXPECT_EQ(tiny.player.scheduler().dueTime(Timer::tmrTime), 600);
+    tiny.player.runUntil(700);
+    tiny.player.seek(650);
+    EXPECT_EQ(tiny.player.stage().clientWidth(), 9000);
+    EXPECT_EQ(tiny.player.scheduler().dueTime(Timer::tmrTime), 1200);
+}
+
+TEST(Player, AReplayWritesNoErrorAgain)
+{
+    TinyPlayer tiny(true);
+    tiny.player.resize(10000, 9000);
+    tiny.player.addClick(0);
+    tiny.player.runUntil(3000);
+    EXPECT_EQ(tiny.errors.str(), "quillet3: tmrTime: overflow\n");
+    tiny.player.seek(2500);
+    tiny.player.seek(0);
+    tiny.player.runUntil(1000);
+    tiny.owned.reset();
+    // Three ticks before the seeks and one after them; the replays' ticks are not counted.
+    EXPECT_EQ(tiny.errors.str(), "quillet3: tmrTime: overflow\n"
+                                 "quillet3: tmrTime: overflow (repeated 3 more times)\n");
+}
+
+} // namespace
+} // namespace q3::test

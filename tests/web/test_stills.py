@@ -4,7 +4,6 @@ text, which the browser rasterises itself, may differ a little."""
 
 import os
 import tempfile
-import unittest
 
 from support import OUTPUT_DIR, Comparison, PageTest, label_masks, run_program
 
@@ -77,10 +76,6 @@ class Stills(PageTest):
             with self.subTest(size="%dx%d" % (width, height), at=ms):
                 self.assertEqual(result.outside, 0, result.summary())
 
-    # Large labels' text stands about 10 pixels higher than on the desktop at 800 x 600 (the
-    # title card, the introductions, the end card: 96 % identical) (KNOWN PAGE FAULT: when it
-    # is mended this test fails as an unexpected success; then drop the marker).
-    @unittest.expectedFailure
     def test_labels_differ_only_by_antialiasing(self):
         for width, height, ms, result in self.figures:
             with self.subTest(size="%dx%d" % (width, height), at=ms):

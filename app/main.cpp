@@ -7,6 +7,7 @@
 #include "app/stop_signals.h"
 #include "app/window_mode.h"
 #include "core/messages.h"
+#include "core/option_values.h"
 #include "window/window_platform.h"
 
 #include <QApplication>
@@ -100,7 +101,7 @@ int main(int argc, char* argv[])
     case q3::ParsedCommandLine::Action::Version:
         return printText(parsed.text);
     case q3::ParsedCommandLine::Action::Error:
-        q3::printError(parsed.text + " (see '" + std::string(q3::kProgramName) + " --help')");
+        q3::printError(q3::optionProblem(parsed.text));
         return 2;
     case q3::ParsedCommandLine::Action::Run:
         break;

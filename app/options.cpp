@@ -5,6 +5,7 @@
 #include "app/version.h"
 #include "app/video_encoder.h"
 #include "core/messages.h"
+#include "core/option_values.h"
 #include "core/player.h"
 #include "core/script/show.h"
 
@@ -32,12 +33,8 @@ std::string quoted(const QString& text)
 // A whole number from 0 to `max`, digits only.
 std::optional<std::uint64_t> parseWhole(const QString& text, std::uint64_t max)
 {
-    const std::string s = text.toStdString();
-    if (s.empty() || s.find_first_not_of("0123456789") != std::string::npos)
-        return std::nullopt;
     std::uint64_t value = 0;
-    const auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), value);
-    if (error != std::errc() || end != s.data() + s.size() || value > max)
+    if (!readWhole(text.toStdString(), max, value))
         return std::nullopt;
     return value;
 }
@@ -65,12 +62,10 @@ QString namePart(const QString& path)
 
 int parseMs(const QString& option, const QString& text)
 {
-    const auto value = parseWhole(text, std::numeric_limits<int>::max());
-    if (!value)
-        throw Failure{"--" + option.toStdString() +
-                      " takes a whole number of milliseconds from 0 to " +
-                      std::to_string(std::numeric_limits<int>::max()) + ", not " + quoted(text)};
-    return static_cast<int>(*value);
+    const OptionValue<int> ms = readMs(option.toStdString(), text.toStdString());
+    if (!ms)
+        throw Failure{ms.problem};
+    return ms.value;
 }
 
 QSize parseSize(const QString& text)
@@ -103,10 +98,10 @@ ScreenshotRequest parseScreenshot(const QString& text)
 
 std::uint32_t parseSeed(const QString& text)
 {
-    const auto value = parseWhole(text, std::numeric_limits<std::uint32_t>::max());
-    if (!value)
-        throw Failure{"--seed takes a whole number from 0 to 4294967295, not " + quoted(text)};
-    return static_cast<std::uint32_t>(*value);
+    const OptionValue<std::uint32_t> seed = readSeed(text.toStdString());
+    if (!seed)
+        throw Failure{seed.problem};
+    return seed.value;
 }
 
 int parseFps(const QString& text)
@@ -118,41 +113,19 @@ int parseFps(const QString& text)
     return static_cast<int>(*value);
 }
 
-// The slowest and the fastest speed, as the help and the messages say them: "0.25" and "4",
-// with a point whatever the locale.
-std::string speedText(double speed)
-{
-    std::array<char, 32> text{};
-    char* end =
-        std::to_chars(text.data(), text.data() + text.size(), speed, std::chars_format::general)
-            .ptr;
-    return std::string(text.data(), end);
-}
-
-// "0.25 to 4".
-std::string speedRange()
-{
-    return speedText(kMinSpeed) + " to " + speedText(kMaxSpeed);
-}
-
 // The help's line for --speed, its range filled in.
 std::string speedHelp()
 {
     std::string text = "Window: play at X times the usual speed, RANGE (default 1).";
-    return text.replace(text.find("RANGE"), 5, speedRange());
+    return text.replace(text.find("RANGE"), 5, speedRangeText());
 }
 
-// A speed written with a point, whatever the locale: "0.5", "2", "1.25".
 double parseSpeed(const QString& text)
 {
-    const std::string s = text.toStdString();
-    double value = 0;
-    const bool digits = !s.empty() && s.find_first_not_of("0123456789.") == std::string::npos;
-    const auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), value);
-    if (!digits || error != std::errc() || end != s.data() + s.size() || value < kMinSpeed ||
-        value > kMaxSpeed)
-        throw Failure{"--speed takes a number from " + speedRange() + ", not " + quoted(text)};
-    return value;
+    const OptionValue<double> speed = readSpeed(text.toStdString());
+    if (!speed)
+        throw Failure{speed.problem};
+    return speed.value;
 }
 
 Quality parseQuality(const QString& text)

@@ -1,6 +1,7 @@
 #include "app/output_file.h"
 
 #include "app/stop_signals.h"
+#include "core/option_values.h"
 
 #include <QFile>
 #include <algorithm>
@@ -52,22 +53,7 @@ std::string temporaryNameFor(const std::string& destination)
 
 std::string escaped(const QString& path)
 {
-    std::string out;
-    for (const char c : path.toStdString()) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\t') {
-            out += "\\t";
-        } else if (byte < 0x20 || byte == 0x7f) {
-            std::array<char, 8> code{};
-            std::snprintf(code.data(), code.size(), "\\x%02x", byte);
-            out += code.data();
-        } else {
-            out += c;
-        }
-    }
-    return out;
+    return escapedText(path.toStdString());
 }
 
 // Gives the temporary file the destination's name unless something is there already.

@@ -1,5 +1,7 @@
 #include "app/subtitles.h"
 
+#include "core/captions.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -8,30 +10,6 @@
 
 namespace q3 {
 namespace {
-
-// Collapses every run of whitespace to one space and trims the ends.
-std::string readable(std::string_view caption)
-{
-    std::string out;
-    bool space = false;
-    for (const char c : caption) {
-        if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
-            space = !out.empty();
-            continue;
-        }
-        if (space)
-            out += ' ';
-        space = false;
-        out += c;
-    }
-    return out;
-}
-
-bool onSurface(const UnitRect& r, const Stage& stage)
-{
-    return r.left < stage.surfaceWidth() && r.top < stage.surfaceHeight() && r.left + r.width > 0 &&
-           r.top + r.height > 0;
-}
 
 std::string timestamp(double ms)
 {
@@ -89,18 +67,7 @@ void CaptionFollower::onEvent(const Event& event)
 
 std::set<std::string> CaptionFollower::onScreenNow() const
 {
-    const Stage& stage = player_.stage();
-    std::set<std::string> now;
-    for (std::size_t i = 0; i < kControlCount; ++i) {
-        const Control control = controlAt(i);
-        const ControlDesign& row = designOf(control);
-        const ControlState& state = stage.control(control);
-        if (row.kind != ControlKind::Label || !state.visible || !onSurface(row.rect, stage))
-            continue;
-        if (std::string text = readable(state.caption); !text.empty())
-            now.insert(std::move(text));
-    }
-    return now;
+    return captionsOnScreen(player_.stage());
 }
 
 void CaptionFollower::update(double at)

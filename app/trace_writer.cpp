@@ -154,19 +154,8 @@ void TraceWriter::writeLine(const std::string& body)
     if (failed_ || finished_)
         return;
     line_.clear();
-    line_ += "{\"t\":";
     const double t = clock_.now();
-    // Milliseconds with a point whatever the locale: whole on virtual time, to the microsecond
-    // on the wall clock.
-    std::array<char, 32> number{};
-    const int decimals = clock_.isVirtual() ? 0 : 3;
-    char* end = std::to_chars(number.data(), number.data() + number.size(), t,
-                              std::chars_format::fixed, decimals)
-                    .ptr;
-    line_.append(number.data(), end);
-    line_ += ',';
-    line_.append(body, 1); // the body's own "{" is replaced by the time
-    line_ += '\n';
+    appendTraceLine(line_, t, clock_.isVirtual() ? 0 : 3, body);
     waiting_ += line_;
     // A seek back moves the time back: that too is a moment to flush.
     const bool flushDue = t < lastFlush_ || t - lastFlush_ >= kFlushEveryMs;
@@ -251,8 +240,7 @@ void TraceWriter::flushWaiting()
 
 void TraceWriter::start(std::uint32_t seed, std::string_view mode)
 {
-    writeLine("{\"ev\":\"start\",\"seed\":" + std::to_string(seed) + ",\"mode\":\"" +
-              std::string(mode) + "\"}");
+    writeLine(startJson(seed, mode));
 }
 
 void TraceWriter::onEvent(const Event& event)

@@ -1,8 +1,11 @@
 #include "core/event_json.h"
 
-#include <charconv>
+#include <array>
 #include <cmath>
 #include <cstdio>
+#include <iomanip>
+#include <locale>
+#include <sstream>
 #include <string_view>
 
 namespace q3 {
@@ -80,23 +83,43 @@ void appendField(std::string& out, std::string_view key, std::string_view text)
 }
 
 // Shortest decimal that reads back as the same double: font sizes such as 20.25 or 160. Written
-// and read with a point whatever the locale, as JSON needs.
+// and read with a point whatever the locale, as JSON needs. The classic locale's streams write
+// what printf's %.*g writes in the C locale, on every C++ library, floating-point to_chars or
+// not.
 std::string formatNumber(double value)
 {
     if (value == std::floor(value) && std::abs(value) < 1e15)
         return std::to_string(static_cast<long long>(value));
-    std::array<char, 32> buffer{};
-    char* end = buffer.data();
+    std::ostringstream out;
+    out.imbue(std::locale::classic());
+    std::istringstream in;
+    in.imbue(std::locale::classic());
+    std::string text;
     for (int precision = 1; precision <= 17; ++precision) {
-        end = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
-                            std::chars_format::general, precision)
-                  .ptr;
+        out.str({});
+        out << std::setprecision(precision) << value;
+        text = out.str();
+        in.clear();
+        in.str(text);
         double back = 0;
-        std::from_chars(buffer.data(), end, back);
+        in >> back;
         if (back == value)
             break;
     }
-    return {buffer.data(), end};
+    return text;
+}
+
+// A time with `decimals` digits after the point, rounded as printf rounds it.
+void appendFixed(std::string& out, double value, int decimals)
+{
+    if (decimals == 0 && value == std::floor(value) && std::abs(value) < 1e15) {
+        out += std::to_string(static_cast<long long>(value));
+        return;
+    }
+    std::ostringstream text;
+    text.imbue(std::locale::classic());
+    text << std::fixed << std::setprecision(decimals) << value;
+    out += text.str();
 }
 
 void appendKind(std::string& out, std::string_view kind)
@@ -287,6 +310,26 @@ std::string toJson(const Event& e)
     }
     out += '}';
     return out;
+}
+
+std::string startJson(std::uint32_t seed, std::string_view mode)
+{
+    return "{\"ev\":\"start\",\"seed\":" + std::to_string(seed) + ",\"mode\":\"" +
+           std::string(mode) + "\"}";
+}
+
+void appendTraceLine(std::string& out, double ms, int decimals, std::string_view json)
+{
+    out += "{\"t\":";
+    appendFixed(out, ms, decimals);
+    out += ',';
+    out += json.substr(1); // the object's own "{" is replaced by the time
+    out += '\n';
+}
+
+void appendTraceLine(std::string& out, double ms, int decimals, const Event& event)
+{
+    appendTraceLine(out, ms, decimals, toJson(event));
 }
 
 } // namespace q3

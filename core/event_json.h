@@ -2,12 +2,24 @@
 
 #include "core/event.h"
 
+#include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace q3 {
 
 // The event as one JSON object without its time: {"ev":"fill","rgb":[0,0,0]}. The trace writes
 // one a line (docs/trace.md).
 [[nodiscard]] std::string toJson(const Event& event);
+
+// The trace's first line's object: {"ev":"start","seed":N,"mode":"headless"}.
+[[nodiscard]] std::string startJson(std::uint32_t seed, std::string_view mode);
+
+// Appends the trace's line for `event` at `ms`, with its newline: {"t":12,"ev":"click"}. The time
+// has a point whatever the locale: whole milliseconds on virtual time, to the microsecond on the
+// wall clock (`decimals` 0 or 3).
+void appendTraceLine(std::string& out, double ms, int decimals, const Event& event);
+// The same for a line that is not an event's: `json` is an object, "{" included.
+void appendTraceLine(std::string& out, double ms, int decimals, std::string_view json);
 
 } // namespace q3

@@ -1,6 +1,7 @@
 #include "render/compositor.h"
 
 #include "layout/caption_layout.h"
+#include "raster/stage_fit.h"
 #include "render/fonts.h"
 #include "render/pictures.h"
 

@@ -1,0 +1,163 @@
+#include "web/page_canvas.h"
+
+#include "raster/pixel_grid.h"
+#include "web/page_fonts.h"
+#include "web/page_js.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <string>
+#include <string_view>
+
+namespace q3 {
+namespace {
+
+int cssRgb(Rgb c)
+{
+    return (c.r << 16) | (c.g << 8) | c.b;
+}
+
+// Past this many separate changes a frame is painted again whole within their bounds.
+constexpr std::size_t kMostChangedAreas = 16;
+
+} // namespace
+
+void PageCanvas::setQuality(Quality quality)
+{
+    kept_.setQuality(quality);
+    everything_ = true;
+}
+
+void PageCanvas::setOutput(int width, int height)
+{
+    width_ = std::max(1, width);
+    height_ = std::max(1, height);
+    everything_ = true;
+}
+
+StageFit PageCanvas::view(const Stage& stage) const
+{
+    return StageFit::of(stage.surfaceWidth(), stage.surfaceHeight(), width_, height_);
+}
+
+std::vector<IntRect> PageCanvas::updateSurface(const Stage& stage, const StageFit& view)
+{
+    const KeptSurface::Painted painted =
+        kept_.update(stage, view.scale, view.surface.width(), view.surface.height());
+    if (painted.whole)
+        return {view.surface};
+    std::vector<IntRect> areas;
+    IntRect bounds = painted.areas.empty() ? IntRect() : painted.areas.front();
+    for (const IntRect& area : painted.areas) {
+        areas.push_back(area.translated(view.surface.left, view.surface.top));
+        bounds = IntRect::corners(std::min(bounds.left, area.left), std::min(bounds.top, area.top),
+                                  std::max(bounds.right, area.right),
+                                  std::max(bounds.bottom, area.bottom));
+    }
+    if (areas.size() > kMostChangedAreas)
+        return {bounds.translated(view.surface.left, view.surface.top)};
+    return areas;
+}
+
+bool PageCanvas::paint(const Stage& stage)
+{
+    const StageFit view = this->view(stage);
+    std::vector<IntRect> changed = updateSurface(stage, view);
+    if (lookVersion_ != stage.lookVersion())
+        changed = {view.surface};
+    lookVersion_ = stage.lookVersion();
+    if (everything_)
+        changed = {IntRect::sized(0, 0, width_, height_)};
+    everything_ = false;
+    for (const IntRect& area : changed)
+        compose(stage, view, area);
+    return !changed.empty();
+}
+
+void PageCanvas::paintArea(const Stage& stage, const IntRect& area)
+{
+    const StageFit view = this->view(stage);
+    for (const IntRect& changed : updateSurface(stage, view))
+        compose(stage, view, changed);
+    compose(stage, view, area);
+}
+
+void PageCanvas::blit(const StageFit& view, const IntRect& area)
+{
+    const IntRect part = area & view.surface;
+    if (part.isEmpty())
+        return;
+    staging_.resize(static_cast<std::size_t>(part.width()) * part.height() * 4);
+    std::uint8_t* out = staging_.data();
+    const Surface& surface = kept_.surface();
+    for (int y = part.top; y <= part.bottom; ++y) {
+        const std::uint32_t* row = surface.row(y - view.surface.top) - view.surface.left;
+        for (int x = part.left; x <= part.right; ++x) {
+            const std::uint32_t p = row[x];
+            *out++ = static_cast<std::uint8_t>(p >> 16);
+            *out++ = static_cast<std::uint8_t>(p >> 8);
+            *out++ = static_cast<std::uint8_t>(p);
+            *out++ = 255;
+        }
+    }
+    q3js_blit(staging_.data(), part.left, part.top, part.width(), part.height());
+}
+
+void PageCanvas::compose(const Stage& stage, const StageFit& view, const IntRect& area)
+{
+    if (area.isEmpty())
+        return;
+    q3js_clip(area.left, area.top, area.width(), area.height());
+    // The bars beside the surface.
+    q3js_fill(area.left, area.top, area.width(), area.height(), 0, 255);
+    blit(view, area);
+    // Back to front: the control listed first in the table is painted last.
+    const PixelGrid grid(view.scale);
+    const bool smooth = kept_.quality() == Quality::Smooth;
+    for (std::size_t i = kControlCount; i-- > 0;) {
+        const Control control = controlAt(i);
+        const ControlState& state = stage.control(control);
+        if (!state.visible)
+            continue;
+        const ControlDesign& row = designOf(control);
+        const IntRect rect =
+            grid.rect(row.rect).translated(view.surface.left, view.surface.top) & view.surface;
+        if (!rect.meets(area))
+            continue;
+        if (row.kind == ControlKind::Picture) {
+            const IntRect whole =
+                grid.rect(row.rect).translated(view.surface.left, view.surface.top);
+            q3js_clip(rect.left, rect.top, rect.width(), rect.height());
+            q3js_picture(control == Control::imgDuck ? 0 : 1, whole.left, whole.top, whole.width(),
+                         whole.height(), smooth ? 1 : 0);
+            q3js_unclip();
+            continue;
+        }
+        paintLabel(control, state,
+                   grid.rect(row.rect).translated(view.surface.left, view.surface.top), view.scale);
+    }
+    q3js_unclip();
+}
+
+void PageCanvas::paintLabel(Control control, const ControlState& state, const IntRect& rect,
+                            double scale)
+{
+    const ControlDesign& row = designOf(control);
+    q3js_clip(rect.left, rect.top, rect.width(), rect.height());
+    q3js_fill(rect.left, rect.top, rect.width(), rect.height(), cssRgb(state.backColor), 255);
+    // Laid out in units, once for each caption and size, and drawn at the canvas's scale.
+    LabelCache& cache = labels_.at(index(control));
+    if (!cache.laidOut || cache.caption != state.caption || cache.pointSize != state.pointSize) {
+        cache = {true, state.caption, state.pointSize,
+                 layoutCaption(row, state.caption, state.pointSize, measure_)};
+    }
+    const std::string font = cssFont(row.font, cache.layout.size * scale);
+    for (const CaptionLine& line : cache.layout.lines)
+        for (const CaptionRun& run : line.runs)
+            q3js_text(font.c_str(), cssRgb(row.textColor), rect.left + run.x * scale,
+                      rect.top + line.baseline * scale, run.text.c_str());
+    q3js_unclip();
+}
+
+} // namespace q3

@@ -1,0 +1,108 @@
+// What the page's script calls: the show made from the address, and the viewer's input.
+
+#include "web/page_js.h"
+#include "web/page_options.h"
+#include "web/page_show.h"
+
+#include <chrono>
+#include <emscripten.h>
+#include <memory>
+#include <random>
+
+namespace {
+
+std::unique_ptr<q3::PageShow> show;
+
+// Without a seed in the address each visit plays another show.
+std::uint32_t seedFromTheClock()
+{
+    return static_cast<std::uint32_t>(std::chrono::system_clock::now().time_since_epoch().count() ^
+                                      std::random_device{}());
+}
+
+} // namespace
+
+extern "C" {
+
+// Makes the show from the address's query; false, with the error line shown, when a value is
+// not one the show takes.
+EMSCRIPTEN_KEEPALIVE int q3_open(const char* query, double cssWidth, double cssHeight,
+                                 double devicePixelRatio)
+{
+    const q3::ParsedPage parsed = q3::parsePageQuery(query);
+    if (!parsed.problem.empty()) {
+        q3js_error(parsed.problem.c_str());
+        return 0;
+    }
+    show = std::make_unique<q3::PageShow>(parsed.options,
+                                          parsed.options.seed.value_or(seedFromTheClock()));
+    show->resize(cssWidth, cssHeight, devicePixelRatio);
+    return 1;
+}
+
+EMSCRIPTEN_KEEPALIVE void q3_start()
+{
+    show->start();
+}
+
+EMSCRIPTEN_KEEPALIVE void q3_resize(double cssWidth, double cssHeight, double devicePixelRatio)
+{
+    show->resize(cssWidth, cssHeight, devicePixelRatio);
+}
+
+EMSCRIPTEN_KEEPALIVE void q3_pointer(int what, double x, double y)
+{
+    show->pointer(static_cast<q3::PageShow::Pointer>(what), x, y);
+}
+
+EMSCRIPTEN_KEEPALIVE int q3_key(const char* name, int shift, int otherModifiers, int repeat)
+{
+    return show->key(name, shift != 0, otherModifiers != 0, repeat != 0) ? 1 : 0;
+}
+
+EMSCRIPTEN_KEEPALIVE void q3_hidden(int hidden)
+{
+    show->setHidden(hidden != 0);
+}
+
+EMSCRIPTEN_KEEPALIVE void q3_run()
+{
+    show->runDue();
+}
+
+EMSCRIPTEN_KEEPALIVE void q3_frame()
+{
+    show->frame();
+}
+
+EMSCRIPTEN_KEEPALIVE double q3_current_time()
+{
+    return show->currentTime();
+}
+
+EMSCRIPTEN_KEEPALIVE int q3_paused()
+{
+    return show->paused() ? 1 : 0;
+}
+
+EMSCRIPTEN_KEEPALIVE void q3_play()
+{
+    show->play();
+}
+
+EMSCRIPTEN_KEEPALIVE void q3_pause()
+{
+    show->pause();
+}
+
+EMSCRIPTEN_KEEPALIVE void q3_seek(double ms)
+{
+    show->seek(ms);
+}
+
+EMSCRIPTEN_KEEPALIVE const char* q3_trace()
+{
+    return show->trace().c_str();
+}
+
+} // extern "C"

@@ -30,11 +30,16 @@ bool ownersOwnGroup(const struct stat& info)
     return true;
 }
 
-// Why one path on the way cannot be trusted; empty when it can.
-std::string ownershipFault(const std::string& path, const struct stat& info, uid_t user)
+// Why one path on the way cannot be trusted; empty when it can. `stickyAllowed`: a folder further
+// up than the file's own may be one that anyone can write but that has the sticky bit (/tmp): no
+// one but the owner of the folder below it, already checked, can rename or remove that folder.
+std::string ownershipFault(const std::string& path, const struct stat& info, uid_t user,
+                           bool stickyAllowed = false)
 {
     if (info.st_uid != 0 && info.st_uid != user)
         return path + " belongs to another user";
+    if (stickyAllowed && S_ISDIR(info.st_mode) && (info.st_mode & S_ISVTX) != 0)
+        return {};
     if ((info.st_mode & S_IWOTH) != 0 || ((info.st_mode & S_IWGRP) != 0 && !ownersOwnGroup(info)))
         return path + " can be written by others";
     return {};
@@ -56,12 +61,14 @@ std::string untrustedReason(const std::string& path, uid_t user)
         return at + " is not a regular file";
     if (std::string fault = ownershipFault(at, info, user); !fault.empty())
         return fault;
-    while (at != "/") {
+    // The file's own folder may not be written by others, sticky or not: they could put a file
+    // of the module's name there before it is made.
+    for (bool ownFolder = true; at != "/"; ownFolder = false) {
         const std::size_t slash = at.rfind('/');
         at = slash == 0 ? std::string("/") : at.substr(0, slash);
         if (lstat(at.c_str(), &info) != 0)
             return at + ": " + std::strerror(errno);
-        if (std::string fault = ownershipFault(at, info, user); !fault.empty())
+        if (std::string fault = ownershipFault(at, info, user, !ownFolder); !fault.empty())
             return fault;
     }
     return {};

@@ -1,6 +1,7 @@
 # The everyday commands. Each installs what is missing (scripts/install-deps), configures and
-# builds first; `make play` builds only the program, `make test` everything the tests run,
-# `make web` the page in build/web/ (serve it with `python3 -m http.server -d build/web`).
+# builds first; `make play` builds only the program, `make test` everything the tests run (the
+# page among them), `make web` the page in build/web/ (serve it with
+# `python3 -m http.server -d build/web`).
 PRESET ?= default
 BUILD := build/$(PRESET)
 
@@ -10,7 +11,7 @@ play: configure
 	cmake --build --preset $(PRESET) --target quillet3
 	./$(BUILD)/quillet3
 
-test: build
+test: build web
 	ctest --preset $(PRESET)
 
 bench: build

@@ -1,7 +1,9 @@
 // quillet3: plays the show in its window, or headless on virtual time.
 #include "app/headless.h"
 #include "app/options.h"
+#include "app/output_file.h"
 #include "app/recording.h"
+#include "app/standard_streams.h"
 #include "app/stop_signals.h"
 #include "app/window_mode.h"
 #include "core/messages.h"
@@ -10,10 +12,13 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <cerrno>
 #include <chrono>
 #include <clocale>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
+#include <unistd.h>
 
 namespace {
 
@@ -57,10 +62,35 @@ void explainPlatformFailure(QtMsgType type, const QMessageLogContext& /*context*
     }
 }
 
+// The help or the version on standard output; like other tools, a failure to write them is an
+// error ("write error: No space left on device" into /dev/full).
+int printText(const std::string& text)
+{
+    const int error =
+        q3::wasClosedAtStart(STDOUT_FILENO) ? EBADF : q3::writeAll(STDOUT_FILENO, text);
+    if (error == 0)
+        return 0;
+    q3::printError("write error: " + std::string(std::strerror(error)));
+    return 1;
+}
+
+// A headless run draws on Qt's offscreen platform; where its plugin is missing Qt would abort.
+void explainHeadlessFailure(QtMsgType type, const QMessageLogContext& /*context*/,
+                            const QString& /*message*/)
+{
+    if (type == QtFatalMsg) {
+        q3::printError("cannot play headless: no installed Qt plugin provides the Qt platform "
+                       "\"offscreen\"");
+        std::_Exit(1);
+    }
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
+    // Before anything is opened, so that no file takes the number of a closed standard stream.
+    q3::openClosedStandardDescriptors();
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
@@ -69,8 +99,7 @@ int main(int argc, char* argv[])
     switch (parsed.action) {
     case q3::ParsedCommandLine::Action::Help:
     case q3::ParsedCommandLine::Action::Version:
-        std::cout << parsed.text << std::flush;
-        return 0;
+        return printText(parsed.text);
     case q3::ParsedCommandLine::Action::Error:
         q3::printError(q3::optionProblem(parsed.text));
         return 2;
@@ -86,7 +115,9 @@ int main(int argc, char* argv[])
     qInstallMessageHandler(printQtMessage);
     if (options.headless) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
+        qInstallMessageHandler(explainHeadlessFailure);
         QGuiApplication app(argc, argv);
+        qInstallMessageHandler(printQtMessage);
         keepNumbersInTheCLocale();
         if (options.recordPath || options.subtitlesPath) {
             // So that a recording made without a seed can be made again.

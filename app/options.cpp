@@ -1,6 +1,7 @@
 #include "app/options.h"
 
 #include "app/output_file.h"
+#include "app/standard_streams.h"
 #include "app/version.h"
 #include "app/video_encoder.h"
 #include "core/messages.h"
@@ -9,9 +10,8 @@
 #include "core/script/show.h"
 
 #include <QCommandLineParser>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
+#include <array>
 #include <charconv>
 #include <climits>
 #include <cmath>
@@ -43,6 +43,20 @@ struct Failure
 {
     std::string message;
 };
+
+// The folder of a path ("." for a bare name) and the name in it.
+QString folderPart(const QString& path)
+{
+    const qsizetype slash = path.lastIndexOf(u'/');
+    if (slash < 0)
+        return QStringLiteral(".");
+    return slash == 0 ? QStringLiteral("/") : path.left(slash);
+}
+
+QString namePart(const QString& path)
+{
+    return path.mid(path.lastIndexOf(u'/') + 1);
+}
 
 // Reading the values of the options.
 
@@ -97,6 +111,13 @@ int parseFps(const QString& text)
         throw Failure{"--fps takes a whole number from 1 to " + std::to_string(kMaxFps) + ", not " +
                       quoted(text)};
     return static_cast<int>(*value);
+}
+
+// The help's line for --speed, its range filled in.
+std::string speedHelp()
+{
+    std::string text = "Window: play at X times the usual speed, RANGE (default 1).";
+    return text.replace(text.find("RANGE"), 5, speedRangeText());
 }
 
 double parseSpeed(const QString& text)
@@ -161,7 +182,7 @@ QList<QCommandLineOption> optionTable()
                "headless and recording).",
                "MS"),
         flag("loop", "Start the show again after its end (headless: until --duration)."),
-        valued("speed", "Window: play at X times the usual speed, 0.25 to 4 (default 1).", "X"),
+        valued("speed", speedHelp(), "X"),
         valued("seed", "Seed of the random source, 0 to 4294967295 (default: from the clock).",
                "N"),
         valued("trace", "Write every stage event as JSON lines to FILE (- for standard output).",
@@ -238,6 +259,7 @@ QString helpText(const QCommandLineParser& parser)
     // The parser runs before the application exists, so it cannot know the program's name.
     QString text = parser.helpText().replace(QStringLiteral("<executable_name>"),
                                              QString::fromUtf8(kProgramName));
+
     text += QStringLiteral(
         "\nWithout options the show opens in its window: click the white area once to begin.\n"
         "--headless runs the show without a window on virtual time, with a click at 0 ms.\n"
@@ -251,14 +273,17 @@ QString helpText(const QCommandLineParser& parser)
         "\nKeys in the window:\n"
         "  F11      toggle fullscreen\n"
         "  Escape   leave fullscreen\n"
-        "  Space    pause and resume the show\n"
+        "  Enter    start the show, as a click on the window does\n"
+        "  Space    start the show, then pause and resume it\n"
         "  Left     5 s back (Shift: to the previous cue)\n"
         "  Right    5 s forward (Shift: to the next cue)\n"
         "  Home     back to 0 ms of the show, just after the starting click\n"
         "  End      to the last cue\n"
         "  0 … 9    to 0 %, 10 %, … 90 % of the show\n"
-        "  , .      while paused: one step back / forward to where the picture changes\n"
-        "  [ ]      speed halves / doubles, between 0.25× and 4×\n"
+        "  , .      while paused: one step back / forward to where the picture changes\n");
+    text += QString::fromStdString("  [ ]      speed halves / doubles, between " +
+                                   speedText(kMinSpeed) + "× and " + speedText(kMaxSpeed) + "×\n");
+    text += QStringLiteral(
         "  L        loop on or off: after the show's end, start again from 0 ms\n"
         "  Q        switch between crisp and smooth quality\n"
         "  Ctrl+Q   close the window\n"
@@ -318,6 +343,25 @@ void checkVideo(const QString& path, QSize size)
                       std::to_string(kMinVideoSide) + " to " + std::to_string(kMaxVideoHeight) +
                       ", not " + std::to_string(size.width()) + "x" +
                       std::to_string(size.height())};
+}
+
+// An MP4 file's index takes about 60 bytes a frame, kept in memory until the end. At a constant
+// rate it is refused past 1 GiB, some 17.9 million frames (6.9 days at 30 fps); a WebM file's
+// index stays small whatever the length.
+constexpr long long kMp4IndexBytesPerFrame = 60;
+constexpr long long kMaxMp4IndexBytes = 1LL << 30;
+
+void checkMp4Index(const QString& path, const Options& o)
+{
+    if (videoFormatFor(path) != VideoFormat::Mp4H264 || o.variableFrameRate || !o.durationMs)
+        return;
+    const long long clipMs = *o.durationMs - o.startMs.value_or(0);
+    const long long frames = (clipMs * o.fps + 999) / 1000;
+    if (frames * kMp4IndexBytesPerFrame > kMaxMp4IndexBytes)
+        throw Failure{"--record: " + std::to_string(frames) +
+                      " frames are too many for an MP4 "
+                      "file, whose index would pass 1 GiB; record a run this long as WebM "
+                      "(.webm), whose index stays small"};
 }
 
 // Where the show ends with the clicks given: 5000 ms after its last cue (its chart, played
@@ -385,8 +429,10 @@ void checkCombinations(const CommandLine& line, const Options& o)
     if (recording && (!o.screenshots.empty() || o.tracePath))
         throw Failure{"--record and --subtitles run on their own: take screenshots or a "
                       "trace in another run with the same --seed"};
-    if (o.recordPath)
+    if (o.recordPath) {
         checkVideo(*o.recordPath, o.size);
+        checkMp4Index(*o.recordPath, o);
+    }
     if (o.subtitlesPath && !o.subtitlesPath->endsWith(QStringLiteral(".vtt"), Qt::CaseInsensitive))
         throw Failure{"--subtitles writes WebVTT files: " + quoted(*o.subtitlesPath) +
                       " does not end in .vtt"};
@@ -408,10 +454,18 @@ void requireWritable(const QString& path)
         throw Failure{"cannot write " + quoted(path) + ": " + *why};
 }
 
+// Plain file-system calls, so that every name is a path: Qt reads names that begin with ":" as
+// its resources.
+bool statPath(const QString& path, struct stat& info)
+{
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0;
+}
+
 // A recording is only written whole, so an existing file is kept unless the user said otherwise.
 void requireNew(const QString& path, bool overwrite)
 {
-    if (!overwrite && QFileInfo::exists(path) && !QFileInfo(path).isDir())
+    struct stat info = {};
+    if (!overwrite && statPath(path, info) && !S_ISDIR(info.st_mode))
         throw Failure{quoted(path) + " already exists; add --overwrite to replace it"};
 }
 
@@ -429,17 +483,17 @@ struct FileIdentity
 std::optional<FileIdentity> identityOf(const QString& path)
 {
     struct stat info = {};
-    if (path == QStringLiteral("-")) {
-        // Standard output matters only where it is a file another output could name.
-        if (::fstat(STDOUT_FILENO, &info) == 0 && S_ISREG(info.st_mode))
+    if (const std::optional<int> fd = namedDescriptor(path)) {
+        // A stream matters only where it is a file another output could name.
+        if (::fstat(*fd, &info) == 0 && S_ISREG(info.st_mode))
             return FileIdentity{info.st_dev, info.st_ino, {}};
         return std::nullopt;
     }
-    const QFileInfo target(followLinks(path));
-    if (::stat(QFile::encodeName(target.filePath()).constData(), &info) == 0)
+    const QString target = followLinks(path).path;
+    if (statPath(target, info))
         return FileIdentity{info.st_dev, info.st_ino, {}};
-    if (::stat(QFile::encodeName(target.absolutePath()).constData(), &info) == 0)
-        return FileIdentity{info.st_dev, info.st_ino, target.fileName()};
+    if (statPath(folderPart(target), info))
+        return FileIdentity{info.st_dev, info.st_ino, namePart(target)};
     return std::nullopt;
 }
 
@@ -447,17 +501,20 @@ void refuseNonRegular(const QString& path)
 {
     // These files are written beside their destination and renamed over it, which would replace
     // a device or a pipe (even /dev/full, for root) instead of writing into it.
-    const QFileInfo target(followLinks(path));
-    if (target.exists() && !target.isFile())
+    struct stat info = {};
+    if (statPath(followLinks(path).path, info) && !S_ISREG(info.st_mode))
         throw Failure{"cannot write " + quoted(path) + ": it is not a regular file"};
 }
 
-// With standard output closed, the next file the program opens takes its number and the trace
-// would be written into that file.
-void requireOpenStandardOutput()
+// A trace into a descriptor: it must be open for writing. One that was closed when the program
+// started has /dev/null in its place, which would swallow the trace.
+void requireWritableDescriptor(const QString& path, int fd)
 {
-    if (::fcntl(STDOUT_FILENO, F_GETFD) == -1)
-        throw Failure{"cannot write the trace to standard output: it is closed"};
+    if (const auto why = whyNotWritableDescriptor(fd))
+        throw Failure{"cannot write " +
+                      (path == QStringLiteral("-") ? std::string("the trace to standard output")
+                                                   : quoted(path)) +
+                      ": " + *why};
 }
 
 // The outputs named so far, so that no two of them are one file.
@@ -467,7 +524,9 @@ public:
     // `path` can be written, and is no file claimed before.
     void claim(const QString& path)
     {
-        if (path != QStringLiteral("-"))
+        if (const std::optional<int> fd = namedDescriptor(path))
+            requireWritableDescriptor(path, *fd);
+        else
             requireWritable(path);
         const std::optional<FileIdentity> identity = identityOf(path);
         if (!identity)
@@ -499,11 +558,8 @@ void checkOutputs(const Options& o)
         claims.claim(shot.path);
         refuseNonRegular(shot.path);
     }
-    if (o.tracePath) {
+    if (o.tracePath)
         claims.claim(*o.tracePath);
-        if (*o.tracePath == QStringLiteral("-"))
-            requireOpenStandardOutput();
-    }
     for (const auto& path : {o.recordPath, o.subtitlesPath}) {
         if (path) {
             claims.claim(*path);
@@ -529,22 +585,33 @@ std::optional<std::string> whyNotWritable(const QString& path)
         if (part.size() > NAME_MAX)
             return "a name in the path is longer than " + std::to_string(NAME_MAX) + " bytes";
     // A link is written through: what matters is where it leads.
-    const QFileInfo info(followLinks(path));
-    if (info.isDir())
+    const FollowedPath followed = followLinks(path);
+    if (!followed.refused.empty())
+        return followed.refused;
+    const QByteArray target = QFile::encodeName(followed.path);
+    struct stat info = {};
+    const bool exists = ::stat(target.constData(), &info) == 0;
+    if (exists && S_ISDIR(info.st_mode))
         return "it is a folder";
     // A device or a pipe is written into where it is.
-    if (info.exists() && !info.isFile())
-        return info.isWritable() ? std::nullopt : std::optional<std::string>("permission denied");
-    const QFileInfo folder(info.absolutePath());
-    if (!folder.exists())
-        return "the folder " + quoted(folder.filePath()) + " does not exist";
-    if (!folder.isDir())
-        return quoted(folder.filePath()) + " is not a folder";
-    if (info.exists() && !info.isWritable())
+    if (exists && !S_ISREG(info.st_mode))
+        return ::access(target.constData(), W_OK) == 0
+                   ? std::nullopt
+                   : std::optional<std::string>("permission denied");
+    const QString folder = folderPart(followed.path);
+    struct stat folderInfo = {};
+    if (!statPath(folder, folderInfo))
+        return "the folder " + quoted(folder) + " does not exist";
+    if (!S_ISDIR(folderInfo.st_mode))
+        return quoted(folder) + " is not a folder";
+    if (exists && ::access(target.constData(), W_OK) != 0)
         return "permission denied";
     // The file is made beside its destination and renamed over it.
-    if (!folder.isWritable())
-        return "the folder " + quoted(folder.filePath()) + " is not writable";
+    if (::access(QFile::encodeName(folder).constData(), W_OK) != 0)
+        return "the folder " + quoted(folder) + " is not writable";
+    if (temporaryPathLength(target) > PATH_MAX - 1)
+        return "the path is too long for the file written beside it first (" +
+               std::to_string(PATH_MAX - 1) + " bytes at most)";
     return std::nullopt;
 }
 

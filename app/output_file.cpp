@@ -4,6 +4,7 @@
 #include "core/option_values.h"
 
 #include <QFile>
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <climits>
@@ -14,6 +15,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace q3 {
 namespace {
@@ -32,6 +34,10 @@ std::string nameOf(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+constexpr std::size_t kKeptNameBytes = 100;
+constexpr std::size_t kSuffixLetters = 8;
+constexpr std::string_view kTemporaryEnd = ".part";
+
 // A hidden name beside the destination that no other program is likely to choose; its length
 // stays within a file name's limit whatever the destination's.
 std::string temporaryNameFor(const std::string& destination)
@@ -39,11 +45,10 @@ std::string temporaryNameFor(const std::string& destination)
     static std::mt19937 random{std::random_device{}()};
     constexpr std::string_view kLetters = "abcdefghijklmnopqrstuvwxyz0123456789";
     std::string suffix;
-    for (int i = 0; i < 8; ++i)
+    for (std::size_t i = 0; i < kSuffixLetters; ++i)
         suffix += kLetters[random() % kLetters.size()];
-    constexpr std::size_t kKeptNameBytes = 100;
     return folderOf(destination) + "/." + nameOf(destination).substr(0, kKeptNameBytes) + "." +
-           suffix + ".part";
+           suffix + std::string(kTemporaryEnd);
 }
 
 std::string escaped(const QString& path)
@@ -69,14 +74,29 @@ int placeWithoutReplacing(const char* temporary, const char* destination)
 } // namespace
 
 OutputFile::OutputFile(const QString& destination, Existing existing)
-    : shown_(destination), destination_(QFile::encodeName(followLinks(destination)).toStdString()),
-      existing_(existing)
+    : shown_(destination), existing_(existing)
 {
+    const FollowedPath followed = followLinks(destination);
+    if (!followed.refused.empty()) {
+        abandon(followed.refused);
+        return;
+    }
+    destination_ = QFile::encodeName(followed.path).toStdString();
+    // The file is known to the stop signals before it exists, so that no signal can come between
+    // the two and leave it behind.
+    const SignalsHeld held;
     for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
         temporary_ = temporaryNameFor(destination_);
+        slot_ = rememberTemporary(temporary_.c_str());
         fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd_ < 0 && errno != EEXIST)
-            break;
+        if (fd_ < 0) {
+            const int error = errno;
+            forgetTemporary(slot_);
+            slot_ = -1;
+            errno = error;
+            if (error != EEXIST)
+                break;
+        }
     }
     if (fd_ < 0) {
         const int error = errno;
@@ -84,11 +104,10 @@ OutputFile::OutputFile(const QString& destination, Existing existing)
         noteError(error);
         return;
     }
-    slot_ = rememberTemporary(temporary_.c_str());
-    // A replaced file keeps who may read it.
+    // A replaced file keeps who may read it, but not the right to run as its owner or group.
     struct stat old = {};
     if (existing_ == Existing::Replace && ::stat(destination_.c_str(), &old) == 0)
-        ::fchmod(fd_, old.st_mode & 07777);
+        ::fchmod(fd_, old.st_mode & 07777 & ~mode_t(S_ISUID | S_ISGID));
 }
 
 OutputFile::~OutputFile()
@@ -109,6 +128,42 @@ bool OutputFile::write(std::string_view bytes)
 
 bool OutputFile::commit()
 {
+    const std::array<OutputFile*, 1> self{this};
+    return commitTogether(self) == nullptr;
+}
+
+OutputFile* OutputFile::commitTogether(std::span<OutputFile* const> files)
+{
+    OutputFile* failure = nullptr;
+    for (OutputFile* file : files)
+        if (failure == nullptr && !file->close())
+            failure = file;
+    // Placed together, or not at all: a signal waits until the files are placed or put back.
+    const SignalsHeld held;
+    std::vector<OutputFile*> placed;
+    for (OutputFile* file : files) {
+        if (failure != nullptr)
+            break;
+        if (file->place())
+            placed.push_back(file);
+        else
+            failure = file;
+    }
+    if (failure != nullptr) {
+        for (auto file = placed.rbegin(); file != placed.rend(); ++file)
+            (*file)->unplace();
+        for (OutputFile* file : files)
+            file->abandon("another file written with it could not be written");
+        return failure;
+    }
+    for (OutputFile* file : files)
+        file->settle();
+    return nullptr;
+}
+
+// Flushes the file to the disk and closes it.
+bool OutputFile::close()
+{
     if (failed())
         return false;
     if (::fsync(fd_) != 0) {
@@ -121,18 +176,16 @@ bool OutputFile::commit()
         noteError(errno);
         return false;
     }
-    if (!place())
-        return false;
-    forgetTemporary(slot_);
-    slot_ = -1;
-    temporary_.clear();
-    notePlacedOutput();
     return true;
 }
 
 bool OutputFile::place()
 {
     if (existing_ == Existing::Replace) {
+        // A second name for the file about to be replaced, so that it can be put back.
+        previous_ = temporaryNameFor(destination_);
+        if (::link(destination_.c_str(), previous_.c_str()) != 0)
+            previous_.clear();
         if (::rename(temporary_.c_str(), destination_.c_str()) != 0) {
             noteError(errno);
             return false;
@@ -149,6 +202,28 @@ bool OutputFile::place()
         return false;
     }
     return true;
+}
+
+// Takes a placed file away again, and puts back the one it replaced.
+void OutputFile::unplace()
+{
+    if (!previous_.empty())
+        ::rename(previous_.c_str(), destination_.c_str());
+    else
+        ::unlink(destination_.c_str());
+    previous_.clear();
+    temporary_.clear();
+}
+
+void OutputFile::settle()
+{
+    if (!previous_.empty())
+        ::unlink(previous_.c_str());
+    previous_.clear();
+    forgetTemporary(slot_);
+    slot_ = -1;
+    temporary_.clear();
+    notePlacedOutput();
 }
 
 std::string cannotWrite(const std::string& shownName, std::string_view reason)
@@ -175,6 +250,10 @@ void OutputFile::fail(const std::string& message)
 
 void OutputFile::removeTemporary()
 {
+    const SignalsHeld held;
+    if (!previous_.empty())
+        ::unlink(previous_.c_str());
+    previous_.clear();
     if (fd_ >= 0)
         ::close(fd_);
     fd_ = -1;
@@ -185,15 +264,36 @@ void OutputFile::removeTemporary()
     slot_ = -1;
 }
 
-QString followLinks(const QString& path)
+namespace {
+
+// Whether the system's guard against planted links would let the user follow `link`, which
+// stands in `folder`.
+bool mayFollow(const struct stat& link, const std::string& folder)
+{
+    struct stat parent = {};
+    if (::stat(folder.c_str(), &parent) != 0)
+        return true; // the folder is gone: the write fails on its own
+    const bool shared = (parent.st_mode & S_ISVTX) != 0 && (parent.st_mode & S_IWOTH) != 0;
+    return !shared || link.st_uid == ::geteuid() || link.st_uid == parent.st_uid;
+}
+
+} // namespace
+
+FollowedPath followLinks(const QString& path)
 {
     std::string current = QFile::encodeName(path).toStdString();
+    std::string refused;
     // As many links as the system itself follows before it gives up.
     constexpr int kMaxLinks = 40;
     for (int i = 0; i < kMaxLinks; ++i) {
         struct stat info = {};
         if (::lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
             break;
+        if (!mayFollow(info, folderOf(current))) {
+            refused = "it is a link in a folder that others may write, and it belongs to "
+                      "neither you nor the folder's owner";
+            break;
+        }
         std::array<char, PATH_MAX> target{};
         const ssize_t length = ::readlink(current.c_str(), target.data(), target.size() - 1);
         if (length <= 0)
@@ -208,7 +308,14 @@ QString followLinks(const QString& path)
             current = std::move(joined);
         }
     }
-    return QFile::decodeName(QByteArray::fromStdString(current));
+    return {QFile::decodeName(QByteArray::fromStdString(current)), refused};
+}
+
+std::size_t temporaryPathLength(const QByteArray& destination)
+{
+    const std::string path = destination.toStdString();
+    return folderOf(path).size() + 2 + std::min(nameOf(path).size(), kKeptNameBytes) + 1 +
+           kSuffixLetters + kTemporaryEnd.size();
 }
 
 std::string shownPath(const QString& path)

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "sys/write_all.h"
+
 #include <QString>
 #include <cerrno>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unistd.h>
@@ -22,7 +25,9 @@ enum class Existing
 // commit(), or a stop signal ends the program, only the temporary file is removed.
 //
 // A destination that is a symbolic link is written through: the file goes where the link leads
-// and the link stays as the user made it.
+// and the link stays as the user made it; but a link is followed only where the system itself
+// would follow it (see followLinks). A replaced file keeps its permissions, without the
+// set-user-ID and set-group-ID bits.
 //
 // The first failure is kept: later calls do nothing and return false, and message() gives the
 // one line to show ("cannot write PATH: REASON").
@@ -39,6 +44,10 @@ public:
     bool write(std::string_view bytes);
     // Flushes, closes and places the file under its name.
     bool commit();
+    // The same for files that belong together, such as a recording and its subtitles: either
+    // every one of them is placed, or none is and the files they would have replaced are back.
+    // Returns null, or the file whose failure stopped them all: its message() is the one to show.
+    static OutputFile* commitTogether(std::span<OutputFile* const> files);
     // Removes the temporary file and keeps `reason` as the failure, unless there is one already.
     void abandon(const std::string& reason);
 
@@ -52,34 +61,38 @@ public:
 private:
     void fail(const std::string& message);
     void removeTemporary();
+    bool close();
     bool place();
+    void unplace();
+    void settle();
 
     QString shown_; // the destination as the user named it
     std::string destination_;
     std::string temporary_;
+    std::string previous_; // while placing: a second name of the file replaced, to undo it
     Existing existing_;
     int fd_ = -1;
     int slot_ = -1;
     std::string message_;
 };
 
-// Writes all of `bytes` to `fd`, going on after short writes; 0, or the errno of the failure.
-[[nodiscard]] inline int writeAll(int fd, std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0)
-            return errno;
-        if (written == 0)
-            return EIO;
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return 0;
-}
-
 // Where `path` leads: the file at the end of its symbolic links, which need not exist. A path
 // that is not a link is returned as it is.
-[[nodiscard]] QString followLinks(const QString& path);
+//
+// A link is followed only where the system would follow it for a program that guards against
+// links planted by others (fs.protected_symlinks): in a folder that anyone may write and that has
+// the sticky bit, such as /tmp, only a link that belongs to the user running the program or to
+// the folder's owner. Otherwise `refused` says why, whatever the system is set to.
+struct FollowedPath
+{
+    QString path;
+    std::string refused; // empty where every link could be followed
+};
+[[nodiscard]] FollowedPath followLinks(const QString& path);
+
+// The length of the path of the hidden file written beside `destination` (a path with its links
+// followed) before it takes its name.
+[[nodiscard]] std::size_t temporaryPathLength(const QByteArray& destination);
 
 // A path as messages show it: as it is, or in single quotes with \n, \t and other unprintable
 // bytes escaped, so that a message always stays on one line.

@@ -14,6 +14,7 @@
 #include <chrono>
 #include <iostream>
 #include <unistd.h>
+#include <vector>
 
 namespace q3 {
 namespace {
@@ -145,13 +146,19 @@ int runRecording(const Options& options, std::uint32_t seed)
     if (options.recordPath) {
         const VideoSettings settings{*videoFormatFor(*options.recordPath), options.size,
                                      options.fps, !options.variableFrameRate};
+        // The module first: one that fails, even by ending the program, finds no file made.
+        std::string error;
+        const std::optional<VideoModule> module = loadVideoModule(videoModuleFolders(), error);
+        if (!module) {
+            printError("cannot record " + shownPath(*options.recordPath) + ": " + error);
+            return 1;
+        }
         video.emplace(*options.recordPath, existing);
         if (video->failed()) {
             printError(video->message());
             return 1;
         }
-        std::string error;
-        encoder = openVideoEncoder(video->descriptor(), settings, error);
+        encoder = openVideoEncoder(*module, video->descriptor(), settings, error);
         if (!encoder) {
             printError("cannot record " + shownPath(*options.recordPath) + ": " + error);
             return 1;
@@ -183,11 +190,14 @@ int runRecording(const Options& options, std::uint32_t seed)
         subtitles.emplace(*options.subtitlesPath, existing);
         subtitles->write(toWebVtt(captions.finish(endMs)));
     }
-    for (std::optional<OutputFile>* file : {&video, &subtitles}) {
-        if (*file && !(*file)->commit()) {
-            printError((*file)->message());
-            return 1;
-        }
+    // The pair is placed whole: a file that another program made meanwhile stops both.
+    std::vector<OutputFile*> files;
+    for (std::optional<OutputFile>* file : {&video, &subtitles})
+        if (*file)
+            files.push_back(&**file);
+    if (const OutputFile* failed = OutputFile::commitTogether(files); failed != nullptr) {
+        printError(failed->message());
+        return 1;
     }
     return 0;
 }

@@ -17,8 +17,10 @@ namespace q3 {
 //
 // A trace to a file is an output like the others: written whole when the run ends, or not at
 // all (a failure or a stop signal leaves nothing at the destination). A trace to standard output
-// ("-"), or into a pipe or a device that already exists, is streamed as it goes and only ever
-// handed over in whole lines. On the wall clock it never holds up the show: lines that the
+// ("-", /dev/stdout, /dev/fd/N and the like, written into as the descriptors they name), or into
+// a pipe or a device that already exists, is streamed as it goes and only ever handed over in
+// whole lines, even when a signal ends the program. A FIFO that nobody reads yet is opened
+// without waiting for a reader. On the wall clock it never holds up the show: lines that the
 // reader does not take wait in memory, and if too many wait, the trace stops.
 //
 // The first failure is reported at once, on the error stream, in one line; nothing more is
@@ -26,6 +28,10 @@ namespace q3 {
 class TraceWriter final : public StageListener
 {
 public:
+    // On the wall clock someone may be reading the trace while the show plays: lines reach the
+    // stream at least this often.
+    static constexpr int kFlushEveryMs = 200;
+
     // Returns null, having said why, if the trace cannot be started.
     static std::unique_ptr<TraceWriter> open(const QString& path, const Clock& clock);
     ~TraceWriter() override;
@@ -41,11 +47,20 @@ public:
     bool finish();
     [[nodiscard]] bool failed() const { return failed_; }
 
+    // A descriptor the trace is streamed into.
+    struct Stream
+    {
+        int fd = -1;
+        bool owned = false;          // opened by the trace, and closed by it
+        bool readerOfItsOwn = false; // a FIFO opened before anyone read it
+    };
+
 private:
-    TraceWriter(const Clock& clock, std::unique_ptr<OutputFile> file, int stream,
+    TraceWriter(const Clock& clock, std::unique_ptr<OutputFile> file, Stream stream,
                 std::string shown);
     void writeLine(const std::string& body);
     void flush();
+    void awaitReader(int waitMs);
     // Hands the reader of a stream what it takes without waiting, or waits up to `waitMs`.
     void pump(int waitMs);
     void fail(const std::string& message);
@@ -57,7 +72,7 @@ private:
     const Clock& clock_;
     EventBus::Subscription following_;
     std::unique_ptr<OutputFile> file_;
-    int stream_ = -1;
+    Stream stream_;
     bool nonBlocking_ = false;
     std::string shown_;
     std::string waiting_; // whole lines not yet written

@@ -1,14 +1,15 @@
 #pragma once
 
 #include "video/video_format.h"
+#include "video/video_module_abi.h"
 
 #include <QImage>
 #include <QSize>
 #include <QString>
-#include <QStringList>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace q3 {
 
@@ -37,8 +38,8 @@ struct VideoSettings
 // The encoder writes into a file the program has opened (an OutputFile's temporary file, which
 // the program places once finish() has succeeded), and leaves it open.
 //
-// The encoder lives in a module of its own, loaded on the first recording, so that playing the
-// show does not load FFmpeg's libraries and every codec they pull in.
+// The encoder lives in a module of its own, loaded only to record, so that playing the show does
+// not load FFmpeg's libraries and every codec they pull in.
 class VideoEncoder
 {
 public:
@@ -61,19 +62,33 @@ public:
     [[nodiscard]] virtual long long framesEncoded() const = 0;
 };
 
-// Opens an encoder that writes into `fd`, a new empty file open for writing; nullptr, with the
-// reason in `error`, when the module or the encoder cannot be opened.
-[[nodiscard]] std::unique_ptr<VideoEncoder> openVideoEncoder(int fd, const VideoSettings& settings,
+// The video module, loaded and checked: its table of functions, which stays valid as long as
+// the program runs.
+struct VideoModule
+{
+    const Quillet3VideoModule* table = nullptr;
+};
+
+// The folders the module is looked for in, in the order tried, fixed when the program is built:
+// its build folder, for the program the build made when it runs from there (`program` is the
+// running program's file, as the kernel names it), then the folders it is installed in. Never
+// a folder found from where the program or the user happens to be.
+[[nodiscard]] std::vector<std::string> videoModuleFolders(const std::string& program);
+// The same for the running program.
+[[nodiscard]] std::vector<std::string> videoModuleFolders();
+
+// Loads the module from the first of `folders` that holds one that can be trusted (see
+// untrustedReason) and was built with this interface and this version; a module that fails in
+// one folder does not stop the search. Nothing, with the reason in `error` (the first folder's
+// fault, or that no folder has the module), when none does. A module is looked at before it is
+// loaded: no code of an untrusted one runs.
+[[nodiscard]] std::optional<VideoModule> loadVideoModule(const std::vector<std::string>& folders,
+                                                         std::string& error);
+
+// Opens an encoder of `module` that writes into `fd`, a new empty file open for writing; nullptr,
+// with the reason in `error`, when the encoder cannot be opened.
+[[nodiscard]] std::unique_ptr<VideoEncoder> openVideoEncoder(const VideoModule& module, int fd,
+                                                             const VideoSettings& settings,
                                                              std::string& error);
-
-// Where the module may be, in the order tried, for a program in `programDir`: where the package
-// installs it, then beside the program (in a build tree).
-[[nodiscard]] QStringList videoModuleCandidates(const QString& programDir);
-
-// Loads the module from the first candidate that exists and opens an encoder with it.
-[[nodiscard]] std::unique_ptr<VideoEncoder> openVideoEncoderFrom(const QStringList& candidates,
-                                                                 int fd,
-                                                                 const VideoSettings& settings,
-                                                                 std::string& error);
 
 } // namespace q3

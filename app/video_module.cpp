@@ -1,27 +1,21 @@
 #include "app/version.h"
 #include "app/video_encoder.h"
+#include "sys/trusted_file.h"
 #include "video/video_module_abi.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <algorithm>
 #include <array>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace q3 {
 namespace {
 
 constexpr const char* kModuleFile = "libquillet3-video.so";
-
-// The program's own folder, from the kernel: it needs no application object and follows the
-// links by which the program may have been started.
-QString programDir()
-{
-    return QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath())
-        .absolutePath();
-}
 
 // The module's reason for its last failure.
 std::string moduleError(const Quillet3VideoModule& module, const Quillet3VideoEncoder* encoder)
@@ -78,7 +72,7 @@ private:
 };
 
 // The module's table, where it was built with this interface and this version.
-const Quillet3VideoModule* tableOf(void* module)
+const Quillet3VideoModule* checkedTable(void* module)
 {
     const auto entry = reinterpret_cast<VideoModuleEntry>(dlsym(module, kVideoModuleEntry));
     const Quillet3VideoModule* table = entry != nullptr ? entry() : nullptr;
@@ -89,6 +83,27 @@ const Quillet3VideoModule* tableOf(void* module)
     return table;
 }
 
+// Loads the module at `file` where it can be trusted, and checks its table: empty, with the
+// table in `table`, when it is the one, or why not. Loaded straight through the dynamic loader and
+// never unloaded: the encoder's code must stay while any encoder lives, and unloading FFmpeg at
+// exit would only cost time.
+std::string tryModule(const std::string& file, const Quillet3VideoModule*& table)
+{
+    if (const std::string untrusted = untrustedReason(file, geteuid()); !untrusted.empty())
+        return "the video encoder is not trusted: " + untrusted;
+    const std::unique_ptr<char, decltype(&std::free)> real(realpath(file.c_str(), nullptr),
+                                                           &std::free);
+    void* module = real ? dlopen(real.get(), RTLD_NOW | RTLD_LOCAL) : nullptr;
+    if (module == nullptr) {
+        const char* why = dlerror();
+        return "cannot load the video encoder: " + std::string(why != nullptr ? why : file);
+    }
+    table = checkedTable(module);
+    if (table == nullptr)
+        return "the video encoder belongs to another version: " + file;
+    return {};
+}
+
 } // namespace
 
 std::optional<VideoFormat> videoFormatFor(const QString& path)
@@ -96,54 +111,55 @@ std::optional<VideoFormat> videoFormatFor(const QString& path)
     return videoFormatOfName(path.toStdString());
 }
 
-QStringList videoModuleCandidates(const QString& programDir)
+std::vector<std::string> videoModuleFolders()
 {
-    const QDir dir(programDir);
-    return {
-        QDir::cleanPath(dir.filePath(QStringLiteral(QUILLET3_MODULE_DIR "/") + kModuleFile)),
-        dir.filePath(kModuleFile),
-    };
+    // The running program's file, from the kernel; where /proc cannot be read, no build folder.
+    std::array<char, PATH_MAX> program{};
+    const ssize_t length = readlink("/proc/self/exe", program.data(), program.size() - 1);
+    return videoModuleFolders(length > 0 ? std::string(program.data(), std::size_t(length))
+                                         : std::string());
 }
 
-std::unique_ptr<VideoEncoder> openVideoEncoderFrom(const QStringList& candidates, int fd,
-                                                   const VideoSettings& settings,
-                                                   std::string& error)
+std::optional<VideoModule> loadVideoModule(const std::vector<std::string>& folders,
+                                           std::string& error)
 {
-    const auto found = std::find_if(candidates.begin(), candidates.end(),
-                                    [](const QString& file) { return QFileInfo(file).isFile(); });
-    if (found == candidates.end()) {
-        error = "the video encoder is not installed (" + std::string(kModuleFile) + ")";
-        return nullptr;
+    std::string firstFault;
+    for (const std::string& folder : folders) {
+        const std::string file = folder + "/" + kModuleFile;
+        struct stat info = {};
+        if (lstat(file.c_str(), &info) != 0 && errno == ENOENT)
+            continue;
+        const Quillet3VideoModule* table = nullptr;
+        std::string fault = tryModule(file, table);
+        if (fault.empty())
+            return VideoModule{table};
+        if (firstFault.empty())
+            firstFault = std::move(fault);
     }
-    // Loaded straight through the dynamic loader and never unloaded: the encoder's code must
-    // stay while any encoder lives, and unloading FFmpeg at exit would only cost time.
-    void* module = dlopen(QFile::encodeName(*found).constData(), RTLD_NOW | RTLD_LOCAL);
-    if (module == nullptr) {
-        const char* why = dlerror();
-        error = "cannot load the video encoder: " + std::string(why != nullptr ? why : "unknown");
-        return nullptr;
+    if (!firstFault.empty()) {
+        error = firstFault;
+    } else {
+        error = "the video encoder is not installed (no " + std::string(kModuleFile) + " in";
+        for (std::size_t i = 0; i < folders.size(); ++i)
+            error += (i == 0 ? " " : i + 1 == folders.size() ? " or " : ", ") + folders[i];
+        error += ")";
     }
-    const Quillet3VideoModule* table = tableOf(module);
-    if (table == nullptr) {
-        error = "the video encoder belongs to another version: " + found->toStdString();
-        return nullptr;
-    }
+    return std::nullopt;
+}
+
+std::unique_ptr<VideoEncoder> openVideoEncoder(const VideoModule& module, int fd,
+                                               const VideoSettings& settings, std::string& error)
+{
     const Quillet3VideoSettings plain{static_cast<int>(settings.format), settings.size.width(),
                                       settings.size.height(), settings.fps,
                                       settings.constantRate ? 1 : 0};
     std::array<char, kVideoModuleErrorBytes> why{};
-    Quillet3VideoEncoder* encoder = table->open(fd, &plain, why.data(), why.size());
+    Quillet3VideoEncoder* encoder = module.table->open(fd, &plain, why.data(), why.size());
     if (encoder == nullptr) {
         error = why.data();
         return nullptr;
     }
-    return std::make_unique<ModuleEncoder>(*table, encoder);
-}
-
-std::unique_ptr<VideoEncoder> openVideoEncoder(int fd, const VideoSettings& settings,
-                                               std::string& error)
-{
-    return openVideoEncoderFrom(videoModuleCandidates(programDir()), fd, settings, error);
+    return std::make_unique<ModuleEncoder>(*module.table, encoder);
 }
 
 } // namespace q3

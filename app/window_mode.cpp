@@ -10,12 +10,6 @@
 #include <iostream>
 
 namespace q3 {
-namespace {
-
-constexpr int kTraceFlushMs = 200;
-
-} // namespace
-
 int runWindow(const Options& options, std::uint32_t seed)
 {
     loadStageFonts();
@@ -31,7 +25,7 @@ int runWindow(const Options& options, std::uint32_t seed)
     QTimer traceFlush;
     if (trace) {
         QObject::connect(&traceFlush, &QTimer::timeout, [&] { trace->flushWaiting(); });
-        traceFlush.start(kTraceFlushMs);
+        traceFlush.start(TraceWriter::kFlushEveryMs);
     }
     windowShow.window().setQuality(options.quality);
     windowShow.start();

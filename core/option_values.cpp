@@ -74,6 +74,19 @@ OptionValue<std::uint32_t> readSeed(std::string_view text)
     return {.value = static_cast<std::uint32_t>(value)};
 }
 
+std::string speedText(double speed)
+{
+    std::ostringstream out;
+    out.imbue(std::locale::classic());
+    out << speed;
+    return out.str();
+}
+
+std::string speedRangeText()
+{
+    return speedText(kMinSpeed) + " to " + speedText(kMaxSpeed);
+}
+
 OptionValue<double> readSpeed(std::string_view text)
 {
     // Read through the classic locale's stream: the floating-point std::from_chars is not in
@@ -87,7 +100,7 @@ OptionValue<double> readSpeed(std::string_view text)
         read = !in.fail() && in.peek() == std::char_traits<char>::eof();
     }
     if (!read || value < kMinSpeed || value > kMaxSpeed)
-        return {.problem = "--speed takes a number from 0.25 to 4, not " + quotedText(text)};
+        return {.problem = "--speed takes a number from " + speedRangeText() + ", not " + quotedText(text)};
     return {.value = value};
 }
 

@@ -26,14 +26,14 @@ records the show to H.264 MP4 or VP9 WebM.]=])
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 # The first build of the package of this version; the change log names the same release.
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
-set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_PACKAGING_INSTALL_PREFIX ${QUILLET3_PACKAGE_PREFIX})
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION video)
 # The programs are stripped, and their debug information is left out: CPack's -dbgsym package
 # lists its files under the wrong paths in its md5sums, and has no copyright or change log.
 set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/packaging/strip.cmake)
 # The shared libraries (Qt with its X11 plugin, FFmpeg) are found by dpkg-shlibdeps; the fonts
-# that stand in for the design's faces are named here: every face file render/fonts.cpp loads.
+# that stand in for the design's faces are named here: every face file layout/stage_faces.h names.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "fonts-liberation2, fonts-comic-neue, fonts-dejavu-core, fonts-dejavu-extra, fonts-ebgaramond, fonts-roboto-unhinted")

@@ -19,8 +19,8 @@ namespace q3 {
 // A coordinate u lies at u * scale() device pixels, a pixel edge when that is whole; it names
 // the device pixel at(u), whose left (or top) edge is u scaled and rounded. Everything snaps to
 // these pixels, so shapes that touch in units touch on the screen, and a gap of two pixels in
-// units stays a gap (and most gaps of one pixel do; not below a box, which covers the pixels of
-// its far corner, nor beside a disc that grew towards it: see disc()):
+// units stays a gap (and most gaps of one pixel do; not below or right of a box, which covers
+// the pixels of its far corner, nor beside a disc that grew towards it: see disc()):
 // - a box covers the pixels of its corners and everything between them;
 // - a line runs from the pixel of its first point up to, not including, the pixel of its last;
 // - a label or picture covers the pixels from its left edge up to, not including, its right

@@ -3,16 +3,12 @@
 #include "layout/caption_layout.h"
 #include "raster/stage_fit.h"
 #include "render/fonts.h"
-#include "render/pixel_grid.h"
+#include "render/pictures.h"
 
 #include <QColor>
 #include <QPainter>
-#include <QPen>
 #include <QRegion>
 #include <algorithm>
-#include <array>
-#include <cmath>
-#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -160,9 +156,12 @@ void Compositor::paint(const Stage& stage, QPainter& painter, QSize output, cons
         if (!stage.control(control).visible)
             continue;
         const ControlDesign& row = designOf(control);
-        const QRect rect = toQRect(view.grid().rect(row.rect)).translated(view.origin.toPoint());
+        const bool label = row.kind == ControlKind::Label;
+        const QRect rect =
+            (label ? toQRect(view.grid().rect(row.rect)) : pictureRect(view.grid(), row.rect))
+                .translated(view.origin.toPoint());
         if (!rect.isEmpty())
-            layers.push_back({control, rect, row.kind == ControlKind::Label});
+            layers.push_back({control, rect, label});
     }
     // Only the bars beside the surface are black; the surface covers the rest.
     const QRect surfaceRect(view.origin.toPoint(), view.surfacePixels);
@@ -224,8 +223,10 @@ void Compositor::paintFrame(const Stage& stage, QPainter& painter, const StageVi
 const QImage& Compositor::pictureImage(Control control, QSize size)
 {
     PictureCache& cache = pictures_.at(index(control));
-    if (cache.image.size() != size)
-        cache.image = scalePixelArt(pictureOf(control), size);
+    if (cache.image.size() != size || cache.quality != quality()) {
+        cache.image = scalePixelArt(pictureOf(control), size, quality());
+        cache.quality = quality();
+    }
     return cache.image;
 }
 
@@ -234,21 +235,6 @@ QImage Compositor::render(const Stage& stage, QSize size)
     QImage image(size, QImage::Format_RGB32);
     render(stage, image);
     return image;
-}
-
-const QImage& pictureOf(Control control)
-{
-    static const QImage duck(QStringLiteral(":/assets/imgDuck.gif"));
-    static const QImage duck2(QStringLiteral(":/assets/imgDuck2.gif"));
-    static const QImage none;
-    switch (control) {
-    case Control::imgDuck:
-        return duck;
-    case Control::imgDuck2:
-        return duck2;
-    default:
-        return none;
-    }
 }
 
 } // namespace q3

@@ -4,6 +4,8 @@
 #include "core/stage.h"
 #include "raster/kept_surface.h"
 #include "raster/pixel_grid.h"
+#include "raster/stage_fit.h"
+#include "render/pictures.h"
 
 #include <QImage>
 #include <QPainter>
@@ -18,8 +20,7 @@
 
 namespace q3 {
 
-// Where the stage's surface lies in an output of some size: fitted whole, centred, with black
-// bars on the sides that do not fill.
+// Where the stage's surface lies in an output of some size (StageFit), in Qt's types.
 struct StageView
 {
     double scale = 1;    // output pixels per unit
@@ -80,6 +81,7 @@ private:
     struct PictureCache
     {
         QImage image;
+        Quality quality = Quality::Crisp;
     };
     // What a label shows at one output scale; its image is painted again when this changes.
     struct LabelLook
@@ -115,8 +117,5 @@ private:
     // The target of the last render, as it was when that render ended.
     qint64 renderedKey_ = 0;
 };
-
-// The picture a picture control shows, or a null image where it has none.
-[[nodiscard]] const QImage& pictureOf(Control control);
 
 } // namespace q3

@@ -1,54 +1,15 @@
 #include "render/fonts.h"
 
 #include "core/messages.h"
+#include "layout/stage_faces.h"
 
 #include <QFile>
 #include <QFontDatabase>
 #include <QString>
-#include <array>
+#include <string>
+#include <string_view>
 
 namespace q3 {
-namespace {
-
-struct FaceMapping
-{
-    std::string_view face;
-    const char* family;
-    std::array<const char*, 3> files;
-};
-
-// Debian's free fonts standing in for the faces of the design.
-const std::array<FaceMapping, 6> kFaces{{
-    {"Impact",
-     "Roboto Condensed",
-     {"/usr/share/fonts/truetype/roboto/unhinted/RobotoCondensed-Bold.ttf", nullptr, nullptr}},
-    {"Comic Sans MS",
-     "Comic Neue",
-     {"/usr/share/fonts/opentype/comic-neue/ComicNeue-Bold.otf", nullptr, nullptr}},
-    {"Arial",
-     "Liberation Sans",
-     {"/usr/share/fonts/truetype/liberation2/LiberationSans-Bold.ttf", nullptr, nullptr}},
-    {"Lucida Console",
-     "DejaVu Sans Mono",
-     {"/usr/share/fonts/truetype/dejavu/DejaVuSansMono-Bold.ttf", nullptr, nullptr}},
-    {"Verdana",
-     "DejaVu Sans",
-     {"/usr/share/fonts/truetype/dejavu/DejaVuSans-Oblique.ttf",
-      "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", nullptr}},
-    {"Garamond",
-     "EB Garamond",
-     {"/usr/share/fonts/opentype/ebgaramond/EBGaramond12-Bold.otf", nullptr, nullptr}},
-}};
-
-const FaceMapping* mappingFor(std::string_view face)
-{
-    for (const FaceMapping& mapping : kFaces)
-        if (mapping.face == face)
-            return &mapping;
-    return nullptr;
-}
-
-} // namespace
 
 void loadStageFonts()
 {
@@ -56,15 +17,17 @@ void loadStageFonts()
     if (loaded)
         return;
     loaded = true;
-    for (const FaceMapping& mapping : kFaces)
-        for (const char* file : mapping.files) {
-            if (file == nullptr)
+    for (const StageFace& stand : kStageFaces)
+        for (const std::string_view file : stand.files) {
+            if (file.empty())
                 continue;
+            const QString path =
+                QString::fromUtf8(file.data(), static_cast<qsizetype>(file.size()));
             // Without the file the text is still drawn, in whatever face the system offers.
-            if (!QFile::exists(QString::fromUtf8(file)))
+            if (!QFile::exists(path))
                 printWarning("the font file " + std::string(file) +
                              " is missing; its text is drawn in another face");
-            else if (QFontDatabase::addApplicationFont(QString::fromUtf8(file)) < 0)
+            else if (QFontDatabase::addApplicationFont(path) < 0)
                 printWarning("the font file " + std::string(file) +
                              " cannot be loaded; its text is drawn in another face");
         }
@@ -73,8 +36,9 @@ void loadStageFonts()
 QFont stageFont(const DesignFont& face, int pixelSizeUnits)
 {
     QFont font;
-    if (const FaceMapping* mapping = mappingFor(face.face))
-        font.setFamilies({QString::fromUtf8(mapping->family)});
+    if (const StageFace* stand = stageFaceFor(face.face))
+        font.setFamilies({QString::fromUtf8(stand->family.data(),
+                                            static_cast<qsizetype>(stand->family.size()))});
     font.setPixelSize(std::max(1, pixelSizeUnits));
     font.setWeight(face.bold ? QFont::Bold : QFont::Normal);
     font.setItalic(face.italic);

@@ -11,8 +11,8 @@
 namespace q3 {
 
 // The design's faces are not free fonts. The program maps each of them itself to a free font
-// that the install step puts on the machine, so the show looks the same whatever the user's
-// font configuration prefers.
+// that the install step puts on the machine (layout/stage_faces.h), so the show looks the same
+// whatever the user's font configuration prefers.
 void loadStageFonts();
 
 // The font of a label at a size in units (a point is 20 units). Layout and painting both use it

@@ -11,10 +11,13 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
+#include <array>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <set>
 #include <string_view>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -217,6 +220,78 @@ const BadInput kBadInputs[] = {
      2,
      "LOCPATH=" QUILLET3_LOCALES R"( LC_ALL=de_DE.UTF-8 exec "$Q" --speed 0.5 --duration 100)",
      "--duration works only with --headless or --screenshot"},
+    {"speed too slow",
+     {"--speed", "0.2499"},
+     2,
+     nullptr,
+     "--speed takes a number from 0.25 to 4, not '0.2499'"},
+    // The ends of each range are taken: the run is refused for something else.
+    {"speed at its slowest",
+     {"--speed", "0.25", "--duration", "100"},
+     2,
+     nullptr,
+     "--duration works only with --headless or --screenshot"},
+    {"speed at its fastest",
+     {"--speed", "4", "--duration", "100"},
+     2,
+     nullptr,
+     "--duration works only with --headless or --screenshot"},
+    {"start and duration at their largest",
+     {"--headless", "--start", "2147483647", "--duration", "2147483647"},
+     2,
+     nullptr,
+     "--start 2147483647 must be before the end of the run at 2147483647 ms"},
+    {"start past 32 bits",
+     {"--headless", "--start", "2147483648"},
+     2,
+     nullptr,
+     "--start takes a whole number of milliseconds from 0 to 2147483647, not '2147483648'"},
+    {"click past 32 bits",
+     {"--headless", "--click", "2147483648"},
+     2,
+     nullptr,
+     "--click takes a whole number of milliseconds from 0 to 2147483647, not '2147483648'"},
+    {"size with no width",
+     {"--size", "0x16", "--screenshot", "0:@/a.png"},
+     2,
+     nullptr,
+     "--size takes WIDTHxHEIGHT in pixels, each from 1 to 16384, not '0x16'"},
+    {"size with no height",
+     {"--size", "16x0", "--screenshot", "0:@/a.png"},
+     2,
+     nullptr,
+     "--size takes WIDTHxHEIGHT in pixels, each from 1 to 16384, not '16x0'"},
+    {"size just too tall",
+     {"--size", "16x16385", "--screenshot", "0:@/a.png"},
+     2,
+     nullptr,
+     "--size takes WIDTHxHEIGHT in pixels, each from 1 to 16384, not '16x16385'"},
+    // Descriptors named as files are written into as they are open.
+    {"trace to a closed descriptor",
+     {},
+     2,
+     R"(exec 7>&-; exec "$Q" --headless --duration 10 --trace /dev/fd/7)",
+     "cannot write '/dev/fd/7': it is closed"},
+    {"trace to a descriptor open for reading",
+     {},
+     2,
+     R"(exec "$Q" --headless --duration 10 --trace /proc/self/fd/7 7</dev/null)",
+     "cannot write '/proc/self/fd/7': it is open only for reading"},
+    {"trace to /dev/stdout when it is closed",
+     {},
+     2,
+     R"(exec >&-; exec "$Q" --headless --duration 10 --trace /dev/stdout)",
+     "cannot write '/dev/stdout': it is closed"},
+    // A destination that fits in a path, but whose file written beside it first would not.
+    {"trace path too long for the file written beside it",
+     {},
+     2,
+     R"sh(d="$D/long"; while [ ${#d} -lt 3800 ]; do d="$d/$(printf '%0100d' 0)"; done; )sh"
+     R"sh(d="$d/$(printf "%0$((3994 - ${#d}))d" 0)"; mkdir -p "$d"; n=$(printf '%094d' 0); )sh"
+     R"sh("$Q" --headless --duration 10 --trace "$d/$n"; s=$?; rm -r "$D/long"; exit $s)sh"},
+    // The help and the version are output too: one that cannot be written is an error.
+    {"help into a full device", {}, 1, R"(exec "$Q" --help >/dev/full)"},
+    {"version to a closed standard output", {}, 1, R"(exec >&-; exec "$Q" --version)"},
     {"screenshot named with a newline into a missing folder",
      {"--screenshot", "10:@/missing/a\nb.png"}},
     // One file under two names: the links are removed again after the run, so that the folder
@@ -393,6 +468,179 @@ TEST(CommandLine, TraceStartsWithTheSeedAndMode)
     EXPECT_EQ(lines.last(), QStringLiteral(R"({"t":3000,"ev":"background","rgb":[0,0,0]})"));
 }
 
+// The ends of each numeric range, taken and carried out. Run through sh in the test's folder:
+// $Q is the program.
+struct Accepted
+{
+    const char* why;
+    const char* shell;
+    const char* out = nullptr;  // the start of standard output, where the row checks it
+    const char* made = nullptr; // a file the run makes in the folder
+};
+
+void PrintTo(const Accepted& accepted, std::ostream* os)
+{
+    *os << accepted.why;
+}
+
+class AcceptedCommandLine : public testing::TestWithParam<Accepted>
+{
+protected:
+    QTemporaryDir dir;
+};
+
+TEST_P(AcceptedCommandLine, RunsAndMakesItsOutput)
+{
+    const Accepted& accepted = GetParam();
+    const Outcome outcome =
+        runShell(("cd \"$D\" && " + std::string(accepted.shell)).c_str(), dir.path());
+    EXPECT_EQ(outcome.status, 0) << outcome.err.toStdString();
+    EXPECT_TRUE(outcome.err.isEmpty()) << outcome.err.toStdString();
+    if (accepted.out != nullptr) {
+        EXPECT_TRUE(outcome.out.startsWith(QString::fromUtf8(accepted.out)))
+            << outcome.out.left(200).toStdString();
+    }
+    if (accepted.made != nullptr) {
+        // Not QDir::filePath, which takes a name that begins with ":" for a resource.
+        struct stat info = {};
+        EXPECT_TRUE(::stat((dir.path().toStdString() + "/" + accepted.made).c_str(), &info) == 0 &&
+                    S_ISREG(info.st_mode))
+            << accepted.made;
+    }
+}
+
+const Accepted kAccepted[] = {
+    {"smallest seed", R"("$Q" --headless --duration 0 --seed 0 --trace -)",
+     R"({"t":0,"ev":"start","seed":0,"mode":"headless"})"},
+    {"largest seed", R"("$Q" --headless --duration 0 --seed 4294967295 --trace -)",
+     R"({"t":0,"ev":"start","seed":4294967295,"mode":"headless"})"},
+    {"earliest start", R"("$Q" --headless --start 0 --duration 1 --seed 1)"},
+    {"shortest duration", R"("$Q" --headless --duration 0 --seed 1 --trace -)",
+     "{\"t\":0,\"ev\":\"start\",\"seed\":1,\"mode\":\"headless\"}\n{\"t\":0,\"ev\":\"load\"}"},
+    {"latest start in the show", R"("$Q" --headless --start 88999 --seed 1 --trace -)",
+     "{\"t\":0,\"ev\":\"start\",\"seed\":1,\"mode\":\"headless\"}\n"
+     "{\"t\":88999,\"ev\":\"seek\",\"from\":0,\"to\":"},
+    {"latest click", R"("$Q" --headless --duration 10 --click 2147483647 --seed 1)"},
+    {"smallest size", R"("$Q" --size 1x1 --screenshot 0:a.png)", nullptr, "a.png"},
+    {"widest size", R"("$Q" --size 16384x1 --screenshot 0:a.png)", nullptr, "a.png"},
+    {"tallest size", R"("$Q" --size 1x16384 --screenshot 0:a.png)", nullptr, "a.png"},
+    {"fewest frames a second",
+     R"("$Q" --record v.mp4 --size 16x16 --duration 1000 --fps 1 --quiet --seed 1)", nullptr,
+     "v.mp4"},
+    {"most frames a second",
+     R"("$Q" --record v.webm --size 16x16 --duration 100 --fps 120 --quiet --seed 1)", nullptr,
+     "v.webm"},
+    // A name that begins with ":" is a path like any other.
+    {"screenshot named with a leading colon", R"("$Q" --duration 20 --screenshot 10::a.png)",
+     nullptr, ":a.png"},
+    {"trace named with a leading colon", R"("$Q" --headless --duration 20 --trace :t.jsonl)",
+     nullptr, ":t.jsonl"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Edge, AcceptedCommandLine, testing::ValuesIn(kAccepted),
+                         [](const testing::TestParamInfo<Accepted>& param) {
+                             std::string name = param.param.why;
+                             for (char& c : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(c)))
+                                     c = '_';
+                             return name;
+                         });
+
+// /dev/stdout, /dev/stderr, /dev/fd/N and /proc/self/fd/N are the descriptors they name: the
+// trace goes into them as into standard output with "-", after what was there and before what
+// comes next, never in place of it.
+struct IntoDescriptor
+{
+    const char* why;
+    const char* shell; // $T is the trace's arguments; the file $D/f is compared
+    const char* before;
+    const char* after;
+};
+
+void PrintTo(const IntoDescriptor& into, std::ostream* os)
+{
+    *os << into.why;
+}
+
+class TraceIntoADescriptor : public testing::TestWithParam<IntoDescriptor>
+{
+protected:
+    QTemporaryDir dir;
+};
+
+TEST_P(TraceIntoADescriptor, IsWrittenIntoItWhereItStands)
+{
+    const QStringList trace = args({"--headless", "--duration", "3000", "--seed", "4", "--trace"});
+    const Outcome reference = runProgram(QStringList(trace) << QStringLiteral("-"));
+    ASSERT_EQ(reference.status, 0);
+    ASSERT_GT(reference.out.size(), 500);
+    const std::string command =
+        std::string("T='--headless --duration 3000 --seed 4 --trace'; ") + GetParam().shell;
+    const Outcome outcome = runShell(command.c_str(), dir.path());
+    EXPECT_EQ(outcome.status, 0) << outcome.err.toStdString();
+    QFile file(dir.filePath(QStringLiteral("f")));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(file.readAll()), QString::fromUtf8(GetParam().before) +
+                                                     reference.out +
+                                                     QString::fromUtf8(GetParam().after));
+}
+
+const IntoDescriptor kDescriptors[] = {
+    {"stdout appended to", R"(echo OLD >"$D/f"; "$Q" $T /dev/stdout >>"$D/f")", "OLD\n", ""},
+    {"stdout between two lines", R"({ echo before; "$Q" $T /dev/stdout; echo after; } >"$D/f")",
+     "before\n", "after\n"},
+    {"stderr", R"({ echo before; "$Q" $T /dev/stderr; echo after; } 2>"$D/f" >&2)", "before\n",
+     "after\n"},
+    {"a numbered descriptor", R"({ echo before >&3; "$Q" $T /dev/fd/3; } 3>"$D/f")", "before\n",
+     ""},
+    {"standard output by its number in /proc",
+     R"({ echo before; "$Q" $T /proc/self/fd/1; echo after; } >"$D/f")", "before\n", "after\n"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Named, TraceIntoADescriptor, testing::ValuesIn(kDescriptors),
+                         [](const testing::TestParamInfo<IntoDescriptor>& param) {
+                             std::string name = param.param.why;
+                             for (char& c : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(c)))
+                                     c = '_';
+                             return name;
+                         });
+
+// A FIFO that nobody reads yet: the show goes on without waiting for a reader (its screenshot is
+// taken), and a reader that comes later gets the whole trace from its first line.
+TEST(CommandLine, TraceIntoAFifoDoesNotWaitForAReader)
+{
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath(QStringLiteral("f"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString shot = dir.filePath(QStringLiteral("shot.png"));
+    const QStringList common = args({"--duration", "3000", "--seed", "4", "--screenshot"})
+                               << QStringLiteral("1000:") + shot << QStringLiteral("--trace");
+    QProcess process;
+    process.start(QStringLiteral(QUILLET3_BINARY), QStringList(common) << fifo);
+    ASSERT_TRUE(process.waitForStarted());
+    for (int i = 0; i < 3000 && !QFileInfo::exists(shot) && process.state() == QProcess::Running;
+         ++i)
+        process.waitForFinished(10);
+    ASSERT_TRUE(QFileInfo::exists(shot)) << "the show waited for a reader";
+    // Without waiting for a writer, should the program have gone.
+    const int reader = ::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    ::fcntl(reader, F_SETFL, ::fcntl(reader, F_GETFL) & ~O_NONBLOCK);
+    QByteArray trace;
+    std::array<char, 4096> piece{};
+    for (ssize_t got = 0; (got = ::read(reader, piece.data(), piece.size())) > 0;)
+        trace.append(piece.data(), got);
+    ::close(reader);
+    ASSERT_TRUE(process.waitForFinished(60000));
+    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    const Outcome reference =
+        runProgram(QStringList(common).replaceInStrings(shot, shot + QStringLiteral("2.png"))
+                   << QStringLiteral("-"));
+    EXPECT_TRUE(trace.startsWith(R"({"t":0,"ev":"start","seed":4,"mode":"headless"})"));
+    EXPECT_EQ(QString::fromUtf8(trace), reference.out);
+}
+
 // The trace's lines, each with its time.
 std::vector<std::pair<double, QString>> timedLines(const QString& trace)
 {
@@ -518,6 +766,8 @@ const Platform kPlatforms[] = {
     {"xcb with a display nobody serves", "xcb", ":4093", "could not connect to DISPLAY=:4093"},
     {"offscreen", "offscreen", nullptr, "\"offscreen\" (QT_QPA_PLATFORM) shows no window"},
     {"minimal", "minimal", nullptr, "\"minimal\" (QT_QPA_PLATFORM) shows no window"},
+    // Shows Vulkan surfaces alone: a window of widgets would play on unseen.
+    {"vkkhrdisplay", "vkkhrdisplay", nullptr, "\"vkkhrdisplay\" (QT_QPA_PLATFORM)"},
     {"falling back to offscreen", "xcb;offscreen", nullptr, "\"offscreen\""},
 };
 
@@ -560,6 +810,30 @@ INSTANTIATE_TEST_SUITE_P(Platforms, WindowWithoutADisplay, testing::ValuesIn(kPl
                                      c = '_';
                              return name;
                          });
+
+// A headless run where Qt finds no offscreen platform (its plugins' folder, as a qt.conf beside
+// the program names it, is empty): one line and exit status 1, not Qt's abort.
+TEST(CommandLine, HeadlessWithoutTheOffscreenPluginSaysSoInOneLine)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString program = dir.filePath(QStringLiteral("quillet3"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(QUILLET3_BINARY), program));
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("plugins")));
+    QFile conf(dir.filePath(QStringLiteral("qt.conf")));
+    ASSERT_TRUE(conf.open(QIODevice::WriteOnly));
+    conf.write("[Paths]\nPlugins = " + dir.filePath(QStringLiteral("plugins")).toUtf8() + "\n");
+    conf.close();
+    QProcess process;
+    process.start(program, {QStringLiteral("--headless"), QStringLiteral("--duration"),
+                            QStringLiteral("100"), QStringLiteral("--seed"), QStringLiteral("1")});
+    ASSERT_TRUE(process.waitForFinished(20000));
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << "no abort: " << err.toStdString();
+    EXPECT_EQ(process.exitCode(), 1) << err.toStdString();
+    EXPECT_EQ(err, QStringLiteral("quillet3: error: cannot play headless: no installed Qt plugin "
+                                  "provides the Qt platform \"offscreen\"\n"));
+}
 
 // The program's files in a locale that writes numbers with a decimal comma are those of the C
 // locale, byte for byte: the trace stays JSON, and the encoder's settings, written into the

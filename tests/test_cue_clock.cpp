@@ -85,6 +85,43 @@ TEST(CueClock, FirstTickRunsCueZeroOnePeriodAfterTheClick)
     EXPECT_FALSE(r.stage().control(Control::lblOpening).visible);
 }
 
+// The cue clock's pace over the show, from its design: cues 0 to 18 every 3000 ms (cue 0 one
+// period after the click), the countdown every 300 ms from the end of cue 18 to cue 38, and cue 39
+// onward every 3000 ms again. The cue sheet's paces say the same, and so does the end the player
+// expects before it has played.
+TEST(CueClock, EachCueRunsWhenTheDesignSays)
+{
+    const auto designed = [](int cue) {
+        if (cue <= 18)
+            return 3000.0 * (cue + 1);
+        if (cue <= 38)
+            return 57000 + 300.0 * (cue - 18);
+        return 63000 + 3000.0 * (cue - 38);
+    };
+    struct CueTimes final : StageListener
+    {
+        explicit CueTimes(const Player& p) : player(p) {}
+        void onEvent(const Event& event) override
+        {
+            if (event.kind == EventKind::Tick && event.timer == Timer::tmrTime)
+                times.push_back(player.now());
+        }
+        const Player& player;
+        std::vector<double> times;
+    };
+    RecordedRun r;
+    EXPECT_EQ(r.run.expectedEnd(), 89000);
+    CueTimes cueTimes(r.run);
+    const EventBus::Subscription following = r.stage().events().subscribe(cueTimes);
+    r.run.runToEnd();
+    ASSERT_GE(cueTimes.times.size(), std::size_t{kCueTotal});
+    for (int cue = 0; cue < kCueTotal; ++cue) {
+        EXPECT_EQ(cueTimes.times.at(static_cast<std::size_t>(cue)), designed(cue)) << "cue " << cue;
+        EXPECT_EQ(usualCueTime(cue), designed(cue)) << "the cue sheet's pace before cue " << cue;
+    }
+    EXPECT_EQ(r.run.end(), 89000);
+}
+
 TEST(CueClock, ClicksBeforeCueZeroDoNotDelayOrRepeatIt)
 {
     RecordedRun r;

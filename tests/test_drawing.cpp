@@ -1,7 +1,7 @@
 // The drawing vocabulary, the figure routines and the kept drawing of the surface.
 #include "core/figures.h"
 #include "render/compositor.h"
-#include "render/pixel_grid.h"
+#include "render/pictures.h"
 #include "support.h"
 
 #include <QImage>
@@ -570,8 +570,7 @@ TEST_P(OnePixelGrid, EveryDuckPixelTakesTheSameShare)
     Stage& stage = player.stage();
     stage.maximise();
     const StageView view = viewOf(stage);
-    const IntRect place = view.grid().rect(designOf(Control::imgDuck).rect);
-    const QSize size(place.width(), place.height());
+    const QSize size = pictureRect(view.grid(), designOf(Control::imgDuck).rect).size();
     const QImage duck = pictureOf(Control::imgDuck);
     const double share = double(size.width()) / duck.width();
     for (int column = 0; column < duck.width(); ++column) {
@@ -579,7 +578,7 @@ TEST_P(OnePixelGrid, EveryDuckPixelTakesTheSameShare)
         one.fill(Qt::transparent);
         for (int y = 0; y < one.height(); ++y)
             one.setPixel(column, y, qRgba(0, 0, 0, 255));
-        const QImage scaled = scalePixelArt(one, size);
+        const QImage scaled = scalePixelArt(one, size, Quality::Smooth);
         double covered = 0;
         int touched = 0;
         for (int x = 0; x < scaled.width(); ++x) {

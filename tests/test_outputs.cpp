@@ -12,10 +12,13 @@
 #include <QTemporaryDir>
 #include <array>
 #include <csignal>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <map>
+#include <sstream>
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -67,8 +70,8 @@ void PrintTo(Point point, std::ostream* os)
 
 using q3::test::Outcome;
 
-// Runs the program with its files limited to `limit` bytes (none if negative). SIGXFSZ is
-// ignored, so a write past the limit fails with EFBIG as on a full disk, instead of killing.
+// Runs the program with its files limited to `limit` bytes (none if negative), as `ulimit -f`
+// does: a write past the limit must fail as on a full disk, not end the program by SIGXFSZ.
 Outcome run(const OutputKind& kind, const QString& folder, rlim_t limit)
 {
     QStringList arguments;
@@ -79,7 +82,8 @@ Outcome run(const OutputKind& kind, const QString& folder, rlim_t limit)
         [limit] {
             const rlimit size{limit, limit};
             ::setrlimit(RLIMIT_FSIZE, &size);
-            std::signal(SIGXFSZ, SIG_IGN);
+            // The signal that ends a program past the limit, as a shell leaves it.
+            std::signal(SIGXFSZ, SIG_DFL);
         },
         120000);
 }
@@ -250,6 +254,229 @@ TEST(OutputFile, DoesNotReplaceAFileMadeMeanwhile)
     ASSERT_TRUE(theirs.open(QIODevice::ReadOnly));
     EXPECT_EQ(theirs.readAll(), QByteArray("mine"));
 }
+
+// A recording and its subtitles are placed as a pair: when one of them cannot take its name,
+// because another program made a file or a folder there meanwhile, neither is placed, and files
+// they were to replace are as they were.
+struct PairCase
+{
+    const char* name;
+    q3::Existing existing;
+    int madeMeanwhile; // 0: the first file's destination, 1: the second's
+};
+
+class PlacedAsAPair : public testing::TestWithParam<PairCase>
+{
+protected:
+    QTemporaryDir dir;
+};
+
+QByteArray contents(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(none)");
+}
+
+TEST_P(PlacedAsAPair, OrNotAtAll)
+{
+    const PairCase& pair = GetParam();
+    const bool replacing = pair.existing == q3::Existing::Replace;
+    const std::array<QString, 2> paths{dir.filePath(QStringLiteral("v.mp4")),
+                                       dir.filePath(QStringLiteral("s.vtt"))};
+    if (replacing) {
+        for (const QString& path : paths) {
+            QFile old(path);
+            ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+            old.write("old");
+        }
+    }
+    q3::OutputFile first(paths[0], pair.existing);
+    q3::OutputFile second(paths[1], pair.existing);
+    ASSERT_TRUE(first.write("new video") && second.write("new subtitles"));
+    // Made meanwhile: a file, which is not replaced without --overwrite; a folder with something
+    // in it, which no file replaces.
+    const QString theirs = paths[static_cast<std::size_t>(pair.madeMeanwhile)];
+    if (replacing) {
+        ASSERT_TRUE(QFile::remove(theirs));
+        ASSERT_TRUE(QDir(dir.path()).mkpath(theirs + QStringLiteral("/inside")));
+    } else {
+        QFile file(theirs);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("theirs");
+    }
+    const std::array<q3::OutputFile*, 2> files{&first, &second};
+    const q3::OutputFile* failed = q3::OutputFile::commitTogether(files);
+    ASSERT_EQ(failed, files[static_cast<std::size_t>(pair.madeMeanwhile)]);
+    if (!replacing) {
+        EXPECT_EQ(failed->message(),
+                  "'" + theirs.toStdString() + "' already exists; add --overwrite to replace it");
+    }
+    const QString other = paths[static_cast<std::size_t>(1 - pair.madeMeanwhile)];
+    EXPECT_EQ(contents(other), replacing ? QByteArray("old") : QByteArray("(none)"));
+    EXPECT_EQ(contents(theirs), replacing ? QByteArray("(none)") : QByteArray("theirs"));
+    QStringList expected{QStringLiteral("s.vtt"), QStringLiteral("v.mp4")};
+    if (!replacing)
+        expected.removeAll(QFileInfo(other).fileName());
+    EXPECT_EQ(entries(dir.path()), expected) << "nothing half-placed, no temporary file";
+}
+
+const PairCase kPairs[] = {
+    {"VideoMadeMeanwhile", q3::Existing::Keep, 0},
+    {"SubtitlesMadeMeanwhile", q3::Existing::Keep, 1},
+    {"VideoCannotBeReplaced", q3::Existing::Replace, 0},
+    {"SubtitlesCannotBeReplaced", q3::Existing::Replace, 1},
+};
+
+INSTANTIATE_TEST_SUITE_P(Pair, PlacedAsAPair, testing::ValuesIn(kPairs),
+                         [](const testing::TestParamInfo<PairCase>& param) {
+                             return std::string(param.param.name);
+                         });
+
+// A file replaced with --overwrite keeps who may read and write it, but not the right to run as
+// its owner or its group, as cp and install do.
+struct ModeCase
+{
+    mode_t before;
+    mode_t after;
+};
+
+class ReplacedFile : public testing::TestWithParam<ModeCase>
+{
+protected:
+    QTemporaryDir dir;
+};
+
+TEST_P(ReplacedFile, KeepsItsPermissionsButNotSetId)
+{
+    const QString path = dir.filePath(QStringLiteral("s.vtt"));
+    QFile old(path);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("old");
+    old.close();
+    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), GetParam().before), 0);
+    // Something the user's file-creation mask would not give a new file.
+    const mode_t mask = ::umask(077);
+    ::umask(mask);
+    ASSERT_NE(GetParam().after, 0666 & ~mask);
+    const Outcome outcome = q3::test::runProgram(
+        q3::test::args({"--seed", "1", "--overwrite", "--duration", "5000", "--subtitles"})
+        << path);
+    ASSERT_EQ(outcome.status, 0) << outcome.err.toStdString();
+    struct stat info = {};
+    ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, GetParam().after)
+        << std::oct << (info.st_mode & 07777) << " from " << GetParam().before;
+    EXPECT_TRUE(contents(path).startsWith("WEBVTT"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Mode, ReplacedFile,
+                         testing::Values(ModeCase{0600, 0600}, ModeCase{0640, 0640},
+                                         ModeCase{0604, 0604}, ModeCase{04755, 0755},
+                                         ModeCase{02755, 0755}, ModeCase{06740, 0740}),
+                         [](const testing::TestParamInfo<ModeCase>& param) {
+                             std::ostringstream name;
+                             name << "From" << std::oct << param.param.before;
+                             return name.str();
+                         });
+
+// A link planted in a folder that anyone may write and that has the sticky bit, such as /tmp, is
+// followed only where the system's guard against such links would follow it: when it belongs to
+// the user running the program or to the folder's owner. Run as root and as a second user.
+constexpr uid_t kRoot = 0;
+constexpr uid_t kNobody = 65534;
+constexpr uid_t kDaemon = 1;
+
+struct LinkCase
+{
+    const char* name;
+    uid_t runAs;
+    uid_t linkOwner;
+    uid_t folderOwner;
+    mode_t folderMode;
+    const char* option; // the output, written to a link named "x" with the extension
+    bool followed;
+};
+
+class PlantedLink : public testing::TestWithParam<LinkCase>
+{
+protected:
+    QTemporaryDir dir;
+};
+
+TEST_P(PlantedLink, IsFollowedOnlyWhereTheSystemWould)
+{
+    const LinkCase& link = GetParam();
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root, to make files of a second user";
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
+    // The file the link leads to, in a folder the runner may write.
+    const QString targets = dir.filePath(QStringLiteral("targets"));
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("targets")));
+    ASSERT_EQ(::chmod(QFile::encodeName(targets).constData(), 0777), 0);
+    const QString secret = targets + QStringLiteral("/secret.conf");
+    QFile file(secret);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("secret");
+    file.close();
+    ASSERT_EQ(::chown(QFile::encodeName(secret).constData(), link.runAs, link.runAs), 0);
+    const QString shared = dir.filePath(QStringLiteral("shared"));
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("shared")));
+    const QByteArray sharedName = QFile::encodeName(shared);
+    ASSERT_EQ(::chown(sharedName.constData(), link.folderOwner, link.folderOwner), 0);
+    ASSERT_EQ(::chmod(sharedName.constData(), link.folderMode), 0);
+    const QString option = QString::fromUtf8(link.option);
+    const QString planted = shared + (option == QStringLiteral("--screenshot")  ? "/x.png"
+                                      : option == QStringLiteral("--subtitles") ? "/x.vtt"
+                                                                                : "/x.jsonl");
+    const QByteArray plantedName = QFile::encodeName(planted);
+    ASSERT_EQ(::symlink(QFile::encodeName(secret).constData(), plantedName.constData()), 0);
+    ASSERT_EQ(::lchown(plantedName.constData(), link.linkOwner, link.linkOwner), 0);
+
+    QStringList arguments = q3::test::args({"--seed", "1", "--duration", "3000"});
+    if (option == QStringLiteral("--screenshot"))
+        arguments << option << QStringLiteral("1000:") + planted;
+    else if (option == QStringLiteral("--subtitles"))
+        arguments << option << planted << QStringLiteral("--overwrite");
+    else
+        arguments << option << planted << QStringLiteral("--headless");
+    const uid_t user = link.runAs;
+    const Outcome outcome =
+        q3::test::runProgram(arguments, QProcessEnvironment::systemEnvironment(), [user] {
+            // As the second user, or not at all.
+            if (user != 0 &&
+                (::setgroups(0, nullptr) != 0 || ::setgid(user) != 0 || ::setuid(user) != 0))
+                ::_exit(99);
+        });
+    EXPECT_TRUE(QFileInfo(planted).isSymLink());
+    if (link.followed) {
+        EXPECT_EQ(outcome.status, 0) << outcome.err.toStdString();
+        EXPECT_NE(contents(secret), QByteArray("secret"));
+    } else {
+        EXPECT_EQ(outcome.status, 2);
+        EXPECT_EQ(outcome.err.toStdString(),
+                  "quillet3: error: cannot write '" + planted.toStdString() +
+                      "': it is a link in a folder that others may write, and it belongs to "
+                      "neither you nor the folder's owner (see 'quillet3 --help')\n");
+        EXPECT_EQ(contents(secret), QByteArray("secret"));
+    }
+}
+
+const LinkCase kLinks[] = {
+    {"OfAnotherUserInTmp_Screenshot", kRoot, kNobody, kRoot, 01777, "--screenshot", false},
+    {"OfAnotherUserInTmp_Trace", kRoot, kNobody, kRoot, 01777, "--trace", false},
+    {"OfAnotherUserInTmp_Subtitles", kRoot, kNobody, kRoot, 01777, "--subtitles", false},
+    {"OfAnotherUserAsNobody", kNobody, kDaemon, kRoot, 01777, "--trace", false},
+    {"OfTheUserInTmp", kRoot, kRoot, kRoot, 01777, "--trace", true},
+    {"OfTheFolderOwner", kRoot, kNobody, kNobody, 01777, "--trace", true},
+    {"OfTheFolderOwnerAsNobody", kNobody, kRoot, kRoot, 01777, "--trace", true},
+    {"InAFolderWithoutTheStickyBit", kRoot, kNobody, kRoot, 0777, "--trace", true},
+    {"InAStickyFolderOnlyItsOwnerWrites", kRoot, kNobody, kRoot, 01755, "--trace", true},
+};
+
+INSTANTIATE_TEST_SUITE_P(Link, PlantedLink, testing::ValuesIn(kLinks),
+                         [](const testing::TestParamInfo<LinkCase>& param) {
+                             return std::string(param.param.name);
+                         });
 
 // A trace on the wall clock into a pipe that nobody reads: the show never waits on it; once too
 // much waits, the trace stops with one line.

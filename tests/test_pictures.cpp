@@ -7,7 +7,9 @@
 #include <QColor>
 #include <QFile>
 #include <QImage>
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <set>
@@ -313,6 +315,166 @@ TEST(DuckPictures, OnStageAtNaturalSizeWithTheStageShowingThrough)
         EXPECT_EQ(hidden, 0);
     }
 }
+
+// A picture in which every pixel has a colour of its own: red and green give its column and row.
+QImage numberedPicture()
+{
+    QImage picture(kSide, kSide, QImage::Format_ARGB32);
+    for (int y = 0; y < kSide; ++y)
+        for (int x = 0; x < kSide; ++x)
+            picture.setPixel(x, y, qRgba(x * 4, y * 4, 77, 255));
+    return picture;
+}
+
+// The picture pixel that each device pixel along one side shows, or -1 where it shows a
+// colour of none (a blend).
+std::vector<int> sourcesAlong(const QImage& scaled, bool columns)
+{
+    const int length = columns ? scaled.width() : scaled.height();
+    std::vector<int> sources;
+    for (int i = 0; i < length; ++i) {
+        const QRgb c =
+            columns ? scaled.pixel(i, scaled.height() / 2) : scaled.pixel(scaled.width() / 2, i);
+        const int value = columns ? qRed(c) : qGreen(c);
+        const bool exact = value % 4 == 0 && qBlue(c) == 77 && qAlpha(c) == 255;
+        sources.push_back(exact ? value / 4 : -1);
+    }
+    return sources;
+}
+
+// The duckling's size at an output size: 825 units, at the scale that fits the stage whole.
+int duckSide(QSize output)
+{
+    const double scale = std::min(output.width() / 12000.0, output.height() / 9000.0);
+    return static_cast<int>(std::lround(825 * scale));
+}
+
+class DuckFrames : public testing::TestWithParam<QSize>
+{
+};
+
+TEST_P(DuckFrames, CrispBlocksAreWholePixelsOfOneOrTheNextSize)
+{
+    const int side = duckSide(GetParam());
+    const QImage scaled = scalePixelArt(numberedPicture(), {side, side}, Quality::Crisp);
+    ASSERT_EQ(scaled.size(), QSize(side, side));
+    for (const bool columns : {true, false}) {
+        SCOPED_TRACE(columns ? "columns" : "rows");
+        const std::vector<int> sources = sourcesAlong(scaled, columns);
+        // Every picture pixel in turn, each a block of whole pixels, unblended.
+        std::vector<int> blocks(kSide, 0);
+        int previous = 0;
+        for (const int source : sources) {
+            ASSERT_GE(source, previous) << "a blend or a step back";
+            ASSERT_LE(source, previous + 1) << "a picture pixel left out";
+            ++blocks.at(static_cast<std::size_t>(source));
+            previous = source;
+        }
+        EXPECT_EQ(previous, kSide - 1);
+        const auto [smallest, largest] = std::minmax_element(blocks.begin(), blocks.end());
+        EXPECT_EQ(*smallest, side / kSide);
+        EXPECT_LE(*largest - *smallest, 1);
+    }
+}
+
+// The concert with its two ducklings, and the same moment with them hidden.
+struct ConcertFrames
+{
+    QImage withDucks;
+    QImage without;
+};
+
+ConcertFrames concertAt(QSize size)
+{
+    RecordedRun r;
+    r.run.runUntil(57100);
+    ConcertFrames frames{Compositor(Quality::Crisp).render(r.stage(), size), {}};
+    r.stage().hide(Control::imgDuck);
+    r.stage().hide(Control::imgDuck2);
+    frames.without = Compositor(Quality::Crisp).render(r.stage(), size);
+    return frames;
+}
+
+// Where a duckling's picture pixels show: its left and top edges scaled and rounded, the stage
+// fitted whole and centred in the output.
+QPoint duckCorner(Control duck, QSize output)
+{
+    const double scale = std::min(output.width() / 12000.0, output.height() / 9000.0);
+    const QPoint origin((output.width() - static_cast<int>(std::lround(12000 * scale))) / 2,
+                        (output.height() - static_cast<int>(std::lround(9000 * scale))) / 2);
+    const UnitRect place = designOf(duck).rect;
+    return origin + QPoint(static_cast<int>(std::lround(place.left * scale)),
+                           static_cast<int>(std::lround(place.top * scale)));
+}
+
+TEST_P(DuckFrames, CrispDucklingsHoldOnlyPaletteColoursAndAreTheSameSize)
+{
+    const ConcertFrames frames = concertAt(GetParam());
+    const int side = duckSide(GetParam());
+    for (const Picture& picture : kPictures) {
+        SCOPED_TRACE(picture.resource);
+        const QPoint corner = duckCorner(picture.control, GetParam());
+        // The picture's own opaque pixels, and where they must show at this size.
+        const Spread art = [&] {
+            Spread s;
+            const QImage& image = pictureOf(picture.control);
+            for (int y = 0; y < kSide; ++y)
+                for (int x = 0; x < kSide; ++x)
+                    if (image.pixelColor(x, y).alpha() == 255) {
+                        s.minX = std::min(s.minX, x);
+                        s.maxX = std::max(s.maxX, x + 1);
+                        s.minY = std::min(s.minY, y);
+                        s.maxY = std::max(s.maxY, y + 1);
+                    }
+            return s;
+        }();
+        const auto edge = [side](int pixel) {
+            return static_cast<int>(std::lround(double(pixel) * side / kSide));
+        };
+        const QRect want(QPoint(corner.x() + edge(art.minX), corner.y() + edge(art.minY)),
+                         QPoint(corner.x() + edge(art.maxX) - 1, corner.y() + edge(art.maxY) - 1));
+        QRect shown;
+        int strange = 0;
+        const QRect around = QRect(corner, QSize(side, side)).adjusted(-2, -2, 2, 2);
+        for (int y = around.top(); y <= around.bottom(); ++y) {
+            for (int x = around.left(); x <= around.right(); ++x) {
+                const QRgb c = frames.withDucks.pixel(x, y);
+                if (c == frames.without.pixel(x, y))
+                    continue;
+                shown |= QRect(x, y, 1, 1);
+                const Rgb rgb{static_cast<std::uint8_t>(qRed(c)),
+                              static_cast<std::uint8_t>(qGreen(c)),
+                              static_cast<std::uint8_t>(qBlue(c))};
+                const bool inPalette =
+                    std::find(kPalette.begin(), kPalette.end() - 1, rgb) != kPalette.end() - 1;
+                strange += inPalette ? 0 : 1;
+            }
+        }
+        EXPECT_EQ(strange, 0) << "pixels of no palette colour";
+        EXPECT_EQ(shown, want);
+    }
+}
+
+TEST(DuckPictures, ShownInTheQualityTheCompositorIsSwitchedTo)
+{
+    RecordedRun r;
+    r.run.runUntil(57100);
+    const QSize size(1280, 960);
+    Compositor switched(Quality::Smooth);
+    const QImage smooth = switched.render(r.stage(), size);
+    switched.setQuality(Quality::Crisp);
+    EXPECT_EQ(switched.render(r.stage(), size), Compositor(Quality::Crisp).render(r.stage(), size));
+    switched.setQuality(Quality::Smooth);
+    EXPECT_EQ(switched.render(r.stage(), size), smooth);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, DuckFrames,
+                         testing::Values(QSize(800, 600), QSize(1280, 960), QSize(1366, 768),
+                                         QSize(1920, 1080), QSize(3840, 2160)),
+                         [](const testing::TestParamInfo<QSize>& param) {
+                             return std::to_string(param.param.width()) + "x" +
+                                    std::to_string(param.param.height());
+                         });
 
 } // namespace
 } // namespace q3::test

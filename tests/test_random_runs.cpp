@@ -13,6 +13,7 @@
 #include <map>
 #include <random>
 #include <set>
+#include <tuple>
 #include <utility>
 
 namespace q3::test {
@@ -353,6 +354,120 @@ TEST(RandomViewers, ShowHoldsTogetherWhateverTheViewerDoes)
     for (std::uint32_t seed = first; seed <= last; ++seed) {
         SCOPED_TRACE("seed " + std::to_string(seed));
         playViewer(seed);
+        if (HasFailure())
+            break;
+    }
+}
+
+// What tells two shows apart at a moment: the time, the cue counter, the controls, the timers
+// and every live shape in order.
+struct ShowState
+{
+    double now = 0;
+    int cues = 0;
+    std::vector<ControlState> controls;
+    std::vector<std::tuple<int, std::optional<double>>> timers;
+    std::vector<std::tuple<int, int, int, int, int, std::uint32_t, std::uint32_t>> shapes;
+    Rgb background;
+    bool maximised = false;
+
+    bool operator==(const ShowState&) const = default;
+};
+
+std::uint32_t packed(Rgb c)
+{
+    return (std::uint32_t{c.r} << 16) | (std::uint32_t{c.g} << 8) | c.b;
+}
+
+ShowState stateOf(Player& player)
+{
+    ShowState state{.now = player.now(), .cues = player.show().cueCount().value()};
+    const Stage& stage = player.stage();
+    for (std::size_t i = 0; i < kControlCount; ++i)
+        state.controls.push_back(stage.control(controlAt(i)));
+    for (const Timer timer : kTimers)
+        state.timers.emplace_back(player.scheduler().period(timer),
+                                  player.scheduler().dueTime(timer));
+    stage.displayList().forEachAfter(0, [&](const Shape& shape) {
+        state.shapes.emplace_back(static_cast<int>(shape.kind), shape.x1, shape.y1, shape.x2,
+                                  shape.y2, packed(shape.outline), packed(shape.fill));
+    });
+    state.background = stage.background();
+    state.maximised = stage.maximised();
+    return state;
+}
+
+// Follows a steered player's seeks: the clicks a seek forgets are those taken after the moment
+// it went to.
+struct ClicksInForce final : StageListener
+{
+    void onEvent(const Event& event) override
+    {
+        if (event.kind != EventKind::Seek)
+            return;
+        ++seeks;
+        if (event.toMs < event.fromMs)
+            clicks.erase(clicks.upper_bound(event.toMs), clicks.upper_bound(event.fromMs));
+    }
+    std::multiset<double> clicks;
+    int seeks = 0;
+};
+
+// A viewer who steers: clicks, then at random moments of their own time a seek anywhere, a new
+// speed, looping on or off. The show is compared, at each moment, with a show played straight to
+// that moment with the clicks still in force.
+void steerViewer(std::uint32_t seed)
+{
+    std::mt19937 random(seed);
+    const auto whole = [&](int from, int to) {
+        return std::uniform_int_distribution<int>(from, to)(random);
+    };
+    std::ostringstream errors;
+    Player steered(TimeSource::Virtual, makeQuilletShow(seed), errors);
+    ClicksInForce inForce;
+    const EventBus::Subscription following = steered.stage().events().subscribe(inForce);
+    for (int i = whole(1, 6); i > 0; --i) {
+        const double at = i == 1 ? whole(0, 2000) : whole(0, 95000);
+        steered.addClick(at);
+        inForce.clicks.insert(at);
+    }
+    const auto compare = [&](const char* after) {
+        Player straight(TimeSource::Virtual, makeQuilletShow(seed), errors);
+        for (const double click : inForce.clicks)
+            straight.addClick(click);
+        straight.runUntil(steered.now());
+        EXPECT_TRUE(stateOf(steered) == stateOf(straight))
+            << "after " << after << ", at " << steered.now() << " ms";
+    };
+    constexpr std::array<double, 5> kSpeeds{0.25, 0.5, 1, 2, 4};
+    for (int step = 0; step < 12 && !testing::Test::HasFailure(); ++step) {
+        const int seeks = inForce.seeks;
+        steered.runFor(whole(0, 40000));
+        compare(inForce.seeks > seeks ? "a loop's start" : "playing");
+        switch (whole(0, 3)) {
+        case 0:
+        case 1:
+            steered.seek(whole(-1000, 100000));
+            compare("a seek");
+            break;
+        case 2:
+            steered.setSpeed(kSpeeds.at(static_cast<std::size_t>(whole(0, 4))));
+            compare("a new speed");
+            break;
+        default:
+            steered.setLoop(!steered.loop());
+            compare("looping on or off");
+            break;
+        }
+    }
+    EXPECT_TRUE(errors.str().empty()) << errors.str();
+}
+
+TEST(RandomViewers, SteeredShowIsTheShowPlayedStraightToTheSameMoment)
+{
+    for (std::uint32_t seed = 1; seed <= 16; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        steerViewer(seed);
         if (HasFailure())
             break;
     }

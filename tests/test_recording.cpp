@@ -3,6 +3,7 @@
 #include "tests/program_run.h"
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -16,6 +17,7 @@
 #include <csignal>
 #include <cstdarg>
 #include <cstdio>
+#include <fcntl.h>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
@@ -23,7 +25,10 @@
 #include <signal.h>
 #include <sstream>
 #include <string>
+#include <sys/resource.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 extern "C" {
@@ -220,6 +225,26 @@ int misnumberedSlices(const QString& path)
     return slices == 0 ? -1 : wrong;
 }
 
+// The size in bytes of every packet of a file's video stream, in the file's order.
+std::vector<int> packetSizes(const QString& path)
+{
+    std::vector<int> sizes;
+    AVFormatContext* format = nullptr;
+    if (avformat_open_input(&format, path.toUtf8().constData(), nullptr, nullptr) < 0)
+        return sizes;
+    const std::unique_ptr<AVFormatContext*, void (*)(AVFormatContext**)> closeFormat(
+        &format, avformat_close_input);
+    const int index = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    AVPacket* packet = av_packet_alloc();
+    while (index >= 0 && av_read_frame(format, packet) >= 0) {
+        if (packet->stream_index == index)
+            sizes.push_back(packet->size);
+        av_packet_unref(packet);
+    }
+    av_packet_free(&packet);
+    return sizes;
+}
+
 // Colours averaged over blocks of 8 x 8 pixels in `area`, so that the loss of the encoding and
 // the halved colour resolution do not count, but a wrong picture does.
 int blocksDiffering(const QImage& a, const QImage& b, int tolerance, QRect area)
@@ -331,6 +356,22 @@ INSTANTIATE_TEST_SUITE_P(Rate, RecordingRate, testing::ValuesIn(kRates),
                          [](const testing::TestParamInfo<RateCase>& param) {
                              return std::string(param.param.name);
                          });
+
+// At a constant rate most frames of the show repeat the one before, and are stored as such in a
+// few bytes: a frame the encoder made, of skipped blocks alone, takes several times more.
+TEST_F(Recording, MostFramesOfTheWholeShowAreTinyRepeats)
+{
+    const QString path = file("show.mp4");
+    const Outcome outcome = runProgram(
+        args({"--record"}) << path << args({"--size", "640x480", "--seed", "2", "--quiet"}));
+    ASSERT_EQ(outcome.status, 0) << outcome.err.toStdString();
+    const std::vector<int> sizes = packetSizes(path);
+    ASSERT_EQ(sizes.size(), 2670U);
+    // 1200 blocks, each a skip: a made frame is its slice header and some 2 bits a block at
+    // most.
+    const auto tiny = std::count_if(sizes.begin(), sizes.end(), [](int size) { return size < 48; });
+    EXPECT_GT(tiny, 2670 * 3 / 4) << "frames of fewer than 48 bytes";
+}
 
 TEST_F(Recording, FrameLoopsAreTenFramesOfOneHundredMs)
 {
@@ -641,6 +682,13 @@ protected:
     // Starts the program and waits until its output is being written.
     void start(Mode mode)
     {
+        // Every signal as a shell leaves it in an interactive session, and no core files.
+        process.setChildProcessModifier([] {
+            for (const int signal : {SIGINT, SIGQUIT, SIGHUP, SIGTERM, SIGUSR1, SIGALRM})
+                std::signal(signal, SIG_DFL);
+            const rlimit noCore{0, 0};
+            ::setrlimit(RLIMIT_CORE, &noCore);
+        });
         if (mode == Mode::Recording)
             process.start(QStringLiteral(QUILLET3_BINARY),
                           args({"--record"})
@@ -675,14 +723,21 @@ protected:
     QByteArray out;
 };
 
+// Ctrl+C, SIGTERM and SIGHUP end the program with 128 plus their number; other signals that end
+// a program by default end it by the signal itself, so that its parent sees which. Either way the
+// files are removed first.
 TEST_P(Interrupted, ExitsWithTheSignalsStatusAndLeavesNoPartFile)
 {
     const auto [mode, signal] = GetParam();
     start(mode);
     ::kill(static_cast<pid_t>(process.processId()), signal);
     ASSERT_TRUE(process.waitForFinished(30000));
-    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(process.exitCode(), 128 + signal);
+    if (signal == SIGINT || signal == SIGTERM || signal == SIGHUP) {
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitCode(), 128 + signal);
+    } else {
+        EXPECT_EQ(process.exitStatus(), QProcess::CrashExit);
+    }
     err += process.readAllStandardError();
     out += process.readAllStandardOutput();
     if (mode == Mode::TraceToStandardOutput) {
@@ -695,20 +750,96 @@ TEST_P(Interrupted, ExitsWithTheSignalsStatusAndLeavesNoPartFile)
     EXPECT_EQ(entries(dir.path()), QStringList{});
 }
 
-INSTANTIATE_TEST_SUITE_P(Signal, Interrupted,
-                         testing::Combine(testing::Values(Mode::Recording, Mode::TraceFile,
-                                                          Mode::TraceToStandardOutput),
-                                          testing::Values(SIGINT, SIGTERM, SIGHUP)),
-                         [](const testing::TestParamInfo<std::tuple<Mode, int>>& param) {
-                             const Mode mode = std::get<0>(param.param);
-                             const int signal = std::get<1>(param.param);
-                             const std::string modeName = mode == Mode::Recording ? "Recording"
-                                                          : mode == Mode::TraceFile
-                                                              ? "TraceFile"
-                                                              : "TraceToStandardOutput";
-                             return modeName + (signal == SIGINT    ? "_CtrlC"
-                                                : signal == SIGTERM ? "_Sigterm"
-                                                                    : "_Sighup");
+INSTANTIATE_TEST_SUITE_P(
+    Signal, Interrupted,
+    testing::Combine(testing::Values(Mode::Recording, Mode::TraceFile, Mode::TraceToStandardOutput),
+                     testing::Values(SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGALRM)),
+    [](const testing::TestParamInfo<std::tuple<Mode, int>>& param) {
+        const Mode mode = std::get<0>(param.param);
+        const int signal = std::get<1>(param.param);
+        const std::string modeName = mode == Mode::Recording   ? "Recording"
+                                     : mode == Mode::TraceFile ? "TraceFile"
+                                                               : "TraceToStandardOutput";
+        return modeName + (signal == SIGINT    ? "_CtrlC"
+                           : signal == SIGTERM ? "_Sigterm"
+                           : signal == SIGHUP  ? "_Sighup"
+                           : signal == SIGQUIT ? "_Sigquit"
+                           : signal == SIGUSR1 ? "_Sigusr1"
+                                               : "_Sigalrm");
+    });
+
+// With standard output and the error stream closed, nothing the program says lands inside the
+// recording, which would otherwise take the error stream's number: the video decodes without an
+// error.
+TEST_F(Recording, IsWholeWithTheStandardDescriptorsClosed)
+{
+    QProcess shell;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("Q"), QStringLiteral(QUILLET3_BINARY));
+    env.insert(QStringLiteral("D"), dir.path());
+    shell.setProcessEnvironment(env);
+    shell.start(QStringLiteral("/bin/sh"),
+                {QStringLiteral("-c"),
+                 QStringLiteral(R"("$Q" --record "$D/x.mp4" --size 160x120 --duration 20000 )"
+                                R"(--seed 1 >&- 2>&-; echo $? >"$D/status")")});
+    ASSERT_TRUE(shell.waitForFinished(60000));
+    QFile status(file("status"));
+    ASSERT_TRUE(status.open(QIODevice::ReadOnly));
+    EXPECT_EQ(status.readAll(), QByteArray("0\n"));
+    const Video video = decode(file("x.mp4"));
+    EXPECT_EQ(video.errors, 0);
+    EXPECT_EQ(video.frames.size(), 600U);
+    QFile bytes(file("x.mp4"));
+    ASSERT_TRUE(bytes.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(bytes.readAll().contains("recorded")) << "progress inside the video";
+}
+
+// A recording and its subtitles are placed together: a file that another program makes at either
+// destination while the recording runs stops both. The run is held still while the file is made.
+class MadeMeanwhile : public testing::TestWithParam<const char*>
+{
+protected:
+    QTemporaryDir dir;
+};
+
+TEST_P(MadeMeanwhile, NeitherFileIsPlaced)
+{
+    const QString video = dir.filePath(QStringLiteral("v.mp4"));
+    const QString subtitles = dir.filePath(QStringLiteral("s.vtt"));
+    QProcess process;
+    process.start(QStringLiteral(QUILLET3_BINARY),
+                  args({"--record"}) << video << QStringLiteral("--subtitles") << subtitles
+                                     << args({"--size", "640x480", "--seed", "2"}));
+    process.setReadChannel(QProcess::StandardError);
+    ASSERT_TRUE(process.waitForStarted());
+    QByteArray err;
+    while (!err.contains("recorded 10%") && process.waitForReadyRead(30000))
+        err += process.readAllStandardError();
+    ASSERT_TRUE(err.contains("recorded 10%")) << err.toStdString();
+    const auto pid = static_cast<pid_t>(process.processId());
+    ASSERT_GT(pid, 0);
+    ::kill(pid, SIGSTOP);
+    ASSERT_FALSE(QFileInfo::exists(video)) << "the recording ended too soon for the test";
+    const QString theirs = dir.filePath(QString::fromUtf8(GetParam()));
+    QFile file(theirs);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("theirs");
+    file.close();
+    ::kill(pid, SIGCONT);
+    ASSERT_TRUE(process.waitForFinished(60000));
+    err += process.readAllStandardError();
+    EXPECT_EQ(process.exitCode(), 1);
+    EXPECT_TRUE(err.endsWith("quillet3: error: '" + QFile::encodeName(theirs) +
+                             "' already exists; add --overwrite to replace it\n"))
+        << err.toStdString();
+    EXPECT_EQ(entries(dir.path()), QStringList{QString::fromUtf8(GetParam())});
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("theirs"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Pair, MadeMeanwhile, testing::Values("v.mp4", "s.vtt"),
+                         [](const testing::TestParamInfo<const char*>& param) {
+                             return std::string(param.param[0] == 'v' ? "Video" : "Subtitles");
                          });
 
 // Progress into a pipe whose reader has gone: the progress stops, the recording does not.
@@ -730,71 +861,370 @@ TEST_F(Recording, GoesOnWhenTheProgressPipeCloses)
     EXPECT_EQ(decode(file("p.mp4")).codec, "h264");
 }
 
-// The program copied into a folder of its own, with whatever stands beside it in place of the
-// video encoder module: it must refuse to record, in one line, and write nothing.
-struct ModuleCase
+// An MP4 file's index takes about 60 bytes a frame: a constant-rate MP4 recording whose index
+// would pass 1 GiB, 17895697 frames (1789569700 ms at 10 fps), is refused before anything is
+// written; WebM, and a variable rate, which stores a still picture once, take any length. An
+// accepted run is killed once its temporary file is there.
+struct LongCase
 {
-    const char* why;
-    const char* moduleContents; // nullptr: no module at all
-    const char* message;
+    const char* name;
+    const char* file;
+    const char* duration;
+    const char* fps;
+    bool variable;
+    bool accepted;
 };
 
-class MissingVideoModule : public testing::TestWithParam<ModuleCase>
+class LongRecording : public testing::TestWithParam<LongCase>
 {
 protected:
     QTemporaryDir dir;
 };
 
-TEST_P(MissingVideoModule, RefusesToRecordAndWritesNothing)
+TEST_P(LongRecording, AnMp4IndexPastOneGibIsRefusedUpFront)
 {
-    ASSERT_TRUE(dir.isValid());
-    const QString program = dir.filePath(QStringLiteral("quillet3"));
-    ASSERT_TRUE(QFile::copy(QStringLiteral(QUILLET3_BINARY), program));
-    const QString moduleFile = dir.filePath(QStringLiteral("libquillet3-video.so"));
-    if (const char* contents = GetParam().moduleContents; contents != nullptr) {
-        if (QString::fromUtf8(contents).startsWith(u'/')) {
-            ASSERT_TRUE(QFile::copy(QString::fromUtf8(contents), moduleFile));
-        } else {
-            QFile module(moduleFile);
-            ASSERT_TRUE(module.open(QIODevice::WriteOnly));
-            module.write(contents);
-        }
-    }
-    const QStringList before = entries(dir.path());
+    const LongCase& row = GetParam();
+    QStringList arguments = args({"--record"})
+                            << dir.filePath(QString::fromUtf8(row.file))
+                            << args({"--size", "160x120", "--seed", "1", "--quiet", "--duration"})
+                            << QString::fromUtf8(row.duration) << QStringLiteral("--fps")
+                            << QString::fromUtf8(row.fps);
+    if (row.variable)
+        arguments << QStringLiteral("--variable-frame-rate");
     QProcess process;
-    process.start(program, args({"--record"}) << dir.filePath(QStringLiteral("show.mp4"))
-                                              << args({"--duration", "500", "--quiet"}));
-    ASSERT_TRUE(process.waitForFinished(60000));
+    process.start(QStringLiteral(QUILLET3_BINARY), arguments);
+    ASSERT_TRUE(process.waitForStarted());
+    if (row.accepted) {
+        QDeadlineTimer deadline(30000);
+        while (entries(dir.path()).isEmpty() && !deadline.hasExpired() &&
+               process.state() == QProcess::Running)
+            process.waitForFinished(20);
+        EXPECT_EQ(entries(dir.path()).size(), 1) << "no recording under way";
+        // Only the start matters here: killed, its temporary file goes with the folder.
+        process.kill();
+        ASSERT_TRUE(process.waitForFinished(30000));
+        EXPECT_EQ(process.exitStatus(), QProcess::CrashExit);
+        return;
+    }
+    ASSERT_TRUE(process.waitForFinished(30000));
     const QString err = QString::fromUtf8(process.readAllStandardError());
-    EXPECT_EQ(process.exitCode(), 1) << err.toStdString();
-    // The seed, so that the recording can be made again once the encoder is there; then the error.
-    const QString expected = QStringLiteral("quillet3: error: cannot record ") +
-                             dir.filePath(QStringLiteral("show.mp4")) + QStringLiteral(": ") +
-                             QString::fromUtf8(GetParam().message);
-    EXPECT_TRUE(err.contains(u'\n' + expected)) << err.toStdString();
-    EXPECT_TRUE(err.endsWith(u'\n')) << err.toStdString();
-    EXPECT_EQ(err.count(u'\n'), 2) << err.toStdString();
-    EXPECT_EQ(entries(dir.path()), before);
+    EXPECT_EQ(entries(dir.path()), QStringList());
+    EXPECT_EQ(process.exitCode(), 2) << err.toStdString();
+    EXPECT_EQ(err.count(u'\n'), 1) << err.toStdString();
+    EXPECT_TRUE(err.startsWith(QStringLiteral("quillet3: error: --record: 17895698 frames are too "
+                                              "many for an MP4 file")))
+        << err.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("WebM (.webm)"))) << err.toStdString();
 }
 
-const ModuleCase kModuleCases[] = {
-    {"none", nullptr, "the video encoder is not installed (libquillet3-video.so)"},
-    {"not a library", "not a shared object\n", "cannot load the video encoder: "},
-    {"another library", "/lib/x86_64-linux-gnu/libz.so.1",
-     "the video encoder belongs to another version: "},
-    {"a larger table", QUILLET3_STALE_MODULE_DIR "/libq3_stale_size_module.so",
-     "the video encoder belongs to another version: "},
-    {"another interface", QUILLET3_STALE_MODULE_DIR "/libq3_stale_tag_module.so",
-     "the video encoder belongs to another version: "},
-    {"another version", QUILLET3_STALE_MODULE_DIR "/libq3_stale_version_module.so",
-     "the video encoder belongs to another version: "},
+const LongCase kLongCases[] = {
+    {"Mp4AtTheLimit", "long.mp4", "1789569700", "10", false, true},
+    {"Mp4OneFramePast", "long.mp4", "1789569701", "10", false, false},
+    {"WebmLongest", "long.webm", "2147483647", "120", false, true},
+    {"Mp4VariableRateLongest", "long.mp4", "2147483647", "120", true, true},
 };
 
-INSTANTIATE_TEST_SUITE_P(Module, MissingVideoModule, testing::ValuesIn(kModuleCases),
+INSTANTIATE_TEST_SUITE_P(Recording, LongRecording, testing::ValuesIn(kLongCases),
+                         [](const testing::TestParamInfo<LongCase>& param) {
+                             return std::string(param.param.name);
+                         });
+
+// The program built to look for its video module in folders the tests own: its own folder (as
+// a build folder) and installed/ below it. One test at a time puts modules there, holding a
+// lock, and leaves the folders empty and as they were.
+class ModuleHost
+{
+public:
+    ModuleHost() : lock_(::open(QUILLET3_MODULE_HOST "/.lock", O_RDWR | O_CREAT | O_CLOEXEC, 0600))
+    {
+        if (lock_ >= 0)
+            ::flock(lock_, LOCK_EX);
+        clear();
+    }
+    ~ModuleHost()
+    {
+        clear();
+        if (lock_ >= 0)
+            ::close(lock_);
+    }
+    ModuleHost(const ModuleHost&) = delete;
+    ModuleHost& operator=(const ModuleHost&) = delete;
+    ModuleHost(ModuleHost&&) = delete;
+    ModuleHost& operator=(ModuleHost&&) = delete;
+
+    static QString folder(bool installed)
+    {
+        return installed ? QStringLiteral(QUILLET3_MODULE_HOST "/installed")
+                         : QStringLiteral(QUILLET3_MODULE_HOST);
+    }
+    static QString module(bool installed)
+    {
+        return folder(installed) + QStringLiteral("/libquillet3-video.so");
+    }
+
+private:
+    static void clear()
+    {
+        for (const bool installed : {false, true}) {
+            const QByteArray path = QFile::encodeName(folder(installed));
+            // Back to the group it was made with; ignored where that is so already.
+            if (::chown(path.constData(), -1, ::getegid()) != 0 ||
+                ::chmod(path.constData(), 0755) != 0)
+                ADD_FAILURE() << "cannot restore " << path.constData();
+            QFile::remove(module(installed));
+        }
+    }
+    int lock_;
+};
+
+// A module put in place: a copy of a file, or a file of these bytes.
+struct Planted
+{
+    const char* from; // a path, or the bytes of a file that is no library; nullptr: none
+};
+
+enum class Tweak
+{
+    None,
+    FolderWritableByGroup,
+    FolderWritableByOwnGroup,
+    FolderStickyWritableByAll,
+    ModuleWritableByOthers,
+    ModuleOfAnotherUser,
+};
+
+struct ModuleCase
+{
+    const char* why;
+    Planted build;     // in the build folder, tried first
+    Planted installed; // in the install folder
+    Tweak tweak;       // to the build folder's module or the folder
+    int status;
+    const char* message; // the start of the error after "cannot record FILE: "; nullptr: none
+    bool codeRuns;       // whether the marker module's code may run
+};
+
+void plant(const Planted& planted, const QString& to)
+{
+    if (planted.from == nullptr)
+        return;
+    const QString from = QString::fromUtf8(planted.from);
+    if (from.startsWith(u'/')) {
+        ASSERT_TRUE(QFile::copy(from, to)) << planted.from;
+    } else {
+        QFile module(to);
+        ASSERT_TRUE(module.open(QIODevice::WriteOnly));
+        module.write(planted.from);
+    }
+}
+
+class VideoModuleSearch : public testing::TestWithParam<ModuleCase>
+{
+protected:
+    QTemporaryDir dir;
+};
+
+TEST_P(VideoModuleSearch, LoadsOnlyATrustedModuleOfThisBuild)
+{
+    const ModuleCase& row = GetParam();
+    ASSERT_TRUE(dir.isValid());
+    const QString marker = dir.filePath(QStringLiteral("marker"));
+    const QString output = dir.filePath(QStringLiteral("out"));
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("out")));
+    const ModuleHost host;
+    plant(row.build, ModuleHost::module(false));
+    plant(row.installed, ModuleHost::module(true));
+    const QByteArray built = QFile::encodeName(ModuleHost::module(false));
+    switch (row.tweak) {
+    case Tweak::None:
+        break;
+    case Tweak::FolderWritableByGroup:
+        // A group other than the owner's own: nogroup, which only root can give.
+        if (::geteuid() != 0)
+            GTEST_SKIP() << "only root can give a folder to any group";
+        ASSERT_EQ(::chown(QFile::encodeName(ModuleHost::folder(false)).constData(), -1, 65534), 0);
+        ASSERT_EQ(::chmod(QFile::encodeName(ModuleHost::folder(false)).constData(), 0775), 0);
+        break;
+    case Tweak::FolderWritableByOwnGroup:
+        ASSERT_EQ(::chmod(QFile::encodeName(ModuleHost::folder(false)).constData(), 0775), 0);
+        break;
+    case Tweak::FolderStickyWritableByAll:
+        ASSERT_EQ(::chmod(QFile::encodeName(ModuleHost::folder(false)).constData(), 01777), 0);
+        break;
+    case Tweak::ModuleWritableByOthers:
+        ASSERT_EQ(::chmod(built.constData(), 0757), 0);
+        break;
+    case Tweak::ModuleOfAnotherUser:
+        if (::geteuid() != 0)
+            GTEST_SKIP() << "only root can give a file to another user";
+        ASSERT_EQ(::chown(built.constData(), 65534, 65534), 0); // nobody
+        break;
+    }
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QUILLET3_TEST_MARKER"), marker);
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(QUILLET3_MODULE_HOST "/quillet3"),
+                  args({"--record"}) << output + QStringLiteral("/show.mp4")
+                                     << args({"--duration", "500", "--size", "160x120", "--quiet",
+                                              "--seed", "1"}));
+    ASSERT_TRUE(process.waitForFinished(60000));
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    EXPECT_EQ(QFileInfo::exists(marker), row.codeRuns) << "whether the module's code ran";
+    if (row.status < 0) {
+        // Ended by the module's signal, before any output was made.
+        EXPECT_TRUE(process.exitStatus() == QProcess::CrashExit || process.exitCode() != 0)
+            << err.toStdString();
+        EXPECT_EQ(entries(output), QStringList());
+        return;
+    }
+    EXPECT_EQ(process.exitCode(), row.status) << err.toStdString();
+    if (row.message == nullptr) {
+        EXPECT_EQ(entries(output), QStringList{QStringLiteral("show.mp4")});
+        EXPECT_EQ(decode(output + QStringLiteral("/show.mp4")).codec, "h264");
+        return;
+    }
+    const QString expected = QStringLiteral("quillet3: error: cannot record ") + output +
+                             QStringLiteral("/show.mp4: ") + QString::fromUtf8(row.message);
+    EXPECT_TRUE(err.startsWith(expected)) << err.toStdString();
+    EXPECT_EQ(err.count(u'\n'), 1) << err.toStdString();
+    EXPECT_EQ(entries(output), QStringList());
+}
+
+#define Q3_HOST QUILLET3_MODULE_HOST
+#define Q3_STALE QUILLET3_STALE_MODULE_DIR "/libq3_stale_"
+#define Q3_MARKER QUILLET3_STALE_MODULE_DIR "/libq3_marker_module.so"
+constexpr const char* kAnotherVersion =
+    "the video encoder belongs to another version: " Q3_HOST "/libquillet3-video.so";
+
+const ModuleCase kModuleCases[] = {
+    {"none",
+     {},
+     {},
+     Tweak::None,
+     1,
+     "the video encoder is not installed (no libquillet3-video.so in " Q3_HOST " or " Q3_HOST
+     "/installed)",
+     false},
+    {"not a library",
+     {"not a shared object\n"},
+     {},
+     Tweak::None,
+     1,
+     "cannot load the video encoder: ",
+     false},
+    {"another library",
+     {"/lib/x86_64-linux-gnu/libz.so.1"},
+     {},
+     Tweak::None,
+     1,
+     kAnotherVersion,
+     false},
+    {"a larger table", {Q3_STALE "size_module.so"}, {}, Tweak::None, 1, kAnotherVersion, false},
+    {"another interface", {Q3_STALE "tag_module.so"}, {}, Tweak::None, 1, kAnotherVersion, false},
+    {"another version", {Q3_STALE "version_module.so"}, {}, Tweak::None, 1, kAnotherVersion, false},
+    // A trusted module is loaded, and only then refused: its code has run.
+    {"trusted but foreign", {Q3_MARKER}, {}, Tweak::None, 1, kAnotherVersion, true},
+    {"in a folder its group can write",
+     {Q3_MARKER},
+     {},
+     Tweak::FolderWritableByGroup,
+     1,
+     "the video encoder is not trusted: " Q3_HOST " can be written by others",
+     false},
+    // Where the group is the owner's own, as the groups made for each user are, only the
+    // owner can write: the module is trusted, and its code runs.
+    {"in a folder its owner's own group can write",
+     {Q3_MARKER},
+     {},
+     Tweak::FolderWritableByOwnGroup,
+     1,
+     kAnotherVersion,
+     true},
+    {"in a sticky folder anyone can write",
+     {Q3_MARKER},
+     {},
+     Tweak::FolderStickyWritableByAll,
+     1,
+     "the video encoder is not trusted: " Q3_HOST " can be written by others",
+     false},
+    {"writable by others",
+     {Q3_MARKER},
+     {},
+     Tweak::ModuleWritableByOthers,
+     1,
+     "the video encoder is not trusted: " Q3_HOST "/libquillet3-video.so can be written by "
+     "others",
+     false},
+    {"of another user",
+     {Q3_MARKER},
+     {},
+     Tweak::ModuleOfAnotherUser,
+     1,
+     "the video encoder is not trusted: " Q3_HOST "/libquillet3-video.so belongs to another "
+     "user",
+     false},
+    {"the build's own", {QUILLET3_MODULE}, {}, Tweak::None, 0, nullptr, false},
+    {"installed", {}, {QUILLET3_MODULE}, Tweak::None, 0, nullptr, false},
+    {"installed after an untrusted one",
+     {Q3_MARKER},
+     {QUILLET3_MODULE},
+     Tweak::ModuleWritableByOthers,
+     0,
+     nullptr,
+     false},
+    {"installed after another version",
+     {Q3_STALE "version_module.so"},
+     {QUILLET3_MODULE},
+     Tweak::None,
+     0,
+     nullptr,
+     false},
+    // A module that ends the program as it is loaded finds no output made yet.
+    {"ending the program",
+     {QUILLET3_STALE_MODULE_DIR "/libq3_sigbus_module.so"},
+     {},
+     Tweak::None,
+     -1,
+     nullptr,
+     false},
+};
+
+INSTANTIATE_TEST_SUITE_P(Module, VideoModuleSearch, testing::ValuesIn(kModuleCases),
                          [](const testing::TestParamInfo<ModuleCase>& param) {
                              std::string name = param.param.why;
                              std::replace(name.begin(), name.end(), ' ', '_');
+                             std::replace(name.begin(), name.end(), '\'', '_');
                              return name;
                          });
+
+// The program in a folder of its own, as anyone may copy it, with modules beside it, in
+// ../lib/quillet3/modules and in the working folder: it loads none of them.
+TEST(Module, NeverLooksBesideTheProgramOrInTheWorkingFolder)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QDir root(dir.path());
+    ASSERT_TRUE(root.mkpath(QStringLiteral("bin")) &&
+                root.mkpath(QStringLiteral("lib/quillet3/modules")));
+    const QString program = root.filePath(QStringLiteral("bin/quillet3"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(QUILLET3_BINARY), program));
+    for (const char* folder : {"bin", "lib/quillet3/modules", "."})
+        ASSERT_TRUE(
+            QFile::copy(QStringLiteral(Q3_MARKER), root.filePath(QString::fromUtf8(folder)) +
+                                                       QStringLiteral("/libquillet3-video.so")));
+    const QString marker = root.filePath(QStringLiteral("marker"));
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QUILLET3_TEST_MARKER"), marker);
+    process.setProcessEnvironment(env);
+    process.setWorkingDirectory(dir.path());
+    process.start(program,
+                  args({"--record", "show.mp4", "--duration", "500", "--quiet", "--seed", "1"}));
+    ASSERT_TRUE(process.waitForFinished(60000));
+    EXPECT_FALSE(QFileInfo::exists(marker)) << "a module's code ran";
+    EXPECT_FALSE(QFileInfo::exists(root.filePath(QStringLiteral("show.mp4"))) &&
+                 process.exitCode() != 0);
+}
 
 } // namespace

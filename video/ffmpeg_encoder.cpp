@@ -1,5 +1,5 @@
-#include "app/output_file.h"
 #include "app/version.h"
+#include "sys/write_all.h"
 #include "video/h264_repeat.h"
 #include "video/video_format.h"
 #include "video/video_module_abi.h"
@@ -10,9 +10,13 @@
 #include <deque>
 #include <limits>
 #include <map>
+#include <memory>
 #include <optional>
+#include <string>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -158,6 +162,7 @@ struct Slot
     std::int64_t pts = 0;
     Packet packet;
     bool repeat = false;
+    bool made = false; // its packet renumbered, or made, for a stream with repeats
 };
 
 // What an open encoder holds: the file it writes, the muxer, the codec, the converter and the
@@ -182,6 +187,8 @@ struct EncoderState
     // hold their places in `waiting` until their packets come.
     std::optional<H264Stream> repeats;
     FrameNumbers frameNumbers;
+    // Set after a non-reference frame of the encoder: from then on it is handed every picture.
+    bool repeatsStopped = false;
     bool failed = false;
     std::string error;
 
@@ -258,6 +265,8 @@ struct EncoderState
                                     frameNumbers);
         if (bytes.empty())
             return fail("cannot encode a frame: the encoder made a frame that cannot be repeated");
+        repeatsStopped = repeatsStopped || !frameNumbers.lastReference;
+        slot.made = true;
         Packet made(av_packet_alloc());
         if (!made || av_new_packet(made.get(), static_cast<int>(bytes.size())) < 0)
             return fail("out of memory");
@@ -276,20 +285,44 @@ struct EncoderState
             Slot& slot = waiting.front();
             if (!slot.repeat && !slot.packet)
                 return true;
+            if (repeats && !slot.made && !makePacket(slot))
+                return false;
             const auto duration = durations.find(slot.pts);
             if (duration == durations.end())
                 return true;
-            if (repeats && !makePacket(slot))
-                return false;
+            std::int64_t length = duration->second;
+            if (repeats && !frameNumbers.lastReference && !absorbRepeats(length))
+                return true;
+            durations.erase(slot.pts);
             AVPacket& next = *slot.packet;
-            next.duration = duration->second;
-            durations.erase(duration);
+            next.duration = length;
             av_packet_rescale_ts(&next, codec->time_base, stream->time_base);
             next.stream_index = stream->index;
             if (!check(av_interleaved_write_frame(format.get(), &next), "cannot write"))
                 return false;
             waiting.pop_front();
         }
+        return true;
+    }
+
+    // A non-reference frame at the front of `waiting` lasts over the repeats queued after it,
+    // which cannot copy it (they copy the reference frame before it): a longer frame, as at a
+    // variable rate. False until the run of repeats and its length are known; no repeat is
+    // queued after such a frame once it is known.
+    bool absorbRepeats(std::int64_t& length)
+    {
+        std::size_t end = 1;
+        std::int64_t total = length;
+        for (; end < waiting.size() && waiting[end].repeat; ++end) {
+            const auto more = durations.find(waiting[end].pts);
+            if (more == durations.end())
+                return false;
+            total += more->second;
+        }
+        for (std::size_t i = 1; i < end; ++i)
+            durations.erase(waiting[i].pts);
+        waiting.erase(waiting.begin() + 1, waiting.begin() + std::ptrdiff_t(end));
+        length = total;
         return true;
     }
 
@@ -310,7 +343,7 @@ struct EncoderState
                 return false;
             ++lastPts;
             ++encoded;
-            if (repeats && lastPts % codec->gop_size != 0)
+            if (repeats && !repeatsStopped && lastPts % codec->gop_size != 0)
                 waiting.push_back({lastPts, nullptr, true});
             else if (!encodeFrame(lastPts))
                 return false;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 
 namespace q3 {
 namespace {
@@ -269,7 +270,8 @@ bool readSps(View raw, H264Stream& stream)
     stream.log2MaxFrameNum = static_cast<int>(r.ue()) + 4;
     if (r.ue() != 2)
         return false; // the order of pictures is not that of their frame numbers
-    r.ue();           // max_num_ref_frames
+    if (r.ue() != 1)
+        return false; // a made frame predicts from the one picture before it alone
     r.flag();         // gaps_in_frame_num_value_allowed_flag
     const unsigned widthInMbs = r.ue() + 1;
     const unsigned heightInMbs = r.ue() + 1;
@@ -288,8 +290,8 @@ bool readPps(View raw, H264Stream& stream)
     r.flag(); // bottom_field_pic_order_in_frame_present_flag
     if (r.ue() != 0)
         return false; // slice groups
-    r.ue();           // num_ref_idx_l0_default_active_minus1
-    r.ue();
+    stream.refIdxL0Default = static_cast<int>(r.ue());
+    r.ue(); // num_ref_idx_l1_default_active_minus1
     stream.weightedPrediction = r.flag();
     r.bits(2); // weighted_bipred_idc
     stream.picInitQp = 26 + r.se();
@@ -329,6 +331,57 @@ void writeRepeatHeader(BitWriter& w, const H264Stream& stream, int frameNum)
         w.ue(1); // disable_deblocking_filter_idc
 }
 
+// Reads past a pred_weight_table of a P slice with `references` reference pictures.
+void skipWeights(BitReader& r, const H264Stream& stream, unsigned references)
+{
+    r.ue(); // luma_log2_weight_denom
+    if (stream.chroma)
+        r.ue();
+    for (unsigned i = 0; i < references && !r.overrun(); ++i) {
+        const int pairs = (r.flag() ? 1 : 0) + (stream.chroma && r.flag() ? 2 : 0);
+        for (int j = 0; j < 2 * pairs; ++j)
+            r.se();
+    }
+}
+
+// Reads an encoder's slice header from just after its frame_num to its end: whether the stream
+// can hold the slice among made frames (an I or P slice, with no memory management commands
+// and no long-term reference).
+bool sliceFits(BitReader& r, const H264Stream& stream, unsigned sliceType, bool idr, bool reference)
+{
+    const unsigned kind = sliceType % 5;
+    constexpr unsigned kP = 0;
+    constexpr unsigned kI = 2;
+    if (kind != kP && kind != kI)
+        return false;
+    if (idr)
+        r.ue(); // idr_pic_id
+    if (stream.redundantPictureCount)
+        r.ue();
+    if (kind == kP) {
+        unsigned references = unsigned(stream.refIdxL0Default) + 1;
+        if (r.flag()) // num_ref_idx_active_override_flag
+            references = r.ue() + 1;
+        if (r.flag()) { // ref_pic_list_modification_flag_l0
+            constexpr unsigned kEndOfModifications = 3;
+            for (int i = 0; i < 64 && !r.overrun() && r.ue() != kEndOfModifications; ++i)
+                r.ue();
+        }
+        if (stream.weightedPrediction)
+            skipWeights(r, stream, references);
+    }
+    if (reference) {
+        if (idr) {
+            r.flag(); // no_output_of_prior_pics_flag
+            if (r.flag())
+                return false; // long_term_reference_flag
+        } else if (r.flag()) {
+            return false; // adaptive_ref_pic_marking_mode_flag: memory management commands
+        }
+    }
+    return !r.overrun();
+}
+
 int nextFrameNum(const H264Stream& stream, const FrameNumbers& numbers)
 {
     return (numbers.previous + 1) & ((1 << stream.log2MaxFrameNum) - 1);
@@ -361,6 +414,8 @@ std::optional<H264Stream> readH264Stream(View headers)
 
 std::vector<std::uint8_t> repeatedFrame(const H264Stream& stream, FrameNumbers& numbers)
 {
+    if (!numbers.lastReference)
+        return {};
     const int frameNum = nextFrameNum(stream, numbers);
     numbers.previous = frameNum;
     BitWriter w;
@@ -385,31 +440,36 @@ std::vector<std::uint8_t> repeatedFrame(const H264Stream& stream, FrameNumbers& 
 std::vector<std::uint8_t> renumberedFrame(View accessUnit, const H264Stream& stream,
                                           FrameNumbers& numbers)
 {
+    // A non-reference frame takes the number after the last reference frame, as the next
+    // reference frame will.
     const int frameNum = nextFrameNum(stream, numbers);
     bool idr = false;
-    bool numbered = false;
+    std::optional<bool> reference;
     Bytes out;
     out.reserve(accessUnit.size() + 16);
     for (const View nal : nalUnits(accessUnit)) {
         const int type = nal[0] & 0x1F;
-        if (type == kNalIdrSlice)
-            idr = true;
-        if (type != kNalSlice) {
+        if (type != kNalSlice && type != kNalIdrSlice) {
             out.insert(out.end(), {0, 0, 0, 1});
             out.insert(out.end(), nal.begin(), nal.end());
             continue;
         }
-        if ((nal[0] >> 5U) == 0)
-            return {}; // a non-reference frame would share its number with the next one
+        idr = idr || type == kNalIdrSlice;
+        const bool isReference = (nal[0] >> 5U) != 0;
+        if (reference.value_or(isReference) != isReference)
+            return {};
+        reference = isReference;
         Bytes raw = unescape(nal.subspan(1));
         BitReader r(raw);
         r.ue(); // first_mb_in_slice
-        r.ue(); // slice_type
+        const unsigned sliceType = r.ue();
         r.ue(); // pic_parameter_set_id
-        if (r.overrun())
-            return {};
         std::size_t at = r.position();
-        for (int i = stream.log2MaxFrameNum - 1; i >= 0; --i, ++at) {
+        r.bits(stream.log2MaxFrameNum);
+        if (!sliceFits(r, stream, sliceType, type == kNalIdrSlice, isReference))
+            return {};
+        // An IDR frame keeps its number 0.
+        for (int i = stream.log2MaxFrameNum - 1; i >= 0 && type == kNalSlice; --i, ++at) {
             const auto mask = static_cast<std::uint8_t>(0x80U >> (at % 8));
             if (((unsigned(frameNum) >> unsigned(i)) & 1U) != 0)
                 raw.at(at / 8) |= mask;
@@ -417,11 +477,13 @@ std::vector<std::uint8_t> renumberedFrame(View accessUnit, const H264Stream& str
                 raw.at(at / 8) &= static_cast<std::uint8_t>(~mask);
         }
         appendNal(out, nal[0], raw);
-        numbered = true;
     }
+    if (!reference)
+        return out;
+    numbers.lastReference = *reference;
     if (idr)
         numbers.previous = 0;
-    else if (numbered)
+    else if (*reference)
         numbers.previous = frameNum;
     return out;
 }

@@ -95,9 +95,12 @@ std::optional<std::string> platformWithoutWindow(const QString& platformName, bo
     // Qt would abort at the first window it makes.
     if (QGuiApplication::primaryScreen() == nullptr)
         return noDisplay(quotedPlatform(platformName) + QStringLiteral(" found no screen"));
-    static const QStringList kDrawOnlyIntoMemory{
-        QStringLiteral("offscreen"), QStringLiteral("minimal"), QStringLiteral("minimalegl")};
-    if (!kDrawOnlyIntoMemory.contains(platformName, Qt::CaseInsensitive))
+    // The first ones draw only into memory; vkkhrdisplay shows Vulkan surfaces alone, never a
+    // widget, and would run on with nothing on the screen.
+    static const QStringList kShowNoWindow{QStringLiteral("offscreen"), QStringLiteral("minimal"),
+                                           QStringLiteral("minimalegl"),
+                                           QStringLiteral("vkkhrdisplay")};
+    if (!kShowNoWindow.contains(platformName, Qt::CaseInsensitive))
         return std::nullopt;
     if (!chosenByUser)
         return std::string(kNoDisplay) + kHowWithout;

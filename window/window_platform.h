@@ -13,7 +13,8 @@ namespace q3 {
 bool chooseWindowPlatform();
 
 // Once the application object is made: why the platform it started on shows no window (the
-// offscreen and minimal ones draw only into memory), in one line; nothing when it shows one.
+// offscreen and minimal ones draw only into memory, vkkhrdisplay shows no widgets), in one line;
+// nothing when it shows one.
 std::optional<std::string> platformWithoutWindow(const QString& platformName, bool chosenByUser);
 
 // Why no platform QT_QPA_PLATFORM names could be started, in one line: a plugin that is not

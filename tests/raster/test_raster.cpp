@@ -1,12 +1,16 @@
 // The pixel grid and the painting of shapes, on their own: no Qt, no stage, only shapes in units
 // painted into a plain surface. The oracles are the shapes' geometry in units: 15 units to a
 // pixel at the design's 800 x 600, and other scales as common screens have them.
+#include "core/player.h"
+#include "core/script/show.h"
 #include "raster/kept_surface.h"
 #include "raster/pixel_grid.h"
+#include "raster/stage_fit.h"
 
 #include <cmath>
 #include <cstdint>
 #include <gtest/gtest.h>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -117,6 +121,46 @@ TEST(RasterDisc, EveryDiscIsRoundWithinAPixelOfItsPlace)
     }
 }
 
+TEST(RasterDisc, TouchesTheBoxesItTouchesInUnits)
+{
+    // A box against each side of a disc in turn: from the disc's middle out through the box,
+    // no pixel of the ground shows between them.
+    struct Side
+    {
+        int dx;
+        int dy;
+    };
+    for (const double scale : kScales) {
+        for (const int r : {30, 50, 100, 250, 600}) {
+            for (const Side side : {Side{0, 1}, Side{0, -1}, Side{1, 0}, Side{-1, 0}}) {
+                const int cx = 2003;
+                const int cy = 2011;
+                // The box's near edge on the disc's edge, 300 units deep and wider than the disc.
+                const int nearX = cx + side.dx * r;
+                const int nearY = cy + side.dy * r;
+                const int farX = nearX + side.dx * 300;
+                const int farY = nearY + side.dy * 300;
+                const Shape box{Shape::Kind::Box,
+                                static_cast<std::int16_t>(side.dx != 0 ? nearX : cx - 2 * r),
+                                static_cast<std::int16_t>(side.dy != 0 ? nearY : cy - 2 * r),
+                                static_cast<std::int16_t>(side.dx != 0 ? farX : cx + 2 * r),
+                                static_cast<std::int16_t>(side.dy != 0 ? farY : cy + 2 * r),
+                                kInk,
+                                kInk};
+                const int size = static_cast<int>(3200 * scale) + 4;
+                const Painted p(size, size, scale, Quality::Crisp, {disc(cx, cy, r), box});
+                const auto x0 = static_cast<int>(cx * scale);
+                const auto y0 = static_cast<int>(cy * scale);
+                const auto steps = static_cast<int>((r + 250) * scale);
+                for (int k = 0; k <= steps; ++k)
+                    ASSERT_TRUE(p.inked(x0 + side.dx * k, y0 + side.dy * k))
+                        << "scale " << scale << " radius " << r << " side " << side.dx << ", "
+                        << side.dy << ": ground " << k << " pixels out";
+            }
+        }
+    }
+}
+
 TEST(RasterDisc, SmoothCoversTheCrispPixelsAndShadesOnlyTheirEdge)
 {
     for (const double scale : kScales) {
@@ -210,6 +254,58 @@ TEST(RasterBox, CoversThePixelsOfItsCornersAndEverythingBetween)
     const Shape box{Shape::Kind::Box, 3000, 3000, 1500, 1500, kInk, kInk};
     const Painted p(300, 300, 1.0 / 15, Quality::Smooth, {box});
     EXPECT_EQ(inkedRect(p), (IntRect{100, 100, 200, 200}));
+}
+
+TEST(RasterKeptSurface, AfterAnEraseEveryPixelNoBoxCoversIsTheNewBackground)
+{
+    // A white surface, erased to dark blue, and three boxes: two that touch and one in the
+    // corner. At 15 units to a pixel a box covers the pixels of its corners and all between.
+    std::ostringstream errors;
+    Player player(TimeSource::Virtual, makeQuilletShow(1), errors);
+    Stage& stage = player.stage();
+    KeptSurface kept;
+    stage.setBackground(kInk);
+    ASSERT_TRUE(kept.update(stage, 1.0 / 15, 400, 300).whole);
+    stage.setBackground(kGround);
+    stage.setFill(kInk);
+    stage.box({1500, 1500}, {3000, 3000}, kInk);
+    stage.box({3000, 1500}, {4500, 2250}, kInk);
+    stage.box({0, 0}, {600, 600}, kInk);
+    ASSERT_TRUE(kept.update(stage, 1.0 / 15, 400, 300).whole);
+    const std::vector<IntRect> boxes{{100, 100, 200, 200}, {200, 100, 300, 150}, {0, 0, 40, 40}};
+    int wrong = 0;
+    for (int y = 0; y < 300; ++y)
+        for (int x = 0; x < 400; ++x) {
+            bool inBox = false;
+            for (const IntRect& box : boxes)
+                inBox = inBox || box.contains(x, y);
+            const std::uint32_t want = pixelOf(inBox ? kInk : kGround);
+            wrong += kept.surface().at(x, y) == want ? 0 : 1;
+        }
+    EXPECT_EQ(wrong, 0);
+}
+
+TEST(RasterFit, TheStageFillsTheOutputOneWayWithBarsCentredTheOther)
+{
+    struct Case
+    {
+        int width;
+        int height;
+        StageFit want;
+    };
+    // The 12000 x 9000 units of the stage: 4 : 3.
+    const std::vector<Case> cases{
+        {800, 600, {800 / 12000.0, {0, 0, 799, 599}}},
+        {1366, 768, {768 / 9000.0, IntRect::sized(171, 0, 1024, 768)}},
+        {3840, 2160, {2160 / 9000.0, IntRect::sized(480, 0, 2880, 2160)}},
+        {1013, 677, {677 / 9000.0, IntRect::sized(55, 0, 903, 677)}},
+        {333, 517, {333 / 12000.0, IntRect::sized(0, 133, 333, 250)}},
+    };
+    for (const Case& c : cases) {
+        const StageFit fit = StageFit::of(12000, 9000, c.width, c.height);
+        EXPECT_DOUBLE_EQ(fit.scale, c.want.scale) << c.width << "x" << c.height;
+        EXPECT_EQ(fit.surface, c.want.surface) << c.width << "x" << c.height;
+    }
 }
 
 TEST(RasterSurface, PixelsAreZeroRedGreenBlueFromTheHighByte)

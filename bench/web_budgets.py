@@ -1,0 +1,216 @@
+#!/usr/bin/python3
+"""Measures the page against its budgets, in Debian's headless Chromium, and prints the figures:
+
+- the folder's weight (every file, fonts included);
+- the time from the page's load event to its first frame (quillet3.ready), over ten loads;
+- a seek with its frame painted at 1920 x 1080, over 450 seeks (median and 99th percentile);
+- the CPU of playing the whole show, Chromium's processes against the window under Xvfb at the
+  same size (with --cpu; about four minutes).
+
+Usage: bench/web_budgets.py [--cpu] [WEB_DIR [PROGRAM]]
+       (default build/web and build/default/quillet3; `make web` builds the page)
+Needs chromium and python3-websocket (scripts/install-deps); --cpu also Xvfb and xdotool.
+Keep the machine otherwise idle: the figures are wall and CPU times.
+"""
+
+import os
+import shutil
+import signal
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+SOURCE = os.path.dirname(HERE)
+sys.path.insert(0, os.path.join(SOURCE, "tests/web"))
+
+from browser import Browser  # noqa: E402
+
+WIDTH, HEIGHT = 1920, 1080
+SHOW_MS = 89000  # from the starting click to the end of the show
+TICKS = os.sysconf("SC_CLK_TCK")
+
+# Set before the page's own script runs: notes when quillet3.ready settles.
+NOTE_READY = """
+(() => {
+  let value;
+  Object.defineProperty(window, 'quillet3', {
+    configurable: true,
+    get() { return value; },
+    set(v) { value = v; v.ready.then(() => { window.__q3ReadyAt = performance.now(); }); },
+  });
+})();
+"""
+
+
+def folder_weight(folder):
+    total = 0
+    for root, _, files in os.walk(folder):
+        total += sum(os.path.getsize(os.path.join(root, name)) for name in files)
+    return total
+
+
+def first_frames(browser, loads=10):
+    """Milliseconds from the load event's start to quillet3.ready, for each load."""
+    browser.send("Page.addScriptToEvaluateOnNewDocument", source=NOTE_READY)
+    times = []
+    for _ in range(loads):
+        browser.open("seed=1", width=WIDTH, height=HEIGHT)
+        browser.wait_for("window.__q3ReadyAt !== undefined", "ready noted")
+        times.append(browser.evaluate(
+            "window.__q3ReadyAt - performance.getEntriesByType('navigation')[0].loadEventStart"))
+    return times
+
+
+SEEKS = """
+(async () => {
+  const targets = [];
+  for (let round = 0; round < %d; ++round)
+    for (let i = 0; i < 90; ++i) targets.push(%r + ((i * 37 + round * 11) %% 90) * 1000 + 500);
+  const work = [], wall = [];
+  for (const ms of targets) {
+    const t0 = performance.now();
+    await quillet3.seek(ms);
+    const t1 = performance.now();
+    // The page asked for its frame during the seek: its callback runs before this one and
+    // queues the paint, which the pause queued after it waits for.
+    await new Promise(done => requestAnimationFrame(done));
+    const t2 = performance.now();
+    await quillet3.pause();
+    const t3 = performance.now();
+    work.push((t1 - t0) + (t3 - t2));
+    wall.push(t3 - t0);
+  }
+  return [work, wall];
+})()
+"""
+
+
+def seeks(browser, rounds=5):
+    """The cost of each seek with its frame at 1920 x 1080: the page's work (the seek and the
+    paint) and the wall time including the wait for the display's next frame."""
+    browser.open("seed=1&trace", width=WIDTH, height=HEIGHT)
+    browser.click(WIDTH - 40, HEIGHT // 2)
+    clicked = click_time(browser)
+    browser.evaluate("quillet3.pause()", await_promise=True)
+    browser.wait_for("quillet3.paused", "paused")
+    return browser.evaluate(SEEKS % (rounds, clicked), await_promise=True)
+
+
+def click_time(browser):
+    import json
+    lines = browser.wait_for(
+        "(l => l.length && l)(quillet3.trace().split('\\n')"
+        ".filter(line => line.includes('\"ev\":\"click\"')))", "the starting click")
+    return json.loads(lines[0])["t"]
+
+
+def percentile(values, share):
+    ordered = sorted(values)
+    return ordered[min(len(ordered) - 1, int(share * len(ordered)))]
+
+
+def process_cpu(pids):
+    """User and system CPU seconds of these processes, those that still run."""
+    total = 0
+    for pid in pids:
+        try:
+            with open("/proc/%d/stat" % pid) as f:
+                fields = f.read().rsplit(")", 1)[1].split()
+        except OSError:
+            continue
+        total += int(fields[11]) + int(fields[12])  # utime, stime
+    return total / TICKS
+
+
+def page_cpu(browser):
+    """CPU seconds of Chromium's processes while the page plays the whole show at 1920 x 1080.
+    Processes that end during the show are counted until they end."""
+    browser.open("seed=1", width=WIDTH, height=HEIGHT)  # no trace kept: it costs its own
+    pids = set(browser.pids)
+    before = process_cpu(pids)
+    seen = {pid: 0.0 for pid in pids}
+    clicked = browser.evaluate("quillet3.currentTime")  # a few milliseconds before the click
+    browser.click(WIDTH - 40, HEIGHT // 2)
+    deadline = time.monotonic() + SHOW_MS / 1000 + 60
+    while (browser.evaluate("Number(quillet3.currentTime) || 0") or 0) < clicked + SHOW_MS:
+        for pid in set(browser.pids) - pids:
+            pids.add(pid)
+        for pid in pids:
+            seen[pid] = max(seen.get(pid, 0.0), process_cpu([pid]))
+        if time.monotonic() > deadline:
+            raise RuntimeError("the page did not reach the end of the show")
+        time.sleep(0.5)
+    for pid in pids:
+        seen[pid] = max(seen.get(pid, 0.0), process_cpu([pid]))
+    return sum(seen.values()) - before
+
+
+def window_cpu(program):
+    """CPU seconds of the window playing the whole show at 1920 x 1080 under Xvfb."""
+    for tool in ("Xvfb", "xdotool"):
+        if not shutil.which(tool):
+            raise RuntimeError("%s is not installed" % tool)
+    display = ":%d" % (150 + os.getpid() % 100)
+    xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", "%dx%dx24" % (WIDTH, HEIGHT)],
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    env = dict(os.environ, DISPLAY=display, QT_QPA_PLATFORM="xcb")
+    window = None
+    try:
+        deadline = time.monotonic() + 20
+        while subprocess.run(["xdotool", "getmouselocation"], env=env,
+                             capture_output=True).returncode != 0:
+            if time.monotonic() > deadline:
+                raise RuntimeError("Xvfb did not start")
+            time.sleep(0.1)
+        window = subprocess.Popen([program, "--seed", "1"], env=env,
+                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        found = subprocess.run(["xdotool", "search", "--sync", "--onlyvisible", "--name",
+                                "^Quillet 3"], env=env, capture_output=True, text=True,
+                               timeout=30).stdout.split()[0]
+        subprocess.run(["xdotool", "windowmove", found, "0", "0", "windowsize", found,
+                        str(WIDTH), str(HEIGHT)], env=env, check=True)
+        time.sleep(0.5)  # the window takes its size
+        before = process_cpu([window.pid])
+        subprocess.run(["xdotool", "mousemove", str(WIDTH - 40), str(HEIGHT // 2), "click", "1"],
+                       env=env, check=True)
+        time.sleep(SHOW_MS / 1000)
+        return process_cpu([window.pid]) - before
+    finally:
+        if window:
+            window.send_signal(signal.SIGTERM)
+            window.wait(timeout=10)
+        xvfb.terminate()
+        xvfb.wait(timeout=10)
+
+
+def main():
+    args = [a for a in sys.argv[1:] if a != "--cpu"]
+    cpu = "--cpu" in sys.argv[1:]
+    folder = args[0] if args else os.path.join(SOURCE, "build/web")
+    program = args[1] if len(args) > 1 else os.path.join(SOURCE, "build/default/quillet3")
+    weight = folder_weight(folder)
+    print("folder: %d bytes (%.2f MB)   budget 1.5 MB" % (weight, weight / 1e6))
+    with Browser(folder, WIDTH, HEIGHT, timeout=120) as browser:
+        loads = first_frames(browser)
+        print("load event to first frame: median %.1f ms, max %.1f ms over %d loads"
+              "   budget 300 ms" % (statistics.median(loads), max(loads), len(loads)))
+    with Browser(folder, WIDTH, HEIGHT, timeout=300) as browser:
+        work, wall = seeks(browser)
+        print("seek with its frame at %dx%d, %d seeks: median %.1f ms, p99 %.1f ms, max %.1f ms"
+              "   budget p99 20 ms" % (WIDTH, HEIGHT, len(work), statistics.median(work),
+                                       percentile(work, 0.99), max(work)))
+        print("  with the wait for the next display frame: median %.1f ms, p99 %.1f ms"
+              % (statistics.median(wall), percentile(wall, 0.99)))
+    if cpu:
+        with Browser(folder, WIDTH, HEIGHT, timeout=120) as browser:
+            page = page_cpu(browser)
+        window = window_cpu(program)
+        print("whole show at %dx%d: Chromium %.2f s of CPU, the window under Xvfb %.2f s"
+              " (%.2f times)   budget 2 times" % (WIDTH, HEIGHT, page, window, page / window))
+
+
+if __name__ == "__main__":
+    main()

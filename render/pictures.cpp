@@ -1,0 +1,85 @@
+#include "render/pictures.h"
+
+#include <QString>
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace q3 {
+namespace {
+
+// The picture pixel of each of `out` device pixels along one side of `in` picture pixels: block
+// j covers the device pixels from j's edge, scaled and rounded, up to the next one's.
+std::vector<int> blockSources(int in, int out)
+{
+    std::vector<int> sources(static_cast<std::size_t>(out), in - 1);
+    const auto edge = [&](int j) {
+        return static_cast<int>(std::floor(double(j) * out / in + 0.5));
+    };
+    for (int j = 0; j < in; ++j)
+        for (int x = std::max(0, edge(j)); x < std::min(out, edge(j + 1)); ++x)
+            sources[static_cast<std::size_t>(x)] = j;
+    return sources;
+}
+
+QImage blocks(const QImage& source, QSize size)
+{
+    const std::vector<int> columns = blockSources(source.width(), size.width());
+    const std::vector<int> rows = blockSources(source.height(), size.height());
+    QImage out(size, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < size.height(); ++y) {
+        const auto* from =
+            reinterpret_cast<const QRgb*>(source.constScanLine(rows[static_cast<std::size_t>(y)]));
+        auto* to = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (int x = 0; x < size.width(); ++x)
+            to[x] = from[columns[static_cast<std::size_t>(x)]];
+    }
+    return out;
+}
+
+QImage smoothly(const QImage& source, QSize size)
+{
+    const auto multiple = [](int want, int have) { return (want + have - 1) / have; };
+    const int n = std::max(
+        {1, multiple(size.width(), source.width()), multiple(size.height(), source.height())});
+    QImage enlarged =
+        n == 1 ? source
+               : source.scaled(source.size() * n, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    if (enlarged.size() == size)
+        return enlarged;
+    return enlarged.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+} // namespace
+
+const QImage& pictureOf(Control control)
+{
+    static const QImage duck(QStringLiteral(":/assets/imgDuck.gif"));
+    static const QImage duck2(QStringLiteral(":/assets/imgDuck2.gif"));
+    static const QImage none;
+    switch (control) {
+    case Control::imgDuck:
+        return duck;
+    case Control::imgDuck2:
+        return duck2;
+    default:
+        return none;
+    }
+}
+
+QRect pictureRect(const PixelGrid& grid, const UnitRect& place)
+{
+    return {grid.at(place.left), grid.at(place.top), grid.at(place.width), grid.at(place.height)};
+}
+
+QImage scalePixelArt(const QImage& picture, QSize size, Quality quality)
+{
+    if (picture.isNull() || size.isEmpty())
+        return {};
+    QImage source = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    if (size == source.size())
+        return source;
+    return quality == Quality::Crisp ? blocks(source, size) : smoothly(source, size);
+}
+
+} // namespace q3

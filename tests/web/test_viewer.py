@@ -130,9 +130,6 @@ class Viewer(PageTest):
         finally:
             self.browser.send("Emulation.setTouchEmulationEnabled", enabled=False)
 
-    # The page paints the sides white where the desktop has black bars (KNOWN PAGE FAULT: when
-    # it is mended this test fails as an unexpected success; then drop the marker).
-    @unittest.expectedFailure
     def test_resize_refits_with_black_bars(self):
         self.start()
         for width, height, scale in ((1000, 600, 1), (800, 800, 1), (500, 300, 2)):

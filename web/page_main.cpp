@@ -40,69 +40,91 @@ EMSCRIPTEN_KEEPALIVE int q3_open(const char* query, double cssWidth, double cssH
     return 1;
 }
 
+// After a bad value there is no show: the page's calls do nothing and its questions get the
+// answers of a show that never started.
 EMSCRIPTEN_KEEPALIVE void q3_start()
 {
+    if (!show)
+        return;
     show->start();
 }
 
 EMSCRIPTEN_KEEPALIVE void q3_resize(double cssWidth, double cssHeight, double devicePixelRatio)
 {
+    if (!show)
+        return;
     show->resize(cssWidth, cssHeight, devicePixelRatio);
 }
 
 EMSCRIPTEN_KEEPALIVE void q3_pointer(int what, double x, double y)
 {
+    if (!show)
+        return;
     show->pointer(static_cast<q3::PageShow::Pointer>(what), x, y);
 }
 
 EMSCRIPTEN_KEEPALIVE int q3_key(const char* name, int shift, int otherModifiers, int repeat)
 {
+    if (!show)
+        return 0;
     return show->key(name, shift != 0, otherModifiers != 0, repeat != 0) ? 1 : 0;
 }
 
 EMSCRIPTEN_KEEPALIVE void q3_hidden(int hidden)
 {
+    if (!show)
+        return;
     show->setHidden(hidden != 0);
 }
 
 EMSCRIPTEN_KEEPALIVE void q3_run()
 {
+    if (!show)
+        return;
     show->runDue();
 }
 
 EMSCRIPTEN_KEEPALIVE void q3_frame()
 {
+    if (!show)
+        return;
     show->frame();
 }
 
 EMSCRIPTEN_KEEPALIVE double q3_current_time()
 {
-    return show->currentTime();
+    return show ? show->currentTime() : 0;
 }
 
 EMSCRIPTEN_KEEPALIVE int q3_paused()
 {
-    return show->paused() ? 1 : 0;
+    return show && show->paused() ? 1 : 0;
 }
 
 EMSCRIPTEN_KEEPALIVE void q3_play()
 {
+    if (!show)
+        return;
     show->play();
 }
 
 EMSCRIPTEN_KEEPALIVE void q3_pause()
 {
+    if (!show)
+        return;
     show->pause();
 }
 
 EMSCRIPTEN_KEEPALIVE void q3_seek(double ms)
 {
+    if (!show)
+        return;
     show->seek(ms);
 }
 
 EMSCRIPTEN_KEEPALIVE const char* q3_trace()
 {
-    return show->trace().c_str();
+    return show ? show->trace().c_str() : "";
 }
 
 } // extern "C"

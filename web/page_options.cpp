@@ -2,7 +2,11 @@
 
 #include "core/messages.h"
 #include "core/option_values.h"
+#include "core/player.h"
+#include "core/script/show.h"
 
+#include <cmath>
+#include <sstream>
 #include <vector>
 
 namespace q3 {
@@ -94,6 +98,30 @@ std::string take(PageOptions& o, const Parameter& p)
     return {};
 }
 
+// Where the show ends with its starting click alone, as the command line reckons it for --start.
+int showEndMs(std::uint32_t seed)
+{
+    std::ostringstream silent;
+    Player player(TimeSource::Virtual, makeQuilletShow(seed), silent);
+    player.addClick(0);
+    return static_cast<int>(std::lround(player.chart().end));
+}
+
+// The problem with the options together, as the command line words it; empty when none.
+std::string problemTogether(const PageOptions& o)
+{
+    if (o.atMs && o.startMs && *o.atMs < *o.startMs)
+        return "the screenshot at " + std::to_string(*o.atMs) +
+               " ms is before the start of the run at " + std::to_string(*o.startMs) + " ms";
+    if (o.startMs) {
+        const int end = showEndMs(o.seed.value_or(0));
+        if (*o.startMs >= end)
+            return "--start " + std::to_string(*o.startMs) +
+                   " must be before the end of the show at " + std::to_string(end) + " ms";
+    }
+    return {};
+}
+
 } // namespace
 
 ParsedPage parsePageQuery(std::string_view query)
@@ -106,12 +134,9 @@ ParsedPage parsePageQuery(std::string_view query)
             return parsed;
         }
     }
-    const PageOptions& o = parsed.options;
-    if (o.atMs && o.startMs && *o.atMs < *o.startMs) {
-        parsed.problem = errorLine(optionProblem("the screenshot at " + std::to_string(*o.atMs) +
-                                                 " ms is before the start of the run at " +
-                                                 std::to_string(*o.startMs) + " ms"));
-        parsed.problem.pop_back();
+    if (const std::string problem = problemTogether(parsed.options); !problem.empty()) {
+        parsed.problem = errorLine(optionProblem(problem));
+        parsed.problem.pop_back(); // the line's end
     }
     return parsed;
 }

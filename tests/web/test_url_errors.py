@@ -37,9 +37,6 @@ class UrlErrors(PageTest):
             with self.subTest(query=query):
                 self.check_line(query, args)
 
-    # The page plays a start past the show's end instead (KNOWN PAGE FAULT: when it is
-    # mended this test fails as an unexpected success; then drop the marker).
-    @unittest.expectedFailure
     def test_a_start_past_the_end_shows_its_line(self):
         self.check_line("start=99999999", ["--start", "99999999"])
 
@@ -54,9 +51,6 @@ class UrlErrors(PageTest):
         self.assertEqual(self.browser.evaluate(
             "document.getElementById('error').getAttribute('role')"), "alert")
 
-    # quillet3.currentTime and .paused throw "null function" after a bad value (KNOWN PAGE
-    # FAULT: when it is mended this test fails as an unexpected success; then drop the marker).
-    @unittest.expectedFailure
     def test_show_does_not_start_after_a_bad_value(self):
         for query, _ in CASES[::4]:
             with self.subTest(query=query):

@@ -48,7 +48,7 @@ constexpr std::array<double, kCueTotal> kUsualCueTimes = [] {
     std::array<double, kCueTotal> times{};
     double at = kCuePaceMs;
     int pace = kCuePaceMs;
-    for (std::size_t cue = 0; cue < times.size(); ++cue) {
+    for (std::size_t cue = 0; cue != times.size(); ++cue) {
         times.at(cue) = at;
         if (kCueSheet.rows.at(cue).pace != 0)
             pace = kCueSheet.rows.at(cue).pace;

@@ -100,7 +100,8 @@ OptionValue<double> readSpeed(std::string_view text)
         read = !in.fail() && in.peek() == std::char_traits<char>::eof();
     }
     if (!read || value < kMinSpeed || value > kMaxSpeed)
-        return {.problem = "--speed takes a number from " + speedRangeText() + ", not " + quotedText(text)};
+        return {.problem = "--speed takes a number from " + speedRangeText() + ", not " +
+                           quotedText(text)};
     return {.value = value};
 }
 

@@ -25,8 +25,8 @@
 #include <signal.h>
 #include <sstream>
 #include <string>
-#include <sys/resource.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>

@@ -27,8 +27,9 @@ std::string numberOf(double value)
     return json.substr(head.size(), json.size() - head.size() - 1);
 }
 
-// What the desktop build wrote before: whole numbers as integers, others as printf's %.*g in the C locale at the least precision that
-// reads back, through the floating-point std::to_chars of the system's C++ library.
+// What the desktop build wrote before: whole numbers as integers, others as printf's %.*g in the C
+// locale at the least precision that reads back, through the floating-point std::to_chars of the
+// system's C++ library.
 std::string desktopNumber(double value)
 {
     if (value == std::floor(value) && std::abs(value) < 1e15)

@@ -168,7 +168,10 @@
     listen();
   }
 
-  const call = (name) => (module ? module.ccall(name, 'number', [], []) : NaN);
+  // The questions call the show's exports directly, not through ccall: they may come while a
+  // frame loop's pause waits, and ccall would take that pause for a wait of its own and take over
+  // the promise the waiting call settles, which would stop the show.
+  const call = (name) => (module ? module['_' + name]() : NaN);
   const ready = open();
   // For those who time the page: when the first frame was on it.
   ready.then(() => performance.mark('quillet3-ready'), () => {});
@@ -179,6 +182,6 @@
     play() { return enqueue('q3_play'); },
     pause() { return enqueue('q3_pause'); },
     seek(ms) { return enqueue('q3_seek', ['number'], [Number(ms)]); },
-    trace() { return module ? module.ccall('q3_trace', 'string', [], []) : ''; },
+    trace() { return module ? module.UTF8ToString(call('q3_trace')) : ''; },
   };
 })();

@@ -96,6 +96,23 @@ class Viewer(PageTest):
         self.browser.key(" ")
         self.browser.wait_for("!quillet3.paused && %s > %r" % (TIME, held), "Space plays on")
 
+    def test_questions_asked_while_a_frame_loop_waits_leave_the_show_playing(self):
+        # The climb's frame loop pauses ten times for 100 ms from 18 s after the click, which
+        # `start` puts at 0 ms. An embedding page that reads the time, the pause and the trace all
+        # the while must not stop the show.
+        self.browser.open("seed=1&trace&start=17000", width=self.width, height=self.height)
+        self.browser.evaluate(
+            "new Promise(done => { const asking = setInterval(() => {"
+            " void [quillet3.currentTime, quillet3.paused, quillet3.trace().length];"
+            " if (quillet3.currentTime > %r) { clearInterval(asking); done(); } }, 2); })"
+            % 20000, await_promise=True)
+        self.browser.wait_for("(t => t.length === 10 && t)(%s)" % (
+            "quillet3.trace().split('\\n').filter(line => line.includes('\"ev\":\"pause\"'))"),
+            "the frame loop's ten pauses in the trace")
+        # The calls queued behind the loop still run.
+        self.browser.evaluate("quillet3.pause()", await_promise=True)
+        self.assertTrue(self.browser.evaluate("quillet3.paused"))
+
     def at_part(self, clicked, part):
         """The show's time at a part of the timeline's track."""
         return clicked + part * self.length

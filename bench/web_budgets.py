@@ -5,7 +5,8 @@
 - the time from the page's load event to its first frame (quillet3.ready), over ten loads;
 - a seek with its frame painted at 1920 x 1080, over 450 seeks (median and 99th percentile);
 - the CPU of playing the whole show, Chromium's processes against the window under Xvfb at the
-  same size (with --cpu; about four minutes).
+  same size, with the display frames the page drew in and what Chromium alone spends on a frame
+  (with --cpu; about four minutes).
 
 Usage: bench/web_budgets.py [--cpu] [WEB_DIR [PROGRAM]]
        (default build/web and build/default/quillet3; `make web` builds the page)
@@ -125,9 +126,54 @@ def process_cpu(pids):
     return total / TICKS
 
 
+# Set before the page's own script runs: counts the display frames in which the page drew on its
+# canvas (every paint of the page ends with the changed area put on it).
+COUNT_FRAMES = """
+(() => {
+  window.__q3Frames = 0;
+  let last = -1e9;
+  const put = CanvasRenderingContext2D.prototype.putImageData;
+  CanvasRenderingContext2D.prototype.putImageData = function () {
+    const now = performance.now();
+    if (now - last > 12) { ++window.__q3Frames; last = now; }
+    return put.apply(this, arguments);
+  };
+})();
+"""
+
+# A page that changes one 10-pixel square 30 times a second and draws nothing else: what
+# Chromium itself spends on a frame, whatever the page draws in it.
+SQUARE = """<!doctype html><html><body style="margin:0;background:#000">
+<div id="square" style="width:10px;height:10px;background:#fff"></div><script>
+window.__q3Frames = 0;
+setInterval(() => {
+  ++window.__q3Frames;
+  document.getElementById('square').style.background = window.__q3Frames % 2 ? '#f00' : '#fff';
+}, 33);
+</script></body></html>
+"""
+
+
+def chromium_frame_cost(seconds=20):
+    """Milliseconds of CPU, all of Chromium's processes, per frame of the square's page."""
+    with tempfile.TemporaryDirectory() as folder:
+        with open(os.path.join(folder, "index.html"), "w") as f:
+            f.write(SQUARE)
+        with Browser(folder, WIDTH, HEIGHT, timeout=120) as browser:
+            browser.open(width=WIDTH, height=HEIGHT, wait_ready=False)
+            browser.wait_for("window.__q3Frames > 10", "the square changes")
+            pids = set(browser.pids)
+            before, frames = process_cpu(pids), browser.evaluate("window.__q3Frames")
+            time.sleep(seconds)
+            spent = process_cpu(pids) - before
+            return 1000 * spent / (browser.evaluate("window.__q3Frames") - frames)
+
+
 def page_cpu(browser):
-    """CPU seconds of Chromium's processes while the page plays the whole show at 1920 x 1080.
-    Processes that end during the show are counted until they end."""
+    """CPU seconds of Chromium's processes while the page plays the whole show at 1920 x 1080,
+    and the display frames the page drew in. Processes that end during the show are counted
+    until they end."""
+    browser.send("Page.addScriptToEvaluateOnNewDocument", source=COUNT_FRAMES)
     browser.open("seed=1", width=WIDTH, height=HEIGHT)  # no trace kept: it costs its own
     pids = set(browser.pids)
     before = process_cpu(pids)
@@ -145,7 +191,7 @@ def page_cpu(browser):
         time.sleep(0.5)
     for pid in pids:
         seen[pid] = max(seen.get(pid, 0.0), process_cpu([pid]))
-    return sum(seen.values()) - before
+    return sum(seen.values()) - before, browser.evaluate("window.__q3Frames")
 
 
 def window_cpu(program):
@@ -206,10 +252,14 @@ def main():
               % (statistics.median(wall), percentile(wall, 0.99)))
     if cpu:
         with Browser(folder, WIDTH, HEIGHT, timeout=120) as browser:
-            page = page_cpu(browser)
+            page, frames = page_cpu(browser)
         window = window_cpu(program)
         print("whole show at %dx%d: Chromium %.2f s of CPU, the window under Xvfb %.2f s"
               " (%.2f times)   budget 2 times" % (WIDTH, HEIGHT, page, window, page / window))
+        per_frame = chromium_frame_cost()
+        print("  the page drew in %d display frames; Chromium spends %.1f ms of CPU on a frame"
+              " of a page that changes only a 10-pixel square: %.2f s for as many frames"
+              % (frames, per_frame, frames * per_frame / 1000))
 
 
 if __name__ == "__main__":

@@ -3,16 +3,6 @@
 (function () {
   'use strict';
 
-  // The free fonts the labels are set in, cut down to the show's characters (scripts/build-web).
-  const FONTS = [
-    ['Roboto Condensed', 'fonts/RobotoCondensed-Bold.woff2', { weight: 'bold' }],
-    ['Comic Neue', 'fonts/ComicNeue-Bold.woff2', { weight: 'bold' }],
-    ['Liberation Sans', 'fonts/LiberationSans-Bold.woff2', { weight: 'bold' }],
-    ['DejaVu Sans Mono', 'fonts/DejaVuSansMono-Bold.woff2', { weight: 'bold' }],
-    ['DejaVu Sans', 'fonts/DejaVuSans-Oblique.woff2', { style: 'italic' }],
-    ['DejaVu Sans', 'fonts/DejaVuSans.woff2', {}],
-    ['EB Garamond', 'fonts/EBGaramond12-Bold.woff2', { weight: 'bold' }],
-  ];
   const PICTURES = ['imgDuck.gif', 'imgDuck2.gif'];
 
   const canvas = document.getElementById('stage');
@@ -90,12 +80,10 @@
       document.documentElement.requestFullscreen().catch(() => {});
   }
 
+  // The free fonts the labels are set in, cut down to the show's characters, as fonts/fonts.css
+  // declares them (scripts/build-web): loaded before the first caption is measured.
   function loadFonts() {
-    return Promise.all(FONTS.map(([family, url, descriptors]) => {
-      const face = new FontFace(family, 'url(' + url + ')', descriptors);
-      document.fonts.add(face);
-      return face.load();
-    }));
+    return Promise.all([...document.fonts].map((face) => face.load()));
   }
 
   function loadPictures() {

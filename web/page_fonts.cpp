@@ -1,36 +1,18 @@
 #include "web/page_fonts.h"
 
+#include "layout/stage_faces.h"
 #include "web/page_js.h"
 
-#include <array>
 #include <string_view>
 
 namespace q3 {
-namespace {
-
-// The free fonts the page draws the design's faces in (the same files as the desktop's).
-struct Face
-{
-    std::string_view face;
-    std::string_view family;
-};
-constexpr std::array<Face, 6> kFaces{{
-    {"Impact", "Roboto Condensed"},
-    {"Comic Sans MS", "Comic Neue"},
-    {"Arial", "Liberation Sans"},
-    {"Lucida Console", "DejaVu Sans Mono"},
-    {"Verdana", "DejaVu Sans"},
-    {"Garamond", "EB Garamond"},
-}};
-
-} // namespace
 
 std::string cssFont(const DesignFont& font, double pixels)
 {
-    std::string family = "sans-serif";
-    for (const Face& face : kFaces)
-        if (face.face == font.face)
-            family = "\"" + std::string(face.family) + "\"";
+    // The page's stylesheet names each free font by its family (scripts/build-web).
+    const StageFace* stand = stageFaceFor(font.face);
+    const std::string family =
+        stand ? "\"" + std::string(stand->family) + "\"" : std::string("sans-serif");
     std::string css = font.italic ? "italic " : "";
     css += font.bold ? "bold " : "";
     css += std::to_string(pixels) + "px " + family;

@@ -69,6 +69,21 @@ class Viewer(PageTest):
         self.assertEqual(self.browser.evaluate(
             "document.getElementById('captions').getAttribute('aria-live')"), "polite")
 
+    def test_the_label_fonts_are_the_free_stand_ins_from_the_page_itself(self):
+        # The free fonts the captions are set in on the desktop, in their weights and styles: a
+        # face missing or named otherwise would be drawn in the browser's default font.
+        stand_ins = [["Comic Neue", "700", "normal"], ["DejaVu Sans", "400", "italic"],
+                     ["DejaVu Sans", "400", "normal"], ["DejaVu Sans Mono", "700", "normal"],
+                     ["EB Garamond", "700", "normal"], ["Liberation Sans", "700", "normal"],
+                     ["Roboto Condensed", "700", "normal"]]
+        self.load()
+        loaded = self.browser.evaluate(
+            "[...document.fonts].filter(f => f.status === 'loaded')"
+            ".map(f => [f.family.replace(/\"/g, ''), f.weight, f.style])")
+        self.assertEqual(sorted(loaded), sorted(stand_ins))
+        fonts = [url for url in self.browser.requests if url.endswith(".woff2")]
+        self.assertEqual(len(fonts), len(stand_ins), fonts)
+
     def test_enter_and_space_start_the_show(self):
         for key in ("Enter", " "):
             with self.subTest(key=key):

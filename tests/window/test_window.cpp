@@ -21,10 +21,15 @@
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
+#include <array>
 #include <csignal>
+#include <fcntl.h>
 #include <functional>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 namespace q3 {
 namespace {
@@ -452,6 +457,42 @@ TEST(WindowTrace, ClosingTheWindowPlacesTheWholeTrace)
          {R"("ev":"loop","on":true})", R"("ev":"speed","x":2})", R"("ev":"seek","from":)"})
         EXPECT_TRUE(all.contains(steering)) << steering;
     EXPECT_TRUE(all.contains(R"(,"to":60000)")) << "the show began at 60 s";
+}
+
+// A FIFO that nobody reads yet: the window opens and plays without waiting for a reader, and a
+// reader that comes while it plays gets the whole trace from its first line once it closes.
+TEST(WindowTrace, IntoAFifoOpensWithoutAReaderAndALateReaderGetsItAll)
+{
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath(QStringLiteral("trace"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    QByteArray trace;
+    std::thread reading;
+    bool shown = false;
+    QTimer::singleShot(300, [&] {
+        shown = !QApplication::topLevelWidgets().isEmpty();
+        const int reader = ::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_CLOEXEC);
+        reading = std::thread([&trace, reader] {
+            std::array<char, 4096> piece{};
+            for (ssize_t got = 0; (got = ::read(reader, piece.data(), piece.size())) > 0;)
+                trace.append(piece.data(), got);
+            ::close(reader);
+        });
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            widget->close();
+    });
+    EXPECT_EQ(runWindow({.tracePath = fifo}, 4), 0);
+    ASSERT_TRUE(reading.joinable()) << "the window never ran";
+    reading.join();
+    EXPECT_TRUE(shown) << "the window was not open while nobody read its trace";
+    // Started on the window's clock before anybody read it: the reader came at 300 ms.
+    const QByteArray first = trace.left(trace.indexOf('\n'));
+    EXPECT_TRUE(first.endsWith(R"(,"ev":"start","seed":4,"mode":"window"})"))
+        << first.toStdString();
+    EXPECT_LT(QJsonDocument::fromJson(first).object().value(QStringLiteral("t")).toDouble(300), 300)
+        << first.toStdString();
+    EXPECT_TRUE(trace.endsWith('\n')) << "the last line is whole";
+    EXPECT_GE(trace.count('\n'), 3);
 }
 
 // The program itself, stopped by a signal while it plays: it ends at once with 128 plus the

@@ -32,6 +32,20 @@ inline Outcome runProgram(const QStringList& arguments,
             QString::fromUtf8(process.readAllStandardError())};
 }
 
+// A shell command line, as a user types it, with the program as $Q and a folder as $D.
+inline Outcome runShell(const char* command, const QString& folder)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("Q"), QStringLiteral(QUILLET3_BINARY));
+    env.insert(QStringLiteral("D"), folder);
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QString::fromUtf8(command)});
+    process.waitForFinished(60000);
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
 // The arguments as written in a test.
 inline QStringList args(std::initializer_list<const char*> list)
 {

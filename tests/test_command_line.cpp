@@ -24,6 +24,7 @@ namespace {
 using q3::test::args;
 using q3::test::Outcome;
 using q3::test::runProgram;
+using q3::test::runShell;
 
 struct BadInput
 {
@@ -56,19 +57,6 @@ QStringList resolve(const QStringList& arguments, const QString& folder)
     for (QString a : arguments)
         out << a.replace(QStringLiteral("@/"), folder + QStringLiteral("/"));
     return out;
-}
-
-Outcome runShell(const char* command, const QString& folder)
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("Q"), QStringLiteral(QUILLET3_BINARY));
-    env.insert(QStringLiteral("D"), folder);
-    QProcess process;
-    process.setProcessEnvironment(env);
-    process.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QString::fromUtf8(command)});
-    process.waitForFinished(60000);
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
 }
 
 TEST_P(RefusedCommandLine, WithOneLineTheExitStatusAndNothingWritten)

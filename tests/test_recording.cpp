@@ -44,6 +44,7 @@ namespace {
 using q3::test::args;
 using q3::test::Outcome;
 using q3::test::runProgram;
+using q3::test::runShell;
 
 QStringList entries(const QString& folder)
 {
@@ -773,19 +774,10 @@ INSTANTIATE_TEST_SUITE_P(
 // error.
 TEST_F(Recording, IsWholeWithTheStandardDescriptorsClosed)
 {
-    QProcess shell;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("Q"), QStringLiteral(QUILLET3_BINARY));
-    env.insert(QStringLiteral("D"), dir.path());
-    shell.setProcessEnvironment(env);
-    shell.start(QStringLiteral("/bin/sh"),
-                {QStringLiteral("-c"),
-                 QStringLiteral(R"("$Q" --record "$D/x.mp4" --size 160x120 --duration 20000 )"
-                                R"(--seed 1 >&- 2>&-; echo $? >"$D/status")")});
-    ASSERT_TRUE(shell.waitForFinished(60000));
-    QFile status(file("status"));
-    ASSERT_TRUE(status.open(QIODevice::ReadOnly));
-    EXPECT_EQ(status.readAll(), QByteArray("0\n"));
+    const Outcome shell = runShell(R"("$Q" --record "$D/x.mp4" --size 160x120 --duration 20000 )"
+                                   R"(--seed 1 >&- 2>&-; echo $?)",
+                                   dir.path());
+    EXPECT_EQ(shell.out, QStringLiteral("0\n")) << shell.err.toStdString();
     const Video video = decode(file("x.mp4"));
     EXPECT_EQ(video.errors, 0);
     EXPECT_EQ(video.frames.size(), 600U);
@@ -845,16 +837,10 @@ INSTANTIATE_TEST_SUITE_P(Pair, MadeMeanwhile, testing::Values("v.mp4", "s.vtt"),
 // Progress into a pipe whose reader has gone: the progress stops, the recording does not.
 TEST_F(Recording, GoesOnWhenTheProgressPipeCloses)
 {
-    QProcess shell;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("Q"), QStringLiteral(QUILLET3_BINARY));
-    env.insert(QStringLiteral("D"), dir.path());
-    shell.setProcessEnvironment(env);
-    shell.start(QStringLiteral("/bin/sh"),
-                {QStringLiteral("-c"),
-                 QStringLiteral(R"({ "$Q" --record "$D/p.mp4" --size 320x240 --duration 30000 )"
-                                R"(--seed 3 2>&1; echo $? >"$D/status"; } | head -1)")});
-    ASSERT_TRUE(shell.waitForFinished(60000));
+    const Outcome shell = runShell(R"({ "$Q" --record "$D/p.mp4" --size 320x240 --duration 30000 )"
+                                   R"(--seed 3 2>&1; echo $? >"$D/status"; } | head -1)",
+                                   dir.path());
+    ASSERT_EQ(shell.status, 0) << shell.err.toStdString();
     QFile status(file("status"));
     ASSERT_TRUE(status.open(QIODevice::ReadOnly));
     EXPECT_EQ(status.readAll(), QByteArray("0\n"));

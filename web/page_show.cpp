@@ -6,45 +6,46 @@
 #include "web/page_js.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <emscripten.h>
 #include <iostream>
+#include <utility>
 
 namespace q3 {
 namespace {
 
-// A key as the browser names it (KeyboardEvent.key), as the steering reads keys.
+// The keys of the window as the browser names them (KeyboardEvent.key); digits apart.
+constexpr std::array<std::pair<std::string_view, ViewerKey>, 12> kNamedKeys{{
+    {"ArrowLeft", ViewerKey::Left},
+    {"ArrowRight", ViewerKey::Right},
+    {"Home", ViewerKey::Home},
+    {"End", ViewerKey::End},
+    {",", ViewerKey::Comma},
+    {".", ViewerKey::Period},
+    {"[", ViewerKey::BracketLeft},
+    {"]", ViewerKey::BracketRight},
+    {"l", ViewerKey::L},
+    {"L", ViewerKey::L},
+    {" ", ViewerKey::Space},
+    {"Enter", ViewerKey::Enter},
+}};
+
+// A key as the browser names it, as the steering reads keys.
 std::optional<KeyPress> keyPressOf(std::string_view name, bool shift, bool command, bool repeat)
 {
     KeyPress press{.shift = shift, .command = command, .autoRepeat = repeat};
-    if (name == "ArrowLeft")
-        press.key = ViewerKey::Left;
-    else if (name == "ArrowRight")
-        press.key = ViewerKey::Right;
-    else if (name == "Home")
-        press.key = ViewerKey::Home;
-    else if (name == "End")
-        press.key = ViewerKey::End;
-    else if (name == ",")
-        press.key = ViewerKey::Comma;
-    else if (name == ".")
-        press.key = ViewerKey::Period;
-    else if (name == "[")
-        press.key = ViewerKey::BracketLeft;
-    else if (name == "]")
-        press.key = ViewerKey::BracketRight;
-    else if (name == "l" || name == "L")
-        press.key = ViewerKey::L;
-    else if (name == " ")
-        press.key = ViewerKey::Space;
-    else if (name == "Enter")
-        press.key = ViewerKey::Enter;
-    else if (name.size() == 1 && name[0] >= '0' && name[0] <= '9') {
+    if (name.size() == 1 && name[0] >= '0' && name[0] <= '9') {
         press.key = ViewerKey::Digit;
         press.digit = name[0] - '0';
-    } else
-        return std::nullopt;
-    return press;
+        return press;
+    }
+    for (const auto& [named, key] : kNamedKeys)
+        if (named == name) {
+            press.key = key;
+            return press;
+        }
+    return std::nullopt;
 }
 
 // The browser's clock. A wait gives the page back to the browser until it is over, so that a

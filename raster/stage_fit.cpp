@@ -19,4 +19,21 @@ StageFit StageFit::of(int surfaceWidth, int surfaceHeight, int outputWidth, int 
     return fit;
 }
 
+std::vector<IntRect> StageFit::barsWithin(const IntRect& area) const
+{
+    std::vector<IntRect> bars;
+    const auto keep = [&bars](const IntRect& part) {
+        if (!part.isEmpty())
+            bars.push_back(part);
+    };
+    // Above and below the surface across the whole area; beside it along the surface's rows.
+    keep(area & IntRect{area.left, area.top, area.right, surface.top - 1});
+    keep(area & IntRect{area.left, surface.bottom + 1, area.right, area.bottom});
+    const int top = std::max(area.top, surface.top);
+    const int bottom = std::min(area.bottom, surface.bottom);
+    keep(IntRect{area.left, top, std::min(area.right, surface.left - 1), bottom});
+    keep(IntRect{std::max(area.left, surface.right + 1), top, area.right, bottom});
+    return bars;
+}
+
 } // namespace q3

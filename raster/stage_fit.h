@@ -2,6 +2,8 @@
 
 #include "raster/geometry.h"
 
+#include <vector>
+
 namespace q3 {
 
 // Where the stage's surface lies in an output of some size: fitted whole at the largest scale
@@ -14,6 +16,9 @@ struct StageFit
 
     [[nodiscard]] static StageFit of(int surfaceWidth, int surfaceHeight, int outputWidth,
                                      int outputHeight);
+    // The parts of an area of the output that lie outside the surface: the bars' share of it,
+    // in at most four rectangles that do not overlap.
+    [[nodiscard]] std::vector<IntRect> barsWithin(const IntRect& area) const;
 };
 
 } // namespace q3

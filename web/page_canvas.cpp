@@ -109,8 +109,9 @@ void PageCanvas::compose(const Stage& stage, const StageFit& view, const IntRect
     if (area.isEmpty())
         return;
     q3js_clip(area.left, area.top, area.width(), area.height());
-    // The bars beside the surface.
-    q3js_fill(area.left, area.top, area.width(), area.height(), 0, 255);
+    // The bars beside the surface; the surface covers the rest.
+    for (const IntRect& bar : view.barsWithin(area))
+        q3js_fill(bar.left, bar.top, bar.width(), bar.height(), 0, 255);
     blit(view, area);
     // Labels and pictures show only on the surface.
     const IntRect onSurface = area & view.surface;

@@ -308,6 +308,34 @@ TEST(RasterFit, TheStageFillsTheOutputOneWayWithBarsCentredTheOther)
     }
 }
 
+// Every pixel of an area is either on the surface or in exactly one of the bars within it.
+TEST(RasterFit, TheBarsWithinAnAreaAreExactlyItsPixelsOffTheSurface)
+{
+    const StageFit fit = StageFit::of(12000, 9000, 1366, 768); // bars left and right
+    const StageFit tall = StageFit::of(12000, 9000, 333, 517); // bars above and below
+    const std::vector<std::pair<StageFit, IntRect>> cases{
+        {fit, IntRect::sized(0, 0, 1366, 768)},    {fit, IntRect::sized(100, 50, 200, 100)},
+        {fit, IntRect::sized(1100, 700, 266, 68)}, {fit, IntRect::sized(300, 300, 50, 50)},
+        {fit, IntRect::sized(0, 0, 171, 768)},     {tall, IntRect::sized(0, 0, 333, 517)},
+        {tall, IntRect::sized(10, 120, 300, 300)}, {tall, IntRect::sized(0, 380, 333, 137)},
+        {fit, IntRect::sized(170, 767, 1026, 1)},
+    };
+    for (const auto& [view, area] : cases) {
+        const std::vector<IntRect> bars = view.barsWithin(area);
+        EXPECT_LE(bars.size(), 4U);
+        for (int y = area.top; y <= area.bottom; ++y)
+            for (int x = area.left; x <= area.right; ++x) {
+                int covers = view.surface.contains(x, y) ? 1 : 0;
+                for (const IntRect& bar : bars)
+                    covers += bar.contains(x, y) ? 1 : 0;
+                ASSERT_EQ(covers, 1) << "pixel " << x << "," << y << " of an area at " << area.left
+                                     << "," << area.top;
+            }
+        for (const IntRect& bar : bars)
+            EXPECT_TRUE(area.holds(bar));
+    }
+}
+
 TEST(RasterSurface, PixelsAreZeroRedGreenBlueFromTheHighByte)
 {
     EXPECT_EQ(pixelOf({0x12, 0x34, 0x56}), 0xff123456U);

@@ -132,7 +132,7 @@ Quality parseQuality(const QString& text)
 {
     const auto named = qualityNamed(text.toStdString());
     if (!named)
-        throw Failure{"--quality takes crisp or smooth, not " + quoted(text)};
+        throw Failure{qualityProblem(quoted(text))};
     return *named;
 }
 
@@ -394,16 +394,13 @@ void checkSteering(const CommandLine& line, const Options& o)
                           " ms"};
         for (const ScreenshotRequest& shot : o.screenshots)
             if (shot.atMs < *o.startMs)
-                throw Failure{"the screenshot at " + std::to_string(shot.atMs) +
-                              " ms is before the start of the run at " +
-                              std::to_string(*o.startMs) + " ms"};
+                throw Failure{screenshotBeforeStartProblem(shot.atMs, *o.startMs)};
     }
     if (!o.startMs && !(o.loop && !o.screenshots.empty()))
         return;
     const int end = showEndMs(o);
     if (o.startMs && *o.startMs >= end)
-        throw Failure{"--start " + std::to_string(*o.startMs) +
-                      " must be before the end of the show at " + std::to_string(end) + " ms"};
+        throw Failure{startPastEndProblem(*o.startMs, end)};
     if (o.loop)
         for (const ScreenshotRequest& shot : o.screenshots)
             if (shot.atMs > end)

@@ -105,4 +105,21 @@ OptionValue<double> readSpeed(std::string_view text)
     return {.value = value};
 }
 
+std::string qualityProblem(std::string_view quoted)
+{
+    return "--quality takes crisp or smooth, not " + std::string(quoted);
+}
+
+std::string startPastEndProblem(int startMs, int endMs)
+{
+    return "--start " + std::to_string(startMs) + " must be before the end of the show at " +
+           std::to_string(endMs) + " ms";
+}
+
+std::string screenshotBeforeStartProblem(int atMs, int startMs)
+{
+    return "the screenshot at " + std::to_string(atMs) + " ms is before the start of the run at " +
+           std::to_string(startMs) + " ms";
+}
+
 } // namespace q3

@@ -40,4 +40,9 @@ template <typename T> struct OptionValue
 // The speeds a viewer may choose: "0.25 to 4".
 [[nodiscard]] std::string speedRangeText();
 
+// Problems the command line and the page word alike. `quoted` is the value as a message quotes it.
+[[nodiscard]] std::string qualityProblem(std::string_view quoted);
+[[nodiscard]] std::string startPastEndProblem(int startMs, int endMs);
+[[nodiscard]] std::string screenshotBeforeStartProblem(int atMs, int startMs);
+
 } // namespace q3

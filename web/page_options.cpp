@@ -87,7 +87,7 @@ std::string take(PageOptions& o, const Parameter& p)
     if (p.name == "quality") {
         const std::optional<Quality> quality = qualityNamed(p.value);
         if (!quality)
-            return "--quality takes crisp or smooth, not " + quotedText(p.value);
+            return qualityProblem(quotedText(p.value));
         o.quality = *quality;
         return {};
     }
@@ -111,13 +111,11 @@ int showEndMs(std::uint32_t seed)
 std::string problemTogether(const PageOptions& o)
 {
     if (o.atMs && o.startMs && *o.atMs < *o.startMs)
-        return "the screenshot at " + std::to_string(*o.atMs) +
-               " ms is before the start of the run at " + std::to_string(*o.startMs) + " ms";
+        return screenshotBeforeStartProblem(*o.atMs, *o.startMs);
     if (o.startMs) {
         const int end = showEndMs(o.seed.value_or(0));
         if (*o.startMs >= end)
-            return "--start " + std::to_string(*o.startMs) +
-                   " must be before the end of the show at " + std::to_string(end) + " ms";
+            return startPastEndProblem(*o.startMs, end);
     }
     return {};
 }

@@ -1,12 +1,20 @@
-// The page's script: loads the fonts, the pictures and the show (quillet3.js), hands the
-// browser's events to the show's front and offers window.quillet3 to the page that embeds it.
+// The page's script: loads the fonts, the pictures and the show (quillet3.js, quillet3.wasm),
+// hands the browser's events to the show's front and offers window.quillet3 to the page that
+// embeds it. Whatever keeps the show from loading is said in one error line on the page.
 (function () {
   'use strict';
 
   const PICTURES = ['imgDuck.gif', 'imgDuck2.gif'];
+  const WASM = 'quillet3.wasm';
+  const FONTS = 'fonts/fonts.css';
+  // The live region keeps the last few captions: a screen reader reads each as it comes, and a
+  // show that loops for hours must not grow the page.
+  const CAPTIONS_KEPT = 5;
+  const LABEL = 'Quillet 3, a cartoon';
 
   const canvas = document.getElementById('stage');
   const captions = document.getElementById('captions');
+  const keys = document.getElementById('keys');
   let module = null;
   let queue = Promise.resolve();
   let timer = null;
@@ -45,18 +53,23 @@
     canvas.height = Math.max(1, Math.round(height * ratio));
   }
 
+  // The one error line, instead of the show; the first one stays.
+  function showError(line) {
+    if (document.getElementById('error')) return;
+    const p = document.createElement('p');
+    p.id = 'error';
+    p.setAttribute('role', 'alert');
+    p.textContent = line;
+    canvas.hidden = true;
+    keys.hidden = true;
+    document.body.appendChild(p);
+  }
+
   const page = {
     context: null,
     measuring: document.createElement('canvas').getContext('2d'),
     pictures: [],
-    error(line) {
-      const p = document.createElement('p');
-      p.id = 'error';
-      p.setAttribute('role', 'alert');
-      p.textContent = line;
-      canvas.hidden = true;
-      document.body.appendChild(p);
-    },
+    error: showError,
     setTimer(ms) {
       if (timer !== null) clearTimeout(timer);
       timer = ms < 0 ? null : setTimeout(() => { timer = null; enqueue('q3_run'); }, ms);
@@ -70,6 +83,10 @@
       const line = document.createElement('div');
       line.textContent = text;
       captions.appendChild(line);
+      while (captions.children.length > CAPTIONS_KEPT) captions.firstElementChild.remove();
+      // The stage says what it shows: the latest caption (before the start, the note that
+      // says how to begin).
+      canvas.setAttribute('aria-label', LABEL + ': ' + text);
     },
     toggleFullscreen,
   };
@@ -80,17 +97,135 @@
       document.documentElement.requestFullscreen().catch(() => {});
   }
 
+  function toggleKeys(shown) {
+    keys.hidden = shown === undefined ? !keys.hidden : !shown;
+  }
+
+  // Why a file could not be loaded, and what to do about it: one error line.
+  const violations = [];
+  document.addEventListener('securitypolicyviolation', (event) => violations.push(event));
+
+  class LoadError extends Error {}
+
+  async function loadError(file, response) {
+    const url = new URL(file, document.baseURI).href;
+    let reason;
+    let remedy = 'copy the whole folder that make web builds to the site';
+    if (location.protocol === 'file:') {
+      reason = 'a page opened from a file may not fetch its files';
+      remedy = 'serve the folder over HTTP, e.g. python3 -m http.server -d build/web';
+    } else {
+      if (!response) {
+        try {
+          response = await fetch(url, { cache: 'no-store' });
+        } catch (e) {
+          response = null;
+        }
+      }
+      if (violations.some((v) => v.blockedURI === url)) {
+        reason = "the site's Content-Security-Policy forbids it";
+        remedy = "allow the site's own files: default-src 'self'; " +
+                 "script-src 'self' 'wasm-unsafe-eval'";
+      } else if (!response) {
+        reason = 'no answer from the server';
+        remedy = 'check the connection and load the page again';
+      } else if (!response.ok) {
+        reason = ('HTTP ' + response.status + ' ' + response.statusText).trim();
+      } else {
+        reason = 'the file is damaged';
+      }
+    }
+    return new LoadError('quillet3: error: ' + file + ' could not be loaded (' + reason + '): ' +
+                         remedy);
+  }
+
+  // A promise that fails with the line for a file.
+  const failed = (file, response) => loadError(file, response).then((e) => { throw e; });
+
+  // The show's code, compiled and started here rather than by quillet3.js, so that a failure
+  // says which and why.
+  let wasmFailed = null;
+  function instantiateWasm(imports, receive) {
+    wasmFailed = (async () => {
+      let response = null;
+      try {
+        response = await fetch(WASM, { credentials: 'same-origin' });
+      } catch (e) {
+        return failed(WASM);
+      }
+      if (!response.ok) return failed(WASM, response);
+      let result;
+      try {
+        result = WebAssembly.instantiateStreaming &&
+                 response.headers.get('Content-Type') === 'application/wasm'
+          ? await WebAssembly.instantiateStreaming(response, imports)
+          : await WebAssembly.instantiate(await response.arrayBuffer(), imports);
+      } catch (e) {
+        throw startError(e);
+      }
+      receive(result.instance, result.module);
+      return new Promise(() => {}); // only ever rejects
+    })();
+    return {};
+  }
+
+  function startError(e) {
+    const forbidden = /Content.Security.Policy|CSP/i.test(String(e && e.message)) ||
+                      violations.some((v) => /eval/.test(v.blockedURI));
+    if (forbidden) {
+      return new LoadError('quillet3: error: ' + WASM + " could not be started (the site's " +
+                           'Content-Security-Policy forbids WebAssembly): add ' +
+                           "'wasm-unsafe-eval' to its script-src");
+    }
+    return new LoadError('quillet3: error: ' + WASM + ' could not be started (' + e + '): ' +
+                         'copy the whole folder that make web builds to the site');
+  }
+
+  function loadShow() {
+    if (typeof WebAssembly !== 'object') {
+      return Promise.reject(new LoadError(
+        'quillet3: error: this browser cannot run WebAssembly: open the page in one that can, ' +
+        'with WebAssembly turned on'));
+    }
+    if (typeof createQuillet3 !== 'function') return failed('quillet3.js');
+    const created = createQuillet3({ page, instantiateWasm });
+    return Promise.race([created, wasmFailed].filter(Boolean));
+  }
+
   // The free fonts the labels are set in, cut down to the show's characters, as fonts/fonts.css
   // declares them (scripts/build-web): loaded before the first caption is measured.
   function loadFonts() {
-    return Promise.all([...document.fonts].map((face) => face.load()));
+    const faces = [...document.fonts];
+    if (faces.length === 0) return failed(FONTS);
+    return Promise.all(faces.map((face) => face.load().catch(() => failed(fontFile(face)))));
+  }
+
+  // The file a face of fonts.css is loaded from.
+  function fontFile(face) {
+    const unquoted = (family) => family.replace(/^["']|["']$/g, '');
+    for (const sheet of document.styleSheets) {
+      let rules = [];
+      try { rules = sheet.cssRules; } catch (e) { /* not ours */ }
+      for (const rule of rules) {
+        if (!(rule instanceof CSSFontFaceRule)) continue;
+        const style = rule.style;
+        const found = /url\(["']?([^"')]+)/.exec(style.getPropertyValue('src'));
+        if (found && unquoted(style.getPropertyValue('font-family')) === unquoted(face.family) &&
+            style.getPropertyValue('font-weight') === face.weight &&
+            style.getPropertyValue('font-style') === face.style) {
+          const url = new URL(found[1], sheet.href || document.baseURI);
+          return url.pathname.slice(new URL('.', document.baseURI).pathname.length);
+        }
+      }
+    }
+    return 'the font ' + face.family;
   }
 
   function loadPictures() {
     return Promise.all(PICTURES.map((url) => {
       const image = new Image();
       image.src = url;
-      return image.decode().then(() => image);
+      return image.decode().then(() => image, () => failed(url));
     }));
   }
 
@@ -102,74 +237,109 @@
         .addEventListener('change', () => { resize(); watchRatio(); }, { once: true });
     };
     watchRatio();
-    const pointer = (what) => (event) => {
-      if (what === 0) {
-        canvas.focus();
-        // A touch that drags along the timeline keeps to the canvas.
-        if (event.pointerType !== 'mouse' && canvas.hasPointerCapture) {
-          try { canvas.setPointerCapture(event.pointerId); } catch (e) { /* no such pointer */ }
-        }
-      }
-      if (what === 0 && event.button !== 0) return;
-      const box = canvas.getBoundingClientRect();
-      enqueue('q3_pointer', ['number', 'number', 'number'],
-              [what, event.clientX - box.left, event.clientY - box.top]);
-    };
-    canvas.addEventListener('pointerdown', pointer(0));
-    canvas.addEventListener('pointermove', pointer(1));
-    canvas.addEventListener('pointerup', pointer(2));
-    canvas.addEventListener('pointercancel', pointer(2));
-    window.addEventListener('keydown', (event) => {
-      const other = event.ctrlKey || event.altKey || event.metaKey;
-      if (!other && (event.key === 'f' || event.key === 'F') && !event.repeat) {
-        toggleFullscreen();
-        event.preventDefault();
-        return;
-      }
-      if (other || event.key === 'Tab' || event.key === 'Escape' || /^F\d+$/.test(event.key))
-        return;
-      event.preventDefault();
-      enqueue('q3_key', ['string', 'number', 'number', 'number'],
-              [event.key, event.shiftKey ? 1 : 0, 0, event.repeat ? 1 : 0]);
-    });
+    listenToPointers();
+    window.addEventListener('keydown', key);
     document.addEventListener('visibilitychange', () => {
       enqueue('q3_hidden', ['number'], [document.hidden ? 1 : 0]);
     });
   }
 
+  function listenToPointers() {
+    let pressed = null; // the pointer that pressed on the canvas and is not let go yet
+    const send = (what, event) => {
+      const box = canvas.getBoundingClientRect();
+      enqueue('q3_pointer', ['number', 'number', 'number'],
+              [what, event.clientX - box.left, event.clientY - box.top]);
+    };
+    const release = (event) => {
+      if (event.pointerId !== pressed) return;
+      pressed = null;
+      send(2, event);
+    };
+    canvas.addEventListener('pointerdown', (event) => {
+      canvas.focus({ focusVisible: false }); // a ring for the keyboard only
+      if (event.button !== 0) return;
+      pressed = event.pointerId;
+      // A drag along the timeline keeps to the canvas, also beyond the page's edge.
+      try { canvas.setPointerCapture(event.pointerId); } catch (e) { /* no such pointer */ }
+      send(0, event);
+    });
+    canvas.addEventListener('pointermove', (event) => {
+      // A button let go where the page could not see it: the press is over.
+      if (event.pointerType === 'mouse' && (event.buttons & 1) === 0) release(event);
+      send(1, event);
+    });
+    canvas.addEventListener('pointerup', release);
+    canvas.addEventListener('pointercancel', release);
+    canvas.addEventListener('lostpointercapture', release);
+  }
+
+  function key(event) {
+    const other = event.ctrlKey || event.altKey || event.metaKey;
+    if (!other && !event.repeat && ['f', 'F', '?', 'h', 'H'].includes(event.key)) {
+      if (event.key === 'f' || event.key === 'F') toggleFullscreen();
+      else toggleKeys();
+      event.preventDefault();
+      return;
+    }
+    // Escape hides the keys, and leaves fullscreen as the browser does.
+    if (event.key === 'Escape') toggleKeys(false);
+    if (other || event.key === 'Tab' || event.key === 'Escape' || /^F\d+$/.test(event.key))
+      return;
+    event.preventDefault();
+    enqueue('q3_key', ['string', 'number', 'number', 'number'],
+            [event.key, event.shiftKey ? 1 : 0, 0, event.repeat ? 1 : 0]);
+  }
+
   async function open() {
-    const [, pictures, created] = await Promise.all([
-      loadFonts(), loadPictures(), createQuillet3({ page }),
-    ]);
+    const [, pictures, created] = await Promise.all([loadFonts(), loadPictures(), loadShow()]);
     module = created;
     module.page = page;
     page.pictures = pictures;
     page.context = canvas.getContext('2d', { alpha: false });
     const [width, height, ratio] = fitCanvas();
     setDeviceSize(width, height, ratio);
-    const opened = await enqueue('q3_open', ['string', 'number', 'number', 'number'],
-                                 [location.search, width, height, ratio]);
-    void opened;
+    await enqueue('q3_open', ['string', 'number', 'number', 'number'],
+                  [location.search, width, height, ratio]);
     if (document.getElementById('error')) throw new Error(document.getElementById('error').textContent);
     if (document.hidden) await enqueue('q3_hidden', ['number'], [1]);
     await enqueue('q3_start');
     listen();
   }
 
+  const ready = open();
+  let shown = false;
+  ready.then(() => {
+    shown = true;
+    // For those who time the page: when the first frame was on it.
+    performance.mark('quillet3-ready');
+  }, (e) => {
+    showError(e instanceof LoadError ? e.message : 'quillet3: error: the show could not be ' +
+              'started (' + e + '): load the page again');
+  });
+
+  // Calls made before the show is there wait for it, in the order they came.
+  const later = (name, types, args) => ready.then(() => enqueue(name, types, args));
+
+  // Milliseconds as a media element takes its time: a number, finite and not negative.
+  function checkedMs(ms) {
+    if (typeof ms !== 'number' || Number.isNaN(ms))
+      throw new TypeError('quillet3.seek: the time is not a number of ms: ' + String(ms));
+    if (!Number.isFinite(ms) || ms < 0)
+      throw new RangeError('quillet3.seek: the time is not finite and 0 or more: ' + ms);
+    return ms;
+  }
+
   // The questions call the show's exports directly, not through ccall: they may come while a
   // frame loop's pause waits, and ccall would take that pause for a wait of its own and take over
   // the promise the waiting call settles, which would stop the show.
-  const call = (name) => (module ? module['_' + name]() : NaN);
-  const ready = open();
-  // For those who time the page: when the first frame was on it.
-  ready.then(() => performance.mark('quillet3-ready'), () => {});
   window.quillet3 = {
     ready,
-    get currentTime() { return call('q3_current_time'); },
-    get paused() { return call('q3_paused') !== 0; },
-    play() { return enqueue('q3_play'); },
-    pause() { return enqueue('q3_pause'); },
-    seek(ms) { return enqueue('q3_seek', ['number'], [Number(ms)]); },
-    trace() { return module ? module.UTF8ToString(call('q3_trace')) : ''; },
+    get currentTime() { return shown ? module._q3_current_time() : 0; },
+    get paused() { return shown ? module._q3_paused() !== 0 : true; },
+    play() { return later('q3_play'); },
+    pause() { return later('q3_pause'); },
+    seek(ms) { return later('q3_seek', ['number'], [checkedMs(ms)]); },
+    trace() { return module ? module.UTF8ToString(module._q3_trace()) : ''; },
   };
 })();

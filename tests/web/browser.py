@@ -53,8 +53,12 @@ KEYS = {
 }
 for _digit in "0123456789":
     KEYS[_digit] = (_digit, "Digit" + _digit, ord(_digit), _digit)
-for _letter in "lqf":
+for _letter in "lqfh":
     KEYS[_letter] = (_letter, "Key" + _letter.upper(), ord(_letter.upper()), _letter)
+KEYS["Tab"] = ("Tab", "Tab", 9, "")
+KEYS["Escape"] = ("Escape", "Escape", 27, "")
+KEYS["?"] = ("?", "Slash", 191, "?")
+SHIFTED = {"?"}  # typed with Shift held
 
 
 # Where the server hands out the tests' own files (pictures to compare with).
@@ -100,6 +104,8 @@ class Browser:
     def __init__(self, folder, width=800, height=600, timeout=60):
         self.folder = os.path.abspath(folder)
         self.timeout = timeout
+        self.left_out = set()  # paths the server answers 404 for, as if the file were missing
+        self.headers = {}  # more headers the server sends with every answer
         self.console = []  # (level, text) of every console message, exception and log entry
         self.requests = []  # every URL the page asked for
         self._events = []
@@ -121,18 +127,27 @@ class Browser:
     def _serve(self):
         folder = self.folder
         files = self.files = {}  # served at /__test/NAME: the tests' own files, not the page's
+        browser = self
 
         class Handler(_QuietHandler):
             def __init__(self, *args, **kwargs):
                 super().__init__(*args, directory=folder, **kwargs)
 
+            def end_headers(self):
+                for name, value in browser.headers.items():
+                    self.send_header(name, value)
+                super().end_headers()
+
             def do_GET(self):
+                if self.path.split("?")[0].lstrip("/") in browser.left_out:
+                    return self.send_error(404)
                 if not self.path.startswith(TEST_PATH):
                     return super().do_GET()
                 body = files.get(self.path[len(TEST_PATH):])
                 if body is None:
                     return self.send_error(404)
                 self.send_response(200)
+                self.send_header("Content-Type", self.guess_type(self.path))
                 self.send_header("Content-Length", str(len(body)))
                 self.end_headers()
                 self.wfile.write(body)
@@ -341,18 +356,39 @@ class Browser:
     def url(self, query=""):
         return self.origin + "/index.html" + ("?" + query if query else "")
 
-    def open(self, query="", wait_ready=True, width=None, height=None):
-        """Loads the page with a query and waits for its load event and, unless told not to, for
-        quillet3.ready. The size, when given, is set first, at one device pixel per CSS pixel."""
+    def open(self, query="", wait_ready=True, width=None, height=None, url=None):
+        """Loads the page with a query (or another address) and waits for its load event and,
+        unless told not to, for quillet3.ready. The size, when given, is set first, at one device
+        pixel per CSS pixel."""
         if width:
             self.set_size(width, height)
         self._events = [e for e in self._events if e["method"] != "Page.loadEventFired"]
         self.console.clear()
         self.requests.clear()
-        self.send("Page.navigate", url=self.url(query))
+        self.send("Page.navigate", url=url or self.url(query))
         self.wait_event("Page.loadEventFired")
         if wait_ready:
             self.ready()
+
+    def settled(self, expression="quillet3.ready"):
+        """'fulfilled', 'rejected' or, after half the timeout, 'pending': how a promise ended."""
+        return self.evaluate(
+            "Promise.race([(%s).then(() => 'fulfilled', () => 'rejected'),"
+            " new Promise(done => setTimeout(() => done('pending'), %d))])"
+            % (expression, self.timeout * 1000 // 2), await_promise=True)
+
+    def on_new_document(self, source):
+        """Runs a script in every document before its own; returns what forget() takes."""
+        return self.send("Page.addScriptToEvaluateOnNewDocument", source=source)["identifier"]
+
+    def forget(self, identifier):
+        self.send("Page.removeScriptToEvaluateOnNewDocument", identifier=identifier)
+
+    def screenshot(self, path):
+        """What the tab shows, saved as a PNG file."""
+        data = self.send("Page.captureScreenshot", format="png")["data"]
+        with open(path, "wb") as f:
+            f.write(base64.b64decode(data))
 
     def ready(self):
         self.wait_for("typeof window.quillet3 === 'object' && window.quillet3 !== null",
@@ -400,6 +436,10 @@ class Browser:
         self.send("Input.dispatchMouseEvent", type=kind, x=x, y=y, button=button,
                   buttons=buttons, clickCount=1 if kind != "mouseMoved" else 0)
 
+    def hover(self, x, y):
+        """The mouse moves with no button held."""
+        self.mouse("mouseMoved", x, y, button="none")
+
     def click(self, x, y):
         self.mouse("mouseMoved", x, y, button="none")
         self.mouse("mousePressed", x, y, buttons=1)
@@ -423,14 +463,15 @@ class Browser:
 
     def key(self, name):
         key, code, vk, text = KEYS[name]
+        modifiers = 8 if name in SHIFTED else 0
         down = {"type": "keyDown", "key": key, "code": code, "windowsVirtualKeyCode": vk,
-                "nativeVirtualKeyCode": vk}
+                "nativeVirtualKeyCode": vk, "modifiers": modifiers}
         if text:
             down["text"] = text
             down["unmodifiedText"] = text
         self.send("Input.dispatchKeyEvent", **down)
         self.send("Input.dispatchKeyEvent", type="keyUp", key=key, code=code,
-                  windowsVirtualKeyCode=vk, nativeVirtualKeyCode=vk)
+                  windowsVirtualKeyCode=vk, nativeVirtualKeyCode=vk, modifiers=modifiers)
 
     # Pixels.
 

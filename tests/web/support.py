@@ -132,3 +132,58 @@ class PageTest(unittest.TestCase):
     @classmethod
     def tearDownClass(cls):
         cls.browser.close()
+
+
+# For an element: its box, the view, its font size, its colour and the first opaque background
+# behind it, whether it is the topmost element at its middle and whether its text overflows.
+_LOOKS = """(e => {
+    if (!e) return null;
+    const box = e.getBoundingClientRect();
+    let back = e, background = 'rgba(0, 0, 0, 0)';
+    for (; back; back = back.parentElement) {
+        background = getComputedStyle(back).backgroundColor;
+        if (!/rgba\\(.*, 0\\)$/.test(background)) break;
+    }
+    const top = document.elementFromPoint(box.left + box.width / 2, box.top + box.height / 2);
+    return {box: [box.left, box.top, box.right, box.bottom], view: [innerWidth, innerHeight],
+            size: parseFloat(getComputedStyle(e).fontSize), color: getComputedStyle(e).color,
+            background, topmost: e.contains(top), overflows: e.scrollHeight > e.clientHeight + 1,
+            text: e.textContent};
+})(document.querySelector(%s))"""
+
+
+def _luminance(css):
+    red, green, blue = (int(v) / 255 for v in re.findall(r"\d+", css)[:3])
+    linear = [c / 12.92 if c <= 0.04045 else ((c + 0.055) / 1.055) ** 2.4
+              for c in (red, green, blue)]
+    return 0.2126 * linear[0] + 0.7152 * linear[1] + 0.0722 * linear[2]
+
+
+def contrast(first, second):
+    """The contrast ratio of two CSS colours, from 1 to 21."""
+    light, dark = sorted((_luminance(first), _luminance(second)), reverse=True)
+    return (light + 0.05) / (dark + 0.05)
+
+
+def unreadable(browser, selector):
+    """What keeps a viewer from reading an element where it is: [] when it is whole within the
+    view, on top, in 14 CSS px or more, at a contrast of 4.5 or more with what is behind it."""
+    import json
+    looks = browser.evaluate(_LOOKS % json.dumps(selector))
+    if looks is None:
+        return ["no %s" % selector]
+    problems = []
+    left, top, right, bottom = looks["box"]
+    width, height = looks["view"]
+    if not (0 <= left < right <= width and 0 <= top < bottom <= height):
+        problems.append("box %s outside the view %s" % (looks["box"], looks["view"]))
+    if not looks["topmost"]:
+        problems.append("covered by another element")
+    if looks["overflows"]:
+        problems.append("its text overflows")
+    if looks["size"] < 14:
+        problems.append("font size %s px" % looks["size"])
+    ratio = contrast(looks["color"], looks["background"])
+    if ratio < 4.5:
+        problems.append("contrast %.1f (%s on %s)" % (ratio, looks["color"], looks["background"]))
+    return problems

@@ -9,13 +9,30 @@ import re
 import unittest
 
 from browser import PageError
-from support import PageTest, subtitle_texts
+from support import PageTest, contrast, subtitle_texts, unreadable
 
 TIME = "quillet3.currentTime"
 CAPTIONS = "[...document.getElementById('captions').children].map(c => c.textContent)"
 CANVAS_SIZE = "(c => [c.width, c.height])(document.getElementById('stage'))"
 CLICKS = "quillet3.trace().split('\\n').filter(line => line.includes('\"ev\":\"click\"'))"
 INSET = 8  # the timeline's track starts and ends this far from the sides (window/timeline.cpp)
+KEPT = 5  # the captions the live region keeps
+# Every caption added to the live region, and the most children it had, from now on.
+HEARD = """(() => {
+    const region = document.getElementById('captions');
+    window.heard = [...region.children].map(c => c.textContent);
+    window.most = region.children.length;
+    new MutationObserver(records => {
+        for (const record of records)
+            for (const node of record.addedNodes) heard.push(node.textContent);
+        most = Math.max(most, region.children.length);
+    }).observe(region, {childList: true});
+})()"""
+# A page that embeds the show in a frame of 400 x 300 at (100, 100), as a site would.
+FRAME = (100, 100, 400, 300)
+HOST = ("<!doctype html><link rel='icon' href='data:,'><body style='margin:0'><iframe src='/index.html?%s' style='position:"
+        "absolute; left:%dpx; top:%dpx; width:%dpx; height:%dpx; border:0'></iframe>%s")
+SHOW = "document.querySelector('iframe').contentWindow.quillet3"
 
 
 def words(text):
@@ -61,13 +78,21 @@ class Viewer(PageTest):
         # Through the countdown's first digit: the title, the names, speech and the countdown.
         count = 1 + next(i for i, (_, _, text) in enumerate(self.cues) if text.strip() == "5")
         expected = [words(text) for _, _, text in self.cues]
-        self.start("seed=1&trace&speed=4")
-        self.browser.wait_for("%s.length >= %d" % (CAPTIONS, count),
+        self.load("seed=1&trace&speed=4")
+        self.browser.evaluate(HEARD)
+        self.browser.click(self.width - 30, self.height / 2)
+        self.browser.wait_for("heard.length >= %d" % count,
                               "%d captions in the live region" % count, timeout=120)
-        shown = [words(text) for text in self.browser.evaluate(CAPTIONS)]
-        self.assertEqual(shown, expected[:len(shown)])
+        heard = [words(text) for text in self.browser.evaluate("heard")]
+        self.assertEqual(heard, expected[:len(heard)])
+        # Only the last few stay, read out as they come; the stage's label is the latest.
+        self.assertEqual(self.browser.evaluate("most"), KEPT)
         self.assertEqual(self.browser.evaluate(
-            "document.getElementById('captions').getAttribute('aria-live')"), "polite")
+            "(r => [r.getAttribute('role'), r.getAttribute('aria-live')])"
+            "(document.getElementById('captions'))"), ["log", "polite"])
+        self.assertEqual(words(self.browser.evaluate(
+            "document.getElementById('stage').getAttribute('aria-label')")),
+            "Quillet 3, a cartoon: " + words(self.browser.evaluate("heard.at(-1)")))
 
     def test_the_label_fonts_are_the_free_stand_ins_from_the_page_itself(self):
         # The free fonts the captions are set in on the desktop, in their weights and styles: a
@@ -187,4 +212,114 @@ class Viewer(PageTest):
                 except PageError:
                     self.fail("black bars at %s and the stage at %s: %s"
                               % (bars, inside, self.browser.pixels(bars + inside)))
+        self.browser.set_size(self.width, self.height)
+
+    def host(self, query, script=""):
+        """Opens a page that embeds the show in a frame, and waits for the show's first frame."""
+        self.browser.files["host.html"] = (HOST % ((query,) + FRAME + (script,))).encode()
+        self.browser.open(url=self.browser.origin + "/__test/host.html", wait_ready=False)
+        self.browser.wait_for("(s => s && s.ready && s)(%s)" % SHOW, "the show in the frame")
+        self.assertEqual(self.browser.settled(SHOW + ".ready"), "fulfilled")
+
+    def test_a_drag_let_go_outside_the_frame_ends_there(self):
+        # Let go outside the frame (seen through the capture) or outside the window (not seen
+        # at all): later moves with no button held are not a drag.
+        left, top, width, height = FRAME
+        y = top + height - 7
+        at = lambda part: left + INSET + (width - 2 * INSET) * part
+        for let_go in (True, False):
+            with self.subTest(let_go_seen=let_go):
+                self.host("seed=1&trace")
+                self.browser.click(left + width - 30, top + height / 2)
+                self.browser.wait_for(SHOW + ".currentTime > 0 && " + SHOW + ".trace()"
+                                      ".includes('\"ev\":\"click\"')", "the show starts")
+                self.browser.key(" ")
+                self.browser.wait_for(SHOW + ".paused", "Space pauses")
+                self.browser.hover(at(0.5), top + height - 40)
+                self.browser.mouse("mouseMoved", at(0.5), y, button="none")
+                self.browser.mouse("mousePressed", at(0.5), y, buttons=1)
+                self.browser.mouse("mouseMoved", at(0.6), y, buttons=1)
+                beyond = left + width + 60
+                self.browser.mouse("mouseMoved", beyond, y, buttons=1)
+                clicked = json.loads(self.browser.evaluate(
+                    SHOW + ".trace().split('\\n').find(l => l.includes('\"ev\":\"click\"'))"))["t"]
+                end = self.at_part(clicked, 1)
+                self.browser.wait_for("%s.currentTime > %r" % (SHOW, self.at_part(clicked, 0.95)),
+                                      "the drag follows the pointer beyond the frame")
+                if let_go:
+                    self.browser.mouse("mouseReleased", beyond, y)
+                self.browser.hover(at(0.25), y)
+                self.browser.hover(at(0.2), y)
+                self.browser.evaluate(SHOW + ".pause()", await_promise=True)
+                self.assertGreater(self.browser.evaluate(SHOW + ".currentTime"),
+                                   self.at_part(clicked, 0.95), "the drag is over")
+                self.assertLess(self.browser.evaluate(SHOW + ".currentTime"), end + 1000)
+
+    def test_calls_before_ready_wait_for_the_show_in_order(self):
+        # Made in the frame's load event, before the show is there.
+        self.host("seed=1&trace", """<script>
+            const frame = document.querySelector('iframe');
+            frame.addEventListener('load', () => {
+                const show = frame.contentWindow.quillet3;
+                window.before = [show.currentTime, show.paused,
+                                 frame.contentWindow.performance.getEntriesByName(
+                                     'quillet3-ready').length];
+                window.calls = Promise.all([show.seek(30000), show.pause(), show.seek(20000),
+                                            show.play(), show.pause(), show.seek(40000)]);
+            });</script>""")
+        self.assertEqual(self.browser.evaluate("before"), [0, True, 0])
+        self.browser.evaluate("calls", await_promise=True)
+        paused, now = self.browser.evaluate("[%s.paused, %s.currentTime]" % (SHOW, SHOW))
+        self.assertTrue(paused)
+        self.assertLess(abs(now - 40000), 5, "the last pause and seek last")
+        self.assertEqual(self.browser.console_errors(), [])
+
+    def test_a_bad_time_throws_at_once(self):
+        self.start()
+        self.browser.evaluate("quillet3.pause()", await_promise=True)
+        held = self.browser.evaluate(TIME)
+        for argument, error in (("", "TypeError"), ("'abc'", "TypeError"), ("NaN", "TypeError"),
+                                ("'5000'", "TypeError"), ("null", "TypeError"),
+                                ("-1", "RangeError"), ("Infinity", "RangeError"),
+                                ("-Infinity", "RangeError")):
+            with self.subTest(argument=argument):
+                self.assertEqual(self.browser.evaluate(
+                    "(() => { try { quillet3.seek(%s); return 'returned'; }"
+                    " catch (e) { return e.constructor.name; } })()" % argument), error)
+        self.browser.evaluate("quillet3.pause()", await_promise=True)
+        self.assertEqual(self.browser.evaluate(TIME), held, "the show stays where it was")
+
+    def test_the_focus_ring_shows_for_the_keyboard(self):
+        ring = ("(c => [document.activeElement === c, c.matches(':focus-visible'),"
+                " getComputedStyle(c).outlineStyle, parseFloat(getComputedStyle(c).outlineWidth),"
+                " getComputedStyle(c).outlineColor])(document.getElementById('stage'))")
+        self.load()
+        self.browser.click(self.width - 30, self.height / 2)
+        self.assertEqual(self.browser.evaluate(ring)[:3], [True, False, "none"], "no ring on a click")
+        self.load()
+        self.browser.key("Tab")
+        focused, visible, style, width, colour = self.browser.evaluate(ring)
+        self.assertEqual([focused, visible], [True, True])
+        self.assertNotEqual(style, "none")
+        self.assertGreaterEqual(width, 2)
+        for behind in ("rgb(0, 0, 0)", "rgb(255, 255, 255)"):  # the bars and the white stage
+            self.assertGreaterEqual(contrast(colour, behind), 3, behind)
+
+    def test_question_mark_and_h_show_the_keys(self):
+        # Every key of the window's table that the page has, worded for the page.
+        names = ["Enter", "Space", "\u2190", "\u2192", "Home", "End", "0", "9", ",", ".", "[",
+                 "]", "L", "Q", "F", "?", "H", "Esc"]
+        shown = "!document.getElementById('keys').hidden"
+        for width, height in ((self.width, self.height), (390, 844)):
+            with self.subTest(size=(width, height)):
+                self.browser.open("seed=1", width=width, height=height)
+                self.assertFalse(self.browser.evaluate(shown))
+                for key, after in (("?", True), ("?", False), ("h", True), ("Escape", False),
+                                   ("h", True)):
+                    self.browser.key(key)
+                    self.assertEqual(self.browser.evaluate(shown), after, key)
+                self.assertEqual(unreadable(self.browser, "#keys"), [])
+                kbd = self.browser.evaluate(
+                    "[...document.querySelectorAll('#keys kbd')].map(k => k.textContent)")
+                self.assertEqual(sorted(set(kbd)), sorted(names))
         self.browser.set_size(self.width, self.height)

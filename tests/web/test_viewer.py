@@ -30,8 +30,9 @@ HEARD = """(() => {
 })()"""
 # A page that embeds the show in a frame of 400 x 300 at (100, 100), as a site would.
 FRAME = (100, 100, 400, 300)
-HOST = ("<!doctype html><link rel='icon' href='data:,'><body style='margin:0'><iframe src='/index.html?%s' style='position:"
-        "absolute; left:%dpx; top:%dpx; width:%dpx; height:%dpx; border:0'></iframe>%s")
+HOST = ("<!doctype html><link rel='icon' href='data:,'><body style='margin:0'>"
+        "<iframe src='/index.html?%s' style='position: absolute; left:%dpx; top:%dpx;"
+        " width:%dpx; height:%dpx; border:0'></iframe>%s")
 SHOW = "document.querySelector('iframe').contentWindow.quillet3"
 
 
@@ -226,7 +227,9 @@ class Viewer(PageTest):
         # at all): later moves with no button held are not a drag.
         left, top, width, height = FRAME
         y = top + height - 7
-        at = lambda part: left + INSET + (width - 2 * INSET) * part
+
+        def at(part):
+            return left + INSET + (width - 2 * INSET) * part
         for let_go in (True, False):
             with self.subTest(let_go_seen=let_go):
                 self.host("seed=1&trace")
@@ -235,15 +238,14 @@ class Viewer(PageTest):
                                       ".includes('\"ev\":\"click\"')", "the show starts")
                 self.browser.key(" ")
                 self.browser.wait_for(SHOW + ".paused", "Space pauses")
-                self.browser.hover(at(0.5), top + height - 40)
-                self.browser.mouse("mouseMoved", at(0.5), y, button="none")
+                self.browser.hover(at(0.5), top + height - 40)  # the timeline shows
+                self.browser.hover(at(0.5), y)
                 self.browser.mouse("mousePressed", at(0.5), y, buttons=1)
                 self.browser.mouse("mouseMoved", at(0.6), y, buttons=1)
                 beyond = left + width + 60
                 self.browser.mouse("mouseMoved", beyond, y, buttons=1)
                 clicked = json.loads(self.browser.evaluate(
                     SHOW + ".trace().split('\\n').find(l => l.includes('\"ev\":\"click\"'))"))["t"]
-                end = self.at_part(clicked, 1)
                 self.browser.wait_for("%s.currentTime > %r" % (SHOW, self.at_part(clicked, 0.95)),
                                       "the drag follows the pointer beyond the frame")
                 if let_go:
@@ -253,7 +255,8 @@ class Viewer(PageTest):
                 self.browser.evaluate(SHOW + ".pause()", await_promise=True)
                 self.assertGreater(self.browser.evaluate(SHOW + ".currentTime"),
                                    self.at_part(clicked, 0.95), "the drag is over")
-                self.assertLess(self.browser.evaluate(SHOW + ".currentTime"), end + 1000)
+                self.assertLess(self.browser.evaluate(SHOW + ".currentTime"),
+                                self.at_part(clicked, 1) + 1000)
 
     def test_calls_before_ready_wait_for_the_show_in_order(self):
         # Made in the frame's load event, before the show is there.
@@ -295,7 +298,8 @@ class Viewer(PageTest):
                 " getComputedStyle(c).outlineColor])(document.getElementById('stage'))")
         self.load()
         self.browser.click(self.width - 30, self.height / 2)
-        self.assertEqual(self.browser.evaluate(ring)[:3], [True, False, "none"], "no ring on a click")
+        self.assertEqual(self.browser.evaluate(ring)[:3], [True, False, "none"],
+                         "no ring on a click")
         self.load()
         self.browser.key("Tab")
         focused, visible, style, width, colour = self.browser.evaluate(ring)

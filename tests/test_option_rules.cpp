@@ -215,7 +215,10 @@ TEST_P(Values, AreRefusedWithTheLineForTheFront)
     EXPECT_EQ(problemOf(GetParam()), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Read, Values, testing::ValuesIn(kValueCases));
+INSTANTIATE_TEST_SUITE_P(Read, Values, testing::ValuesIn(kValueCases),
+                         [](const testing::TestParamInfo<ValueCase>& row) {
+                             return row.param.name + "_" + std::to_string(row.index);
+                         });
 
 TEST(OptionValues, SwitchesReadOnAndOff)
 {

@@ -13,7 +13,6 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <cerrno>
-#include <chrono>
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
@@ -21,14 +20,6 @@
 #include <unistd.h>
 
 namespace {
-
-std::uint32_t seedFromClock()
-{
-    const auto now = std::chrono::system_clock::now().time_since_epoch();
-    const auto ns = static_cast<std::uint64_t>(
-        std::chrono::duration_cast<std::chrono::nanoseconds>(now).count());
-    return static_cast<std::uint32_t>(ns ^ (ns >> 32));
-}
 
 // The application object sets every category of the C library's locale from the environment.
 // Numbers are written for programs (the trace, the encoder's settings), so they keep a point
@@ -109,7 +100,7 @@ int main(int argc, char* argv[])
 
     q3::installStopSignals();
     const q3::Options& options = parsed.options;
-    const std::uint32_t seed = options.seed.value_or(seedFromClock());
+    const std::uint32_t seed = options.seed.value_or(q3::seedFromTheClock());
     QCoreApplication::setApplicationName(QString::fromUtf8(q3::kProgramName));
 
     qInstallMessageHandler(printQtMessage);

@@ -1,25 +1,16 @@
 #include "app/options.h"
 
+#include "app/output_checks.h"
 #include "app/output_file.h"
-#include "app/standard_streams.h"
 #include "app/version.h"
 #include "app/video_encoder.h"
 #include "core/messages.h"
+#include "core/option_rules.h"
 #include "core/option_values.h"
 #include "core/player.h"
-#include "core/script/show.h"
 
 #include <QCommandLineParser>
-#include <QFile>
-#include <array>
-#include <charconv>
-#include <climits>
-#include <cmath>
-#include <fcntl.h>
-#include <iostream>
-#include <limits>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace q3 {
@@ -44,25 +35,12 @@ struct Failure
     std::string message;
 };
 
-// The folder of a path ("." for a bare name) and the name in it.
-QString folderPart(const QString& path)
-{
-    const qsizetype slash = path.lastIndexOf(u'/');
-    if (slash < 0)
-        return QStringLiteral(".");
-    return slash == 0 ? QStringLiteral("/") : path.left(slash);
-}
-
-QString namePart(const QString& path)
-{
-    return path.mid(path.lastIndexOf(u'/') + 1);
-}
-
 // Reading the values of the options.
 
 int parseMs(const QString& option, const QString& text)
 {
-    const OptionValue<int> ms = readMs(option.toStdString(), text.toStdString());
+    const OptionValue<int> ms =
+        readMs(OptionFront::CommandLine, option.toStdString(), text.toStdString());
     if (!ms)
         throw Failure{ms.problem};
     return ms.value;
@@ -98,7 +76,7 @@ ScreenshotRequest parseScreenshot(const QString& text)
 
 std::uint32_t parseSeed(const QString& text)
 {
-    const OptionValue<std::uint32_t> seed = readSeed(text.toStdString());
+    const OptionValue<std::uint32_t> seed = readSeed(OptionFront::CommandLine, text.toStdString());
     if (!seed)
         throw Failure{seed.problem};
     return seed.value;
@@ -122,7 +100,7 @@ std::string speedHelp()
 
 double parseSpeed(const QString& text)
 {
-    const OptionValue<double> speed = readSpeed(text.toStdString());
+    const OptionValue<double> speed = readSpeed(OptionFront::CommandLine, text.toStdString());
     if (!speed)
         throw Failure{speed.problem};
     return speed.value;
@@ -132,7 +110,7 @@ Quality parseQuality(const QString& text)
 {
     const auto named = qualityNamed(text.toStdString());
     if (!named)
-        throw Failure{qualityProblem(quoted(text))};
+        throw Failure{qualityProblem(OptionFront::CommandLine, quoted(text))};
     return *named;
 }
 
@@ -364,49 +342,20 @@ void checkMp4Index(const QString& path, const Options& o)
                       "(.webm), whose index stays small"};
 }
 
-// Where the show ends with the clicks given: 5000 ms after its last cue (its chart, played
-// through on virtual time in a few milliseconds). The cue clock does not depend on the seed.
-int showEndMs(const Options& o)
+// The options that steer the run, as the rules between them take them.
+RunRequest runRequest(const CommandLine& line, const Options& o)
 {
-    Player player(TimeSource::Virtual, makeQuilletShow(o.seed.value_or(0)), std::cerr);
-    player.addClick(0);
-    for (const int click : o.clicks)
-        player.addClick(click);
-    return static_cast<int>(std::lround(player.chart().end));
-}
-
-// --start, --loop and --speed: a start within the run and the show, a loop only where the run
-// has an end of its own, a speed only where time is the wall clock's.
-void checkSteering(const CommandLine& line, const Options& o)
-{
-    const bool recording = o.recordPath || o.subtitlesPath;
-    if (line.isSet(Opt::Speed) && o.headless)
-        throw Failure{"--speed works only in the window: headless runs take no time to play"};
-    if (o.loop && recording)
-        throw Failure{
-            "--loop does not work with --record or --subtitles: a recording needs an end"};
-    if (o.loop && o.headless && !o.durationMs)
-        throw Failure{"--loop needs --duration when headless: a looping show has no end"};
-    if (o.startMs) {
-        if (o.durationMs && *o.startMs >= *o.durationMs)
-            throw Failure{"--start " + std::to_string(*o.startMs) +
-                          " must be before the end of the run at " + std::to_string(*o.durationMs) +
-                          " ms"};
-        for (const ScreenshotRequest& shot : o.screenshots)
-            if (shot.atMs < *o.startMs)
-                throw Failure{screenshotBeforeStartProblem(shot.atMs, *o.startMs)};
-    }
-    if (!o.startMs && !(o.loop && !o.screenshots.empty()))
-        return;
-    const int end = showEndMs(o);
-    if (o.startMs && *o.startMs >= end)
-        throw Failure{startPastEndProblem(*o.startMs, end)};
-    if (o.loop)
-        for (const ScreenshotRequest& shot : o.screenshots)
-            if (shot.atMs > end)
-                throw Failure{"the screenshot at " + std::to_string(shot.atMs) +
-                              " ms is past the end of the show at " + std::to_string(end) +
-                              " ms, where --loop starts it again"};
+    RunRequest run{.seed = o.seed,
+                   .clicks = o.clicks,
+                   .startMs = o.startMs,
+                   .durationMs = o.durationMs,
+                   .loop = o.loop,
+                   .speedGiven = line.isSet(Opt::Speed),
+                   .onVirtualTime = o.headless,
+                   .recording = o.recordPath || o.subtitlesPath};
+    for (const ScreenshotRequest& shot : o.screenshots)
+        run.stillsMs.push_back(shot.atMs);
+    return run;
 }
 
 // Options that work only with others, and values that must agree.
@@ -433,184 +382,13 @@ void checkCombinations(const CommandLine& line, const Options& o)
     if (o.subtitlesPath && !o.subtitlesPath->endsWith(QStringLiteral(".vtt"), Qt::CaseInsensitive))
         throw Failure{"--subtitles writes WebVTT files: " + quoted(*o.subtitlesPath) +
                       " does not end in .vtt"};
-    if (o.durationMs) {
-        for (const ScreenshotRequest& shot : o.screenshots)
-            if (shot.atMs > *o.durationMs)
-                throw Failure{"the screenshot at " + std::to_string(shot.atMs) +
-                              " ms is past the end of the run at " + std::to_string(*o.durationMs) +
-                              " ms"};
-    }
-    checkSteering(line, o);
-}
-
-// Probing the file system for the outputs.
-
-void requireWritable(const QString& path)
-{
-    if (auto why = whyNotWritable(path))
-        throw Failure{"cannot write " + quoted(path) + ": " + *why};
-}
-
-// Plain file-system calls, so that every name is a path: Qt reads names that begin with ":" as
-// its resources.
-bool statPath(const QString& path, struct stat& info)
-{
-    return ::stat(QFile::encodeName(path).constData(), &info) == 0;
-}
-
-// A recording is only written whole, so an existing file is kept unless the user said otherwise.
-void requireNew(const QString& path, bool overwrite)
-{
-    struct stat info = {};
-    if (!overwrite && statPath(path, info) && !S_ISDIR(info.st_mode))
-        throw Failure{quoted(path) + " already exists; add --overwrite to replace it"};
-}
-
-// Which file a path names, so that one file under two names is found: its device and inode, or
-// for a file not made yet, its folder's and its own name.
-struct FileIdentity
-{
-    dev_t device = 0;
-    ino_t inode = 0;
-    QString name;
-
-    friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
-};
-
-std::optional<FileIdentity> identityOf(const QString& path)
-{
-    struct stat info = {};
-    if (const std::optional<int> fd = namedDescriptor(path)) {
-        // A stream matters only where it is a file another output could name.
-        if (::fstat(*fd, &info) == 0 && S_ISREG(info.st_mode))
-            return FileIdentity{info.st_dev, info.st_ino, {}};
-        return std::nullopt;
-    }
-    const QString target = followLinks(path).path;
-    if (statPath(target, info))
-        return FileIdentity{info.st_dev, info.st_ino, {}};
-    if (statPath(folderPart(target), info))
-        return FileIdentity{info.st_dev, info.st_ino, namePart(target)};
-    return std::nullopt;
-}
-
-void refuseNonRegular(const QString& path)
-{
-    // These files are written beside their destination and renamed over it, which would replace
-    // a device or a pipe (even /dev/full, for root) instead of writing into it.
-    struct stat info = {};
-    if (statPath(followLinks(path).path, info) && !S_ISREG(info.st_mode))
-        throw Failure{"cannot write " + quoted(path) + ": it is not a regular file"};
-}
-
-// A trace into a descriptor: it must be open for writing. One that was closed when the program
-// started has /dev/null in its place, which would swallow the trace.
-void requireWritableDescriptor(const QString& path, int fd)
-{
-    if (const auto why = whyNotWritableDescriptor(fd))
-        throw Failure{"cannot write " +
-                      (path == QStringLiteral("-") ? std::string("the trace to standard output")
-                                                   : quoted(path)) +
-                      ": " + *why};
-}
-
-// The outputs named so far, so that no two of them are one file.
-class OutputClaims
-{
-public:
-    // `path` can be written, and is no file claimed before.
-    void claim(const QString& path)
-    {
-        if (const std::optional<int> fd = namedDescriptor(path))
-            requireWritableDescriptor(path, *fd);
-        else
-            requireWritable(path);
-        const std::optional<FileIdentity> identity = identityOf(path);
-        if (!identity)
-            return;
-        for (const auto& [other, otherPath] : claimed_) {
-            if (other != *identity)
-                continue;
-            if (otherPath == path)
-                throw Failure{quoted(path) + " is named as output more than once"};
-            throw Failure{shown(otherPath) + " and " + shown(path) + " are the same file"};
-        }
-        claimed_.emplace_back(*identity, path);
-    }
-
-private:
-    static std::string shown(const QString& path)
-    {
-        return path == QStringLiteral("-") ? std::string("standard output") : quoted(path);
-    }
-
-    std::vector<std::pair<FileIdentity, QString>> claimed_;
-};
-
-// Every output can be written, and no two of them are one file.
-void checkOutputs(const Options& o)
-{
-    OutputClaims claims;
-    for (const ScreenshotRequest& shot : o.screenshots) {
-        claims.claim(shot.path);
-        refuseNonRegular(shot.path);
-    }
-    if (o.tracePath)
-        claims.claim(*o.tracePath);
-    for (const auto& path : {o.recordPath, o.subtitlesPath}) {
-        if (path) {
-            claims.claim(*path);
-            requireNew(*path, o.overwrite);
-            refuseNonRegular(*path);
-        }
-    }
+    const RunRequest run = runRequest(line, o);
+    for (const auto& rule : {stillsPastRunProblem, steeringProblem})
+        if (std::string problem = rule(run, OptionFront::CommandLine); !problem.empty())
+            throw Failure{std::move(problem)};
 }
 
 } // namespace
-
-std::optional<std::string> whyNotWritable(const QString& path)
-{
-    if (path.isEmpty())
-        return "the file name is empty";
-    // Bytes the locale cannot decode arrive as U+FFFD: writing would create another name.
-    if (path.contains(QChar::ReplacementCharacter))
-        return "the name is not valid in the locale's encoding";
-    const QByteArray encoded = QFile::encodeName(path);
-    if (encoded.size() > PATH_MAX - 1)
-        return "the path is longer than " + std::to_string(PATH_MAX - 1) + " bytes";
-    for (const QByteArray& part : encoded.split('/'))
-        if (part.size() > NAME_MAX)
-            return "a name in the path is longer than " + std::to_string(NAME_MAX) + " bytes";
-    // A link is written through: what matters is where it leads.
-    const FollowedPath followed = followLinks(path);
-    if (!followed.refused.empty())
-        return followed.refused;
-    const QByteArray target = QFile::encodeName(followed.path);
-    struct stat info = {};
-    const bool exists = ::stat(target.constData(), &info) == 0;
-    if (exists && S_ISDIR(info.st_mode))
-        return "it is a folder";
-    // A device or a pipe is written into where it is.
-    if (exists && !S_ISREG(info.st_mode))
-        return ::access(target.constData(), W_OK) == 0
-                   ? std::nullopt
-                   : std::optional<std::string>("permission denied");
-    const QString folder = folderPart(followed.path);
-    struct stat folderInfo = {};
-    if (!statPath(folder, folderInfo))
-        return "the folder " + quoted(folder) + " does not exist";
-    if (!S_ISDIR(folderInfo.st_mode))
-        return quoted(folder) + " is not a folder";
-    if (exists && ::access(target.constData(), W_OK) != 0)
-        return "permission denied";
-    // The file is made beside its destination and renamed over it.
-    if (::access(QFile::encodeName(folder).constData(), W_OK) != 0)
-        return "the folder " + quoted(folder) + " is not writable";
-    if (temporaryPathLength(target) > PATH_MAX - 1)
-        return "the path is too long for the file written beside it first (" +
-               std::to_string(PATH_MAX - 1) + " bytes at most)";
-    return std::nullopt;
-}
 
 ParsedCommandLine parseCommandLine(const QStringList& arguments)
 {
@@ -638,7 +416,8 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
     try {
         result.options = readOptions(line);
         checkCombinations(line, result.options);
-        checkOutputs(result.options);
+        if (std::string problem = outputsProblem(result.options); !problem.empty())
+            return fail(problem);
     } catch (const Failure& failure) {
         return fail(failure.message);
     }

@@ -62,9 +62,6 @@ struct ParsedCommandLine
 // touched: paths are only checked for whether they could be written.
 [[nodiscard]] ParsedCommandLine parseCommandLine(const QStringList& arguments);
 
-// Whether a file could be created or replaced at `path`; the reason where it could not.
-[[nodiscard]] std::optional<std::string> whyNotWritable(const QString& path);
-
 inline constexpr int kMaxOutputSide = 16384;
 // Videos are at least a few blocks of the encoder and at most 8K: larger ones are beyond what
 // players and encoders handle.

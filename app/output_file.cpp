@@ -329,4 +329,66 @@ std::string quotedPath(const QString& path)
     return "'" + escaped(path) + "'";
 }
 
+QString folderPart(const QString& path)
+{
+    const qsizetype slash = path.lastIndexOf(u'/');
+    if (slash < 0)
+        return QStringLiteral(".");
+    return slash == 0 ? QStringLiteral("/") : path.left(slash);
+}
+
+QString namePart(const QString& path)
+{
+    return path.mid(path.lastIndexOf(u'/') + 1);
+}
+
+bool statPath(const QString& path, struct stat& info)
+{
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0;
+}
+
+std::optional<std::string> whyNotWritable(const QString& path)
+{
+    if (path.isEmpty())
+        return "the file name is empty";
+    // Bytes the locale cannot decode arrive as U+FFFD: writing would create another name.
+    if (path.contains(QChar::ReplacementCharacter))
+        return "the name is not valid in the locale's encoding";
+    const QByteArray encoded = QFile::encodeName(path);
+    if (encoded.size() > PATH_MAX - 1)
+        return "the path is longer than " + std::to_string(PATH_MAX - 1) + " bytes";
+    for (const QByteArray& part : encoded.split('/'))
+        if (part.size() > NAME_MAX)
+            return "a name in the path is longer than " + std::to_string(NAME_MAX) + " bytes";
+    // A link is written through: what matters is where it leads.
+    const FollowedPath followed = followLinks(path);
+    if (!followed.refused.empty())
+        return followed.refused;
+    const QByteArray target = QFile::encodeName(followed.path);
+    struct stat info = {};
+    const bool exists = ::stat(target.constData(), &info) == 0;
+    if (exists && S_ISDIR(info.st_mode))
+        return "it is a folder";
+    // A device or a pipe is written into where it is.
+    if (exists && !S_ISREG(info.st_mode))
+        return ::access(target.constData(), W_OK) == 0
+                   ? std::nullopt
+                   : std::optional<std::string>("permission denied");
+    const QString folder = folderPart(followed.path);
+    struct stat folderInfo = {};
+    if (!statPath(folder, folderInfo))
+        return "the folder " + quotedPath(folder) + " does not exist";
+    if (!S_ISDIR(folderInfo.st_mode))
+        return quotedPath(folder) + " is not a folder";
+    if (exists && ::access(target.constData(), W_OK) != 0)
+        return "permission denied";
+    // The file is made beside its destination and renamed over it.
+    if (::access(QFile::encodeName(folder).constData(), W_OK) != 0)
+        return "the folder " + quotedPath(folder) + " is not writable";
+    if (temporaryPathLength(target) > PATH_MAX - 1)
+        return "the path is too long for the file written beside it first (" +
+               std::to_string(PATH_MAX - 1) + " bytes at most)";
+    return std::nullopt;
+}
+
 } // namespace q3

@@ -5,9 +5,11 @@
 #include <QString>
 #include <cerrno>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace q3 {
@@ -102,5 +104,15 @@ struct FollowedPath
 // The one wording of an output that could not be written: "cannot write NAME: REASON", with the
 // name as shownPath gives it.
 [[nodiscard]] std::string cannotWrite(const std::string& shownName, std::string_view reason);
+
+// Whether a file could be created or replaced at `path`; the reason where it could not.
+[[nodiscard]] std::optional<std::string> whyNotWritable(const QString& path);
+
+// The folder of a path ("." for a bare name, "/" for one at the root) and the name in it.
+[[nodiscard]] QString folderPart(const QString& path);
+[[nodiscard]] QString namePart(const QString& path);
+// stat(2) of `path`, a plain call, so that every name is a path: Qt reads names that begin with
+// ":" as its resources.
+bool statPath(const QString& path, struct stat& info);
 
 } // namespace q3

@@ -155,7 +155,7 @@ void TraceWriter::writeLine(const std::string& body)
         return;
     line_.clear();
     const double t = clock_.now();
-    appendTraceLine(line_, t, clock_.isVirtual() ? 0 : 3, body);
+    appendTraceLine(line_, t, traceDecimals(clock_), body);
     waiting_ += line_;
     // A seek back moves the time back: that too is a moment to flush.
     const bool flushDue = t < lastFlush_ || t - lastFlush_ >= kFlushEveryMs;

@@ -1,5 +1,7 @@
 #include "core/event_json.h"
 
+#include "core/clock.h"
+
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -316,6 +318,11 @@ std::string startJson(std::uint32_t seed, std::string_view mode)
 {
     return "{\"ev\":\"start\",\"seed\":" + std::to_string(seed) + ",\"mode\":\"" +
            std::string(mode) + "\"}";
+}
+
+int traceDecimals(const Clock& clock)
+{
+    return clock.isVirtual() ? 0 : 3;
 }
 
 void appendTraceLine(std::string& out, double ms, int decimals, std::string_view json)

@@ -1,24 +1,16 @@
 // What the page's script calls: the show made from the address, and the viewer's input.
 
+#include "core/option_values.h"
 #include "web/page_js.h"
 #include "web/page_options.h"
 #include "web/page_show.h"
 
-#include <chrono>
 #include <emscripten.h>
 #include <memory>
-#include <random>
 
 namespace {
 
 std::unique_ptr<q3::PageShow> show;
-
-// Without a seed in the address each visit plays another show.
-std::uint32_t seedFromTheClock()
-{
-    return static_cast<std::uint32_t>(std::chrono::system_clock::now().time_since_epoch().count() ^
-                                      std::random_device{}());
-}
 
 } // namespace
 
@@ -35,7 +27,7 @@ EMSCRIPTEN_KEEPALIVE int q3_open(const char* query, double cssWidth, double cssH
         return 0;
     }
     show = std::make_unique<q3::PageShow>(parsed.options,
-                                          parsed.options.seed.value_or(seedFromTheClock()));
+                                          parsed.options.seed.value_or(q3::seedFromTheClock()));
     show->resize(cssWidth, cssHeight, devicePixelRatio);
     return 1;
 }

@@ -1,12 +1,9 @@
 #include "web/page_options.h"
 
 #include "core/messages.h"
+#include "core/option_rules.h"
 #include "core/option_values.h"
-#include "core/player.h"
-#include "core/script/show.h"
 
-#include <cmath>
-#include <sstream>
 #include <vector>
 
 namespace q3 {
@@ -66,58 +63,63 @@ std::vector<Parameter> parametersOf(std::string_view query)
     return parameters;
 }
 
+// The program's error line without its end, and without the pointer to the program's help.
+std::string pageLine(const std::string& problem)
+{
+    std::string line = errorLine(problem);
+    line.pop_back();
+    return line;
+}
+
+constexpr OptionFront kPage = OptionFront::Page;
+
 // Reads one parameter into `o`; the problem where its value is not one.
 std::string take(PageOptions& o, const Parameter& p)
 {
     if (p.name == "seed") {
-        const OptionValue<std::uint32_t> seed = readSeed(p.value);
+        const OptionValue<std::uint32_t> seed = readSeed(kPage, p.value);
         o.seed = seed.value;
         return seed.problem;
     }
     if (p.name == "start" || p.name == "at") {
-        const OptionValue<int> ms = readMs(p.name, p.value);
+        const OptionValue<int> ms = readMs(kPage, p.name, p.value);
         (p.name == "start" ? o.startMs : o.atMs) = ms.value;
         return ms.problem;
     }
     if (p.name == "speed") {
-        const OptionValue<double> speed = readSpeed(p.value);
+        const OptionValue<double> speed = readSpeed(kPage, p.value);
         o.speed = speed.value;
+        o.speedGiven = true;
         return speed.problem;
     }
     if (p.name == "quality") {
         const std::optional<Quality> quality = qualityNamed(p.value);
         if (!quality)
-            return qualityProblem(quotedText(p.value));
+            return qualityProblem(kPage, quotedValue(kPage, p.value));
         o.quality = *quality;
         return {};
     }
-    if (p.name == "loop")
-        o.loop = true;
-    else if (p.name == "trace")
-        o.trace = true;
-    return {};
-}
-
-// Where the show ends with its starting click alone, as the command line reckons it for --start.
-int showEndMs(std::uint32_t seed)
-{
-    std::ostringstream silent;
-    Player player(TimeSource::Virtual, makeQuilletShow(seed), silent);
-    player.addClick(0);
-    return static_cast<int>(std::lround(player.chart().end));
-}
-
-// The problem with the options together, as the command line words it; empty when none.
-std::string problemTogether(const PageOptions& o)
-{
-    if (o.atMs && o.startMs && *o.atMs < *o.startMs)
-        return screenshotBeforeStartProblem(*o.atMs, *o.startMs);
-    if (o.startMs) {
-        const int end = showEndMs(o.seed.value_or(0));
-        if (*o.startMs >= end)
-            return startPastEndProblem(*o.startMs, end);
+    if (p.name == "loop" || p.name == "trace") {
+        const OptionValue<bool> on = readSwitch(kPage, p.name, p.value);
+        (p.name == "loop" ? o.loop : o.trace) = on.value;
+        return on.problem;
     }
     return {};
+}
+
+// The problem with the options together, as the command line's rules have it; empty when none.
+// A still is played to on virtual time and ends there.
+std::string problemTogether(const PageOptions& o)
+{
+    RunRequest run{.seed = o.seed,
+                   .startMs = o.startMs,
+                   .loop = o.loop,
+                   .speedGiven = o.speedGiven,
+                   .onVirtualTime = o.atMs.has_value(),
+                   .stillEndsRun = true};
+    if (o.atMs)
+        run.stillsMs.push_back(*o.atMs);
+    return steeringProblem(run, kPage);
 }
 
 } // namespace
@@ -127,15 +129,12 @@ ParsedPage parsePageQuery(std::string_view query)
     ParsedPage parsed;
     for (const Parameter& parameter : parametersOf(query)) {
         if (std::string problem = take(parsed.options, parameter); !problem.empty()) {
-            parsed.problem = errorLine(optionProblem(problem));
-            parsed.problem.pop_back(); // the line's end
+            parsed.problem = pageLine(problem);
             return parsed;
         }
     }
-    if (const std::string problem = problemTogether(parsed.options); !problem.empty()) {
-        parsed.problem = errorLine(optionProblem(problem));
-        parsed.problem.pop_back(); // the line's end
-    }
+    if (const std::string problem = problemTogether(parsed.options); !problem.empty())
+        parsed.problem = pageLine(problem);
     return parsed;
 }
 

@@ -290,7 +290,7 @@ void PageShow::look(double /*atMs*/, const Stage& /*stage*/)
 void PageShow::onEvent(const Event& event)
 {
     if (options_.trace)
-        appendTraceLine(trace_, player_.now(), player_.clock().isVirtual() ? 0 : 3, event);
+        appendTraceLine(trace_, player_.now(), traceDecimals(player_.clock()), event);
 }
 
 void PageShow::announceCaptions()

@@ -5,6 +5,7 @@
 #include "core/script/show.h"
 #include "raster/kept_surface.h"
 #include "raster/pixel_grid.h"
+#include "raster/shape_raster.h"
 #include "raster/stage_fit.h"
 
 #include <cmath>

@@ -165,7 +165,7 @@ private:
 };
 
 const HintedAdvances kWideWhenSmall([](int size) { return size * 0.6 + 1; });
-const HintedAdvances kRoundedDown([](int size) { return double(size * 3 / 5); });
+const HintedAdvances kRoundedDown([](int size) { return std::floor(size * 3 / 5.0); });
 
 // A caption too wide for its label at its size is set at the largest size at which its widest
 // word fits; the sizes worked out by hand from the advances.

@@ -176,10 +176,18 @@ CaptionLayout layoutCaption(const ControlDesign& row, std::string_view caption, 
 {
     int size = static_cast<int>(std::lround(pointSize * kUnitsPerPoint));
     const double width = row.rect.width;
+    const auto fits = [&](int at) {
+        return widestWord(caption, CaptionFont(measure, row.font, at)) <= width;
+    };
     const double widest = widestWord(caption, CaptionFont(measure, row.font, size));
-    if (widest > width) {
-        size = std::max(1, static_cast<int>(std::floor(size * width / widest)));
-        while (size > 1 && widestWord(caption, CaptionFont(measure, row.font, size)) > width)
+    if (widest > width && size > 1) {
+        // Advances need not grow in proportion to the size (hinting rounds them), so the size
+        // in proportion is only where the search starts, up or down.
+        const int largest = size - 1;
+        size = std::clamp(static_cast<int>(std::floor(size * width / widest)), 1, largest);
+        while (size < largest && fits(size + 1))
+            ++size;
+        while (size > 1 && !fits(size))
             --size;
     }
     const CaptionFont font(measure, row.font, size);

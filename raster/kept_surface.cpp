@@ -1,5 +1,8 @@
 #include "raster/kept_surface.h"
 
+#include "raster/pixel_grid.h"
+#include "raster/shape_raster.h"
+
 #include <algorithm>
 #include <array>
 #include <cstddef>

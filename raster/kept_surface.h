@@ -1,8 +1,8 @@
 #pragma once
 
 #include "core/stage.h"
+#include "raster/ellipse_rows.h"
 #include "raster/geometry.h"
-#include "raster/pixel_grid.h"
 #include "raster/quality.h"
 
 #include <cstdint>

@@ -3,14 +3,8 @@
 #include "core/controls.h"
 #include "core/display_list.h"
 #include "raster/geometry.h"
-#include "raster/quality.h"
 
 #include <cmath>
-#include <cstddef>
-#include <cstdint>
-#include <map>
-#include <utility>
-#include <vector>
 
 namespace q3 {
 
@@ -63,98 +57,6 @@ public:
 private:
     double scale_;
     int lineWidth_;
-};
-
-// The rows of the circles that discs are made of, worked out once per diameter and kept between
-// paints: the stage set has many discs of a few sizes, and a tick paints many lamps of one
-// size. Everything is in device pixels, so another scale or quality looks up other rows.
-class EllipseRows
-{
-public:
-    // The pixels of a row whose centres lie in the circle inscribed in a square at x = 0: from
-    // `first` to `last`, none where first > last.
-    struct Span
-    {
-        int first = 0;
-        int last = -1;
-    };
-    // A row's pixels covered wholly (fullFrom to fullTo) and in part (from to to), with the share
-    // of each pixel in part: alphas[shades] onwards, left to right, the whole ones left out.
-    struct CoverRow
-    {
-        int from = 0;
-        int fullFrom = 0;
-        int fullTo = -1;
-        int to = -1;
-        std::size_t shades = 0;
-    };
-    struct Covers
-    {
-        std::vector<CoverRow> rows;
-        std::vector<std::uint8_t> alphas;
-    };
-
-    // One span per row of a square of side `diameter`.
-    [[nodiscard]] const std::vector<Span>& spans(int diameter);
-    // The covers of the rows of a square of side `diameter` whose left edge is the pixel column
-    // `left`. The shares are worked out where the square lies, so they are exactly those of a
-    // disc shaded in place.
-    [[nodiscard]] const Covers& covers(int diameter, int left);
-    // Forgets everything when more than a few megabytes are kept. Looked-up rows stay valid
-    // until then: call it only between paints.
-    void trim();
-
-private:
-    std::map<int, std::vector<Span>> spans_;
-    std::map<std::pair<int, int>, Covers> covers_;
-    std::size_t bytes_ = 0;
-};
-
-// Paints shapes onto a surface through a pixel grid, only inside the clip rectangle. Crisp
-// pixels are wholly a shape's colour or untouched. Smooth quality shades the edge of a disc by
-// how much of each pixel the circle covers, and spreads each step of a slanted line over the
-// pixels across it by how much of each it covers: a smooth shape carries as much ink as the
-// crisp one, lineWidth() pixels to each step of a line, only softer at its edges.
-class ShapeRaster
-{
-public:
-    ShapeRaster(Surface& surface, const PixelGrid& grid, Quality quality, EllipseRows& ellipses);
-
-    void setClip(const IntRect& clip);
-    void fill(const IntRect& rect, Rgb colour);
-    void paint(const Shape& shape);
-    // Where painting `shape` may change pixels, band by band: `reach` holds every pixel it
-    // paints, and `over`, inside it and of the same rows, those it sets whatever lay below,
-    // so that what was painted there before cannot show (none where `over` is empty). No
-    // bands for a slanted line.
-    struct Band
-    {
-        IntRect reach;
-        IntRect over;
-    };
-    [[nodiscard]] std::vector<Band> bandsOf(const Shape& shape);
-
-private:
-    [[nodiscard]] std::uint32_t* row(int y) const { return surface_.row(y); }
-    // Pixels first to last of row y, inside the clip.
-    void fillRow(int y, int first, int last, std::uint32_t value);
-    // Pixel (x, y), inside the clip, moved a share `alpha` of 255 of the way to `colour`.
-    void blend(int x, int y, Rgb colour, int alpha);
-    [[nodiscard]] std::vector<Band> discBands(const Shape& shape);
-    void box(const Shape& shape);
-    void line(const Shape& shape);
-    void crispLine(int fromX, int fromY, int toX, int toY, Rgb colour);
-    void smoothLine(int fromX, int fromY, int toX, int toY, Rgb colour);
-    void disc(const Shape& shape);
-    void smoothDisc(const IntRect& outer, const Shape& shape);
-    void paintRow(const EllipseRows::Covers& covers, int index, int y, Rgb colour,
-                  std::pair<int, int> skip);
-
-    Surface& surface_;
-    const PixelGrid& grid_;
-    Quality quality_;
-    IntRect clip_;
-    EllipseRows& ellipses_;
 };
 
 } // namespace q3

@@ -80,6 +80,20 @@ const std::vector<WrapCase> kWrapCases{
      100,
      {"ab", "     ", "     ", "  ", "cd ef"}},
     {"BlankLinesAtTheEnd", "ab" + std::string(11, ' '), 100, {"ab", "     ", "     ", " "}},
+    // A run exactly as wide as the label is still spacing.
+    {"RunExactlyAsWideAsTheLabelIsSpacing",
+     "ab" + std::string(10, ' ') + "cd",
+     100,
+     {"ab      ", "   cd"}},
+    {"OpeningRunExactlyAsWideAsTheLabelIsSpacing",
+     std::string(10, ' ') + "ab",
+     100,
+     {"         ", "ab"}},
+    // Spaces where a line ends: the one at the break goes, those before it stay on the line.
+    {"WordThatFillsTheLineBreaksAtTheSpaceAfterIt", "aaaaa bb", 100, {"aaaaa", "bb"}},
+    {"SpacesBeforeTheBreakStayOnTheLine", "aaa   bb", 100, {"aaa  ", "bb"}},
+    {"LastSpaceOfARunIsTheBreak", "aaa  bb", 80, {"aaa ", "bb"}},
+    {"SpacesAtTheCaptionsEnd", "aa bb  ", 50, {"aa", "bb "}},
     // Two-byte characters: a break never falls between the bytes of one.
     {"BetweenCharactersNotInsideThem",
      "\u00e9\u00e9 \u00e9\u00e9\u00e9",
@@ -127,14 +141,73 @@ TEST(CaptionLayout, LinesStackFromTheTopAndAreCentred)
     EXPECT_EQ(layoutCaption(left, "aa bb  cc dd ee", 2, kFixed).lines[1].runs[0].x, 0);
 }
 
-TEST(CaptionLayout, CaptionWhoseWidestWordDoesNotFitIsSetAtTheLargestSizeThatFits)
+// Fonts whose advances do not grow in proportion to their size, as hinting makes them: each
+// letter is three fifths of the em and one unit more, or three fifths rounded down to a whole
+// unit. A space is a quarter em, as the captions set it.
+class HintedAdvances final : public FontMeasure
+{
+public:
+    explicit HintedAdvances(double (*letter)(int size)) : letter_(letter) {}
+    [[nodiscard]] double advance(const DesignFont&, int size, std::string_view text) const override
+    {
+        double total = 0;
+        for (const char c : text)
+            total += c == ' ' ? size / 4.0 : letter_(size);
+        return total;
+    }
+    [[nodiscard]] FontExtents extents(const DesignFont&, int size) const override
+    {
+        return {.ascent = size * 0.8, .descent = size * 0.2, .lineHeight = size * 1.25};
+    }
+
+private:
+    double (*letter_)(int size);
+};
+
+const HintedAdvances kWideWhenSmall([](int size) { return size * 0.6 + 1; });
+const HintedAdvances kRoundedDown([](int size) { return std::floor(size * 3 / 5.0); });
+
+// A caption too wide for its label at its size is set at the largest size at which its widest
+// word fits; the sizes worked out by hand from the advances.
+struct ShrinkCase
+{
+    const char* name;
+    const FontMeasure& measure;
+    const char* caption;
+    double points; // 20 units to a point
+    int size;      // the em it is set at
+};
+
+const std::vector<ShrinkCase> kShrinkCases{
+    // Half an em a letter: seven letters fit 100 units up to an em of 28.
+    {"InProportion", kFixed, "ab abcdefg", 5, 28},
+    {"ThatFitsIsKept", kFixed, "ab abcde", 2, 40},
+    // At an em of 40 five letters are 125 wide; at 32, 101; at 31, 98.
+    {"WiderWhenSmall", kWideWhenSmall, "ab abcde", 2, 31},
+    // At an em of 40 five letters are 120 wide; at 35, 105; at 34, 100.
+    {"RoundedDown", kRoundedDown, "ab abcde", 2, 34},
+};
+
+void PrintTo(const ShrinkCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class CaptionShrink : public testing::TestWithParam<ShrinkCase>
+{
+};
+
+TEST_P(CaptionShrink, IsSetAtTheLargestSizeAtWhichItsWidestWordFits)
 {
     const ControlDesign row{.rect = {0, 0, 100, 1000}, .font = {"Arial", 2, true, false}};
-    // Seven characters at half the em fit 100 units up to an em of 28.
-    const CaptionLayout layout = layoutCaption(row, "ab abcdefg", 5, kFixed);
-    EXPECT_EQ(layout.size, 28);
-    EXPECT_EQ(layoutCaption(row, "ab abcde", 2, kFixed).size, 40) << "it fits: kept";
+    const ShrinkCase& c = GetParam();
+    EXPECT_EQ(layoutCaption(row, c.caption, c.points, c.measure).size, c.size);
 }
+
+INSTANTIATE_TEST_SUITE_P(Fonts, CaptionShrink, testing::ValuesIn(kShrinkCases),
+                         [](const testing::TestParamInfo<ShrinkCase>& param) {
+                             return std::string(param.param.name);
+                         });
 
 CaptionLayout layoutOf(Control control)
 {

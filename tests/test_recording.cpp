@@ -1,15 +1,20 @@
 // Recordings, run as a user runs them and decoded again with FFmpeg's libraries.
+#include "app/options.h"
 #include "app/progress.h"
+#include "render/compositor.h"
 #include "tests/program_run.h"
 
 #include <QByteArray>
+#include <QColor>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QPointF>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QSize>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <array>
@@ -63,6 +68,8 @@ struct Video
 {
     std::string codec;
     std::string pixelFormat;
+    int width = 0; // as the stream's header gives it
+    int height = 0;
     double durationMs = 0;
     double fps = 0;
     std::vector<Frame> frames;
@@ -108,6 +115,8 @@ Video decode(
         return video;
     video.codec = decoder->name;
     video.pixelFormat = av_get_pix_fmt_name(static_cast<AVPixelFormat>(stream->codecpar->format));
+    video.width = stream->codecpar->width;
+    video.height = stream->codecpar->height;
     video.durationMs = double(format->duration) * 1000.0 / AV_TIME_BASE;
     video.fps = av_q2d(stream->r_frame_rate);
 
@@ -578,6 +587,12 @@ TEST(Progress, LinesAtEachTenthAndSilenceWhenQuiet)
     EXPECT_EQ(q3::Progress::styleFor(true, true), q3::Progress::Style::Silent);
 }
 
+// "WIDTHxHEIGHT", as --size takes it.
+QString sizeArgument(int width, int height)
+{
+    return QString::number(width) + QLatin1Char('x') + QString::number(height);
+}
+
 struct Refusal
 {
     const char* why;
@@ -620,6 +635,10 @@ const Refusal kRefusals[] = {
     {"odd height", args({"--record", "@/show.webm", "--size", "160x121"})},
     {"tiny size", args({"--record", "@/show.mp4", "--size", "8x8"})},
     {"absurd size", args({"--record", "@/show.mp4", "--size", "16000x9000"})},
+    {"width past the largest", args({"--record", "@/show.mp4", "--size"})
+                                   << sizeArgument(q3::kMaxVideoWidth + 2, q3::kMaxVideoHeight)},
+    {"height past the largest", args({"--record", "@/show.webm", "--size"})
+                                    << sizeArgument(q3::kMaxVideoWidth, q3::kMaxVideoHeight + 2)},
     {"zero fps", args({"--record", "@/show.mp4", "--fps", "0"})},
     {"too many fps", args({"--record", "@/show.mp4", "--fps", "121"})},
     {"fractional fps", args({"--record", "@/show.mp4", "--fps", "29.97"})},
@@ -640,6 +659,38 @@ INSTANTIATE_TEST_SUITE_P(Refusal, RefusedRecording, testing::ValuesIn(kRefusals)
                                      c = '_';
                              return name;
                          });
+
+// The largest size the command line takes (the sizes just past it are refused above), in a
+// recording of three frames: the file's frames have that size and show the opening window, white
+// with its grey note.
+TEST_F(Recording, AtTheLargestSizeHoldsFramesOfThatSize)
+{
+    const QString path = file("large.mp4");
+    const QSize size(q3::kMaxVideoWidth, q3::kMaxVideoHeight);
+    const Outcome outcome =
+        runProgram(args({"--record"})
+                   << path << QStringLiteral("--size") << sizeArgument(size.width(), size.height())
+                   << args({"--duration", "100", "--seed", "1", "--quiet"}));
+    ASSERT_EQ(outcome.status, 0) << outcome.err.toStdString();
+    const Video video = decode(path, [](std::size_t number) { return number == 0; });
+    EXPECT_EQ(video.errors, 0);
+    EXPECT_EQ(QSize(video.width, video.height), size);
+    ASSERT_EQ(video.frames.size(), 3U) << "30 frames a second for 100 ms";
+    const QImage& first = video.frames.front().image;
+    ASSERT_EQ(first.size(), size);
+    // Before the maximise the window's client area (7395 x 6735 units) is fitted to the frame.
+    const q3::StageView view = q3::StageView::fit(7395, 6735, size);
+    const auto at = [&](int x, int y) {
+        return QColor(first.pixel((view.origin + QPointF(x, y) * view.scale).toPoint()));
+    };
+    // Within what the round trip through limited-range YUV and the encoder moves a flat colour.
+    const auto near = [](QColor c, int grey) {
+        return std::abs(c.red() - grey) <= 8 && std::abs(c.green() - grey) <= 8 &&
+               std::abs(c.blue() - grey) <= 8;
+    };
+    EXPECT_TRUE(near(at(6500, 5000), 255)) << at(6500, 5000).name().toStdString();
+    EXPECT_TRUE(near(at(1230, 1100), 192)) << at(1230, 1100).name().toStdString();
+}
 
 TEST_F(Recording, OverwriteReplacesAnExistingFile)
 {

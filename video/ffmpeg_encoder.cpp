@@ -456,11 +456,8 @@ std::unique_ptr<EncoderState> openEncoder(int fd, const Quillet3VideoSettings& s
     // by us, in one line.
     av_log_set_level(AV_LOG_QUIET);
 
-    const auto* names =
-        std::find_if(kVideoFormats.begin(), kVideoFormats.end(), [&](const VideoFormatRow& row) {
-            return static_cast<int>(row.format) == settings.format;
-        });
-    if (names == kVideoFormats.end()) {
+    const VideoFormatRow* names = videoFormatRow(static_cast<VideoFormat>(settings.format));
+    if (names == nullptr) {
         error = "an unknown video format";
         return nullptr;
     }

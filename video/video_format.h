@@ -33,12 +33,13 @@ inline constexpr std::array<VideoFormatRow, 2> kVideoFormats{{
     {VideoFormat::WebmVp9, ".webm", "VP9", "libvpx-vp9", "webm"},
 }};
 
-[[nodiscard]] constexpr const VideoFormatRow& videoFormatRow(VideoFormat format)
+// The row of a format; none for a number that names none, as one from another build might.
+[[nodiscard]] constexpr const VideoFormatRow* videoFormatRow(VideoFormat format)
 {
     for (const VideoFormatRow& row : kVideoFormats)
         if (row.format == format)
-            return row;
-    return kVideoFormats.front();
+            return &row;
+    return nullptr;
 }
 
 // The format a file name asks for by its extension; none for any other name.

@@ -1,20 +1,32 @@
 // The pixel grid and the painting of shapes, on their own: no Qt, no stage, only shapes in units
-// painted into a plain surface. The oracles are the shapes' geometry in units: 15 units to a
-// pixel at the design's 800 x 600, and other scales as common screens have them.
+// painted into a plain surface, and where the stage lies in an output. The oracles are the
+// shapes' geometry in units (15 units to a pixel at the design's 800 x 600, and other scales as
+// common screens have them) and small pictures and fits worked out by hand.
 #include "core/player.h"
 #include "core/script/show.h"
 #include "raster/kept_surface.h"
 #include "raster/pixel_grid.h"
+#include "raster/shape_raster.h"
 #include "raster/stage_fit.h"
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <gtest/gtest.h>
+#include <ostream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 namespace q3 {
+
+// Rectangles as a failure shows them: left, top, right and bottom pixels.
+void PrintTo(const IntRect& r, std::ostream* os);
+void PrintTo(const IntRect& r, std::ostream* os)
+{
+    *os << "{" << r.left << ", " << r.top << ", " << r.right << ", " << r.bottom << "}";
+}
+
 namespace {
 
 constexpr Rgb kGround{0, 0, 80};
@@ -78,6 +90,19 @@ IntRect inkedRect(const Painted& p)
     return r;
 }
 
+// The surface as rows of '#' (inked) and '.' (ground), top to bottom.
+std::vector<std::string> picture(const Painted& p)
+{
+    std::vector<std::string> rows;
+    for (int y = 0; y < p.surface.height; ++y) {
+        std::string row;
+        for (int x = 0; x < p.surface.width; ++x)
+            row += p.inked(x, y) ? '#' : '.';
+        rows.push_back(row);
+    }
+    return rows;
+}
+
 TEST(RasterDisc, TheHeadAtTheDesignSizeLeavesTheRowItsLowestPointTouches)
 {
     // Radius 600 at (1500, 4500): 40 pixels each way from (100, 300), both on pixel edges.
@@ -118,6 +143,53 @@ TEST(RasterDisc, EveryDiscIsRoundWithinAPixelOfItsPlace)
                     }
             }
         }
+    }
+}
+
+// A disc whose radius is no whole number of half pixels spans one pixel more one way than the
+// other wherever its centre lies on a pixel's middle across and on the edge between two pixels
+// down (or the other way round). The shorter side grows by a pixel at the end that keeps the
+// square's middle nearest the centre; where both ends are as near (the centre exactly between
+// two pixels), at the far end: right or below. At 10 units to a pixel (a 1200 x 900 output),
+// 105 units lie on a pixel's middle and 100 between two pixels.
+struct GrownDisc
+{
+    const char* what;
+    int x, y, r;
+    IntRect square; // worked out by hand from the edges at(centre -+ radius)
+};
+
+const std::vector<GrownDisc> kGrownDiscs{
+    // Radius 2.3 pixels: across 8.2 to 12.8, pixels 8 to 12; down 7.7 to 12.3, pixels 8 to 11.
+    {"between rows: grows below", 105, 100, 23, {8, 8, 12, 12}},
+    {"between columns: grows right", 100, 105, 23, {8, 8, 12, 12}},
+    // Down 7.6 to 12.2, pixels 8 to 11, whose middle (10) lies below the centre (9.9).
+    {"nearer the upper row: grows above", 105, 99, 23, {8, 7, 12, 11}},
+    {"nearer the left column: grows left", 99, 105, 23, {7, 8, 11, 12}},
+    // Radius 7.3 pixels: across pixels 3 to 17, down 3 to 16.
+    {"a larger disc between rows: grows below", 105, 100, 73, {3, 3, 17, 17}},
+    {"a larger disc between columns: grows right", 100, 105, 73, {3, 3, 17, 17}},
+    // Between pixels both ways: four by four, nothing grows.
+    {"between pixels both ways", 100, 100, 23, {8, 8, 11, 11}},
+};
+
+TEST(RasterDisc, GrowsItsShorterSideAtTheEndNearestItsCentre)
+{
+    for (const GrownDisc& c : kGrownDiscs) {
+        const Painted p(21, 21, 0.1, Quality::Crisp, {disc(c.x, c.y, c.r)});
+        // The pixels whose centres lie in the circle inscribed in the square: in doubled
+        // offsets from the square's middle, so that every number is whole.
+        const int d = c.square.width();
+        ASSERT_EQ(c.square.height(), d) << c.what;
+        std::vector<std::string> want(21, std::string(21, '.'));
+        for (int y = c.square.top; y <= c.square.bottom; ++y)
+            for (int x = c.square.left; x <= c.square.right; ++x) {
+                const int ex = 2 * (x - c.square.left) + 1 - d;
+                const int ey = 2 * (y - c.square.top) + 1 - d;
+                if (ex * ex + ey * ey <= d * d)
+                    want[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)] = '#';
+            }
+        EXPECT_EQ(picture(p), want) << c.what;
     }
 }
 
@@ -230,6 +302,102 @@ TEST(RasterLine, EveryStepCarriesOneLineWidthOfInkInBothQualities)
     }
 }
 
+// A shallow crisp line at 15 units to a pixel (one pixel wide), the pixels of its ends given:
+// one pixel to each column from the first point's up to, not including, the last point's, in
+// the row nearest the exact line; a column exactly between two rows takes the lower one.
+struct ShallowLine
+{
+    const char* what;
+    std::array<int, 4> ends; // x1, y1, x2, y2 in pixels
+    std::vector<std::string> pixels;
+};
+
+const std::vector<ShallowLine> kShallowLines{
+    // Two rows over five columns: the exact line at 0, 0.4, 0.8, 1.2 and 1.6 rows on.
+    {"left to right, sloping down",
+     {1, 1, 6, 3},
+     {
+         "........",
+         ".##.....",
+         "...##...",
+         ".....#..",
+         "........",
+     }},
+    {"right to left, sloping down",
+     {6, 1, 1, 3},
+     {
+         "........",
+         ".....##.",
+         "...##...",
+         "..#.....",
+         "........",
+     }},
+    {"left to right, sloping up",
+     {1, 3, 6, 1},
+     {
+         "........",
+         ".....#..",
+         "...##...",
+         ".##.....",
+         "........",
+     }},
+    {"right to left, sloping up",
+     {6, 3, 1, 1},
+     {
+         "........",
+         "..#.....",
+         "...##...",
+         ".....##.",
+         "........",
+     }},
+    // One row over four columns: the third column lies exactly between the two rows.
+    {"left to right, sloping down, a tie",
+     {1, 1, 5, 2},
+     {
+         "........",
+         ".##.....",
+         "...##...",
+         "........",
+         "........",
+     }},
+    {"right to left, sloping down, a tie",
+     {5, 1, 1, 2},
+     {
+         "........",
+         "....##..",
+         "..##....",
+         "........",
+         "........",
+     }},
+    {"left to right, sloping up, a tie",
+     {1, 2, 5, 1},
+     {
+         "........",
+         "....#...",
+         ".###....",
+         "........",
+         "........",
+     }},
+    {"right to left, sloping up, a tie",
+     {5, 2, 1, 1},
+     {
+         "........",
+         "..#.....",
+         "...###..",
+         "........",
+         "........",
+     }},
+};
+
+TEST(RasterLine, ShallowCrispLinesCoverThesePixels)
+{
+    for (const ShallowLine& c : kShallowLines) {
+        const Painted p(8, 5, 1.0 / 15, Quality::Crisp,
+                        {line(15 * c.ends[0], 15 * c.ends[1], 15 * c.ends[2], 15 * c.ends[3])});
+        EXPECT_EQ(picture(p), c.pixels) << c.what;
+    }
+}
+
 TEST(RasterLine, SmoothAt45DegreesIsTheCrispLine)
 {
     // A sun ray whose ends fall 45 degrees apart on the grid: the smooth line's band of ink lies
@@ -285,26 +453,46 @@ TEST(RasterKeptSurface, AfterAnEraseEveryPixelNoBoxCoversIsTheNewBackground)
     EXPECT_EQ(wrong, 0);
 }
 
+// The 12000 x 9000 units of the stage (4 : 3) in outputs of several sizes: the scale, the
+// surface's pixels and the bars of the whole output (above, below, left, right), worked out by
+// hand. A leftover of an odd number of pixels puts the extra one in the bar on the right (or
+// below).
+struct FitCase
+{
+    int width;
+    int height;
+    double scale;
+    IntRect surface;
+    std::vector<IntRect> bars;
+};
+
+const std::vector<FitCase> kFits{
+    {800, 600, 800 / 12000.0, {0, 0, 799, 599}, {}},
+    {1366, 768, 768 / 9000.0, {171, 0, 1194, 767}, {{0, 0, 170, 767}, {1195, 0, 1365, 767}}},
+    {3840, 2160, 2160 / 9000.0, {480, 0, 3359, 2159}, {{0, 0, 479, 2159}, {3360, 0, 3839, 2159}}},
+    // 902.67 pixels wide, rounded to 903.
+    {1013, 677, 677 / 9000.0, {55, 0, 957, 676}, {{0, 0, 54, 676}, {958, 0, 1012, 676}}},
+    // 249.75 pixels high, rounded to 250; 267 left over: 133 above, 134 below.
+    {333, 517, 333 / 12000.0, {0, 133, 332, 382}, {{0, 0, 332, 132}, {0, 383, 332, 516}}},
+    // Odd leftovers across: 1, 3, 343 and 111 pixels.
+    {801, 600, 600 / 9000.0, {0, 0, 799, 599}, {{800, 0, 800, 599}}},
+    {803, 600, 600 / 9000.0, {1, 0, 800, 599}, {{0, 0, 0, 599}, {801, 0, 802, 599}}},
+    {1367, 768, 768 / 9000.0, {171, 0, 1194, 767}, {{0, 0, 170, 767}, {1195, 0, 1366, 767}}},
+    {1014, 677, 677 / 9000.0, {55, 0, 957, 676}, {{0, 0, 54, 676}, {958, 0, 1013, 676}}},
+    // And down: 1 and 3 pixels.
+    {800, 601, 800 / 12000.0, {0, 0, 799, 599}, {{0, 600, 799, 600}}},
+    {800, 603, 800 / 12000.0, {0, 1, 799, 600}, {{0, 0, 799, 0}, {0, 601, 799, 602}}},
+};
+
 TEST(RasterFit, TheStageFillsTheOutputOneWayWithBarsCentredTheOther)
 {
-    struct Case
-    {
-        int width;
-        int height;
-        StageFit want;
-    };
-    // The 12000 x 9000 units of the stage: 4 : 3.
-    const std::vector<Case> cases{
-        {800, 600, {800 / 12000.0, {0, 0, 799, 599}}},
-        {1366, 768, {768 / 9000.0, IntRect::sized(171, 0, 1024, 768)}},
-        {3840, 2160, {2160 / 9000.0, IntRect::sized(480, 0, 2880, 2160)}},
-        {1013, 677, {677 / 9000.0, IntRect::sized(55, 0, 903, 677)}},
-        {333, 517, {333 / 12000.0, IntRect::sized(0, 133, 333, 250)}},
-    };
-    for (const Case& c : cases) {
+    for (const FitCase& c : kFits) {
         const StageFit fit = StageFit::of(12000, 9000, c.width, c.height);
-        EXPECT_DOUBLE_EQ(fit.scale, c.want.scale) << c.width << "x" << c.height;
-        EXPECT_EQ(fit.surface, c.want.surface) << c.width << "x" << c.height;
+        const std::string size = std::to_string(c.width) + "x" + std::to_string(c.height);
+        EXPECT_DOUBLE_EQ(fit.scale, c.scale) << size;
+        EXPECT_EQ(fit.surface, c.surface) << size;
+        const std::vector<IntRect> bars = fit.barsWithin(IntRect::sized(0, 0, c.width, c.height));
+        EXPECT_EQ(bars, c.bars) << size;
     }
 }
 

@@ -49,8 +49,6 @@ public:
     void presentNow();
     // The player's speed or pause changed: the title names them.
     void updateCaption();
-    // Shows the timeline for a while, as after a seek.
-    void revealTimeline() { timeline_.reveal(); }
     // The timeline's marks changed.
     void refreshTimeline() { timeline_.refresh(); }
     [[nodiscard]] bool timelineShown() const { return timeline_.shown(); }

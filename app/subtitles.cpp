@@ -54,11 +54,12 @@ void CaptionFollower::onEvent(const Event& event)
     case EventKind::Hide:
     case EventKind::Caption:
     case EventKind::Maximise:
-        update(player_.now());
+        update(onScreenNow(), player_.now());
         break;
     case EventKind::Seek:
-        endAll(event.fromMs);
-        update(event.toMs);
+        // What was on screen ends where the show left.
+        update({}, event.fromMs);
+        update(onScreenNow(), event.toMs);
         break;
     default:
         break;
@@ -70,54 +71,24 @@ std::set<std::string> CaptionFollower::onScreenNow() const
     return captionsOnScreen(player_.stage());
 }
 
-void CaptionFollower::update(double at)
+void CaptionFollower::update(const std::set<std::string>& now, double at)
 {
-    const std::set<std::string> now = onScreenNow();
-    for (auto it = onScreen_.begin(); it != onScreen_.end();) {
-        if (now.contains(it->first)) {
-            ++it;
-            continue;
-        }
-        done_.push_back({it->second, at, it->first});
-        it = onScreen_.erase(it);
-    }
-    for (const std::string& text : now) {
-        if (onScreen_.contains(text))
-            continue;
-        // Taken down and put up again in the same instant: it never left the screen.
-        const auto same = std::find_if(done_.rbegin(), done_.rend(), [&](const SubtitleCue& cue) {
-            return cue.text == text && cue.endMs == at;
-        });
-        if (same != done_.rend()) {
-            onScreen_.emplace(text, same->startMs);
-            done_.erase(std::next(same).base());
-        } else {
-            onScreen_.emplace(text, at);
-        }
-    }
-}
-
-void CaptionFollower::endAll(double at)
-{
-    for (const auto& [text, since] : onScreen_)
-        done_.push_back({since, at, text});
-    onScreen_.clear();
+    for (CaptionSpell& spell : follow_.update(now, at).left)
+        done_.push_back({spell.sinceMs, spell.untilMs, std::move(spell.text)});
 }
 
 void CaptionFollower::startClipAt(double ms)
 {
     origin_ = ms;
     done_.clear();
-    onScreen_.clear();
-    for (const std::string& text : onScreenNow())
-        onScreen_.emplace(text, ms);
+    follow_.restart(onScreenNow(), ms);
 }
 
 std::vector<SubtitleCue> CaptionFollower::finish(double endMs)
 {
     std::vector<SubtitleCue> cues = done_;
-    for (const auto& [text, since] : onScreen_)
-        cues.push_back({since, std::max(since, endMs), text});
+    for (CaptionSpell& spell : follow_.unsettled(endMs))
+        cues.push_back({spell.sinceMs, spell.untilMs, std::move(spell.text)});
     // What was gone in the same instant it came was never on a frame.
     std::erase_if(cues, [](const SubtitleCue& cue) { return cue.endMs <= cue.startMs; });
     // Cues that come and go together (a clip's first) in the order of their texts.

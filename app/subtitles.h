@@ -1,10 +1,10 @@
 #pragma once
 
+#include "core/captions.h"
 #include "core/player.h"
 #include "core/stage.h"
 
 #include <QString>
-#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -46,12 +46,11 @@ public:
 
 private:
     [[nodiscard]] std::set<std::string> onScreenNow() const;
-    void update(double at);
-    void endAll(double at);
+    void update(const std::set<std::string>& now, double at);
 
     const Player& player_;
     double origin_ = 0;
-    std::map<std::string, double> onScreen_; // text -> since
+    CaptionFollow follow_;
     std::vector<SubtitleCue> done_;
 };
 

@@ -1,5 +1,7 @@
 #include "core/captions.h"
 
+#include <algorithm>
+
 namespace q3 {
 namespace {
 
@@ -41,6 +43,55 @@ std::set<std::string> captionsOnScreen(const Stage& stage)
             now.insert(std::move(text));
     }
     return now;
+}
+
+CaptionFollow::Changes CaptionFollow::update(const std::set<std::string>& now, double at)
+{
+    Changes changes;
+    if (at != leftAt_) {
+        for (auto& [text, spell] : leaving_)
+            changes.left.push_back(std::move(spell));
+        leaving_.clear();
+    }
+    for (auto it = onScreen_.begin(); it != onScreen_.end();) {
+        if (now.contains(it->first)) {
+            ++it;
+            continue;
+        }
+        leaving_[it->first] = {it->first, it->second, at};
+        leftAt_ = at;
+        it = onScreen_.erase(it);
+    }
+    for (const std::string& text : now) {
+        if (onScreen_.contains(text))
+            continue;
+        if (const auto back = leaving_.find(text); back != leaving_.end()) {
+            onScreen_.emplace(text, back->second.sinceMs);
+            leaving_.erase(back);
+        } else {
+            onScreen_.emplace(text, at);
+            changes.came.push_back(text);
+        }
+    }
+    return changes;
+}
+
+void CaptionFollow::restart(const std::set<std::string>& now, double at)
+{
+    leaving_.clear();
+    onScreen_.clear();
+    for (const std::string& text : now)
+        onScreen_.emplace(text, at);
+}
+
+std::vector<CaptionSpell> CaptionFollow::unsettled(double at) const
+{
+    std::vector<CaptionSpell> spells;
+    for (const auto& [text, spell] : leaving_)
+        spells.push_back(spell);
+    for (const auto& [text, since] : onScreen_)
+        spells.push_back({text, since, std::max(since, at)});
+    return spells;
 }
 
 } // namespace q3

@@ -36,4 +36,9 @@ std::vector<IntRect> StageFit::barsWithin(const IntRect& area) const
     return bars;
 }
 
+StagePoint StageFit::toUnits(double x, double y) const
+{
+    return {(x - surface.left) / scale, (y - surface.top) / scale};
+}
+
 } // namespace q3

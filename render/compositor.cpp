@@ -38,7 +38,12 @@ StageView StageView::fit(int surfaceWidth, int surfaceHeight, QSize output)
 
 QPointF StageView::toUnits(QPointF outputPoint) const
 {
-    return (outputPoint - origin) / scale;
+    const StageFit fit{.scale = scale,
+                       .surface = IntRect::sized(static_cast<int>(origin.x()),
+                                                 static_cast<int>(origin.y()),
+                                                 surfacePixels.width(), surfacePixels.height())};
+    const StagePoint units = fit.toUnits(outputPoint.x(), outputPoint.y());
+    return {units.x, units.y};
 }
 
 namespace {

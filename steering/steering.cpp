@@ -37,6 +37,8 @@ std::optional<Steer> steerForKey(const KeyPress& press, bool started)
         return Steer{started ? SteerKind::TogglePause : SteerKind::Start};
     case ViewerKey::Enter:
         return started ? std::nullopt : std::optional<Steer>(Steer{SteerKind::Start});
+    case ViewerKey::Q:
+        return press.shift ? std::nullopt : std::optional<Steer>(Steer{SteerKind::Quality});
     }
     return std::nullopt;
 }
@@ -50,8 +52,8 @@ std::optional<Steer> steerFor(const KeyPress& press, bool started)
     // flicker.
     if (press.command)
         return std::nullopt;
-    const bool toggles =
-        press.key == ViewerKey::Space || press.key == ViewerKey::Enter || press.key == ViewerKey::L;
+    const bool toggles = press.key == ViewerKey::Space || press.key == ViewerKey::Enter ||
+                         press.key == ViewerKey::L || press.key == ViewerKey::Q;
     if (press.autoRepeat && toggles)
         return std::nullopt;
     return steerForKey(press, started);
@@ -65,6 +67,7 @@ bool seeks(Steer steer)
     case SteerKind::Slower:
     case SteerKind::Faster:
     case SteerKind::Loop:
+    case SteerKind::Quality:
         return false;
     default:
         return true;
@@ -166,8 +169,7 @@ Steered applySteer(Player& player, Steer steer)
 {
     switch (steer.kind) {
     case SteerKind::Start:
-        if (!player.startedAt())
-            player.click();
+        clickToStart(player);
         return {};
     case SteerKind::TogglePause:
         player.setPaused(!player.paused());
@@ -179,21 +181,34 @@ Steered applySteer(Player& player, Steer steer)
     case SteerKind::Loop:
         player.setLoop(!player.loop());
         return {};
+    case SteerKind::Quality:
+        return {.toggleQuality = true};
     default:
         break;
     }
     const bool step = steer.kind == SteerKind::StepBack || steer.kind == SteerKind::StepForward;
     if (step && !player.paused())
-        return {};
+        return {.revealTimeline = player.startedAt().has_value()};
     // The starting click, made by the key.
-    if (!player.startedAt())
-        player.click();
+    clickToStart(player);
     const std::optional<double> to =
         seekTarget(steer, player.chart(), *player.startedAt(), player.now(), player.paused());
     if (!to)
-        return {};
+        return {.revealTimeline = true};
     player.seek(*to);
-    return {.seeked = true};
+    return {.seeked = true, .revealTimeline = true};
+}
+
+void clickToStart(Player& player)
+{
+    if (!player.startedAt())
+        player.click();
+}
+
+void seekClicked(Player& player, double ms)
+{
+    clickToStart(player);
+    player.seek(std::max(ms, *player.startedAt()));
 }
 
 } // namespace q3

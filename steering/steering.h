@@ -25,6 +25,7 @@ enum class ViewerKey : std::uint8_t
     L,
     Space,
     Enter, // Return or the keypad's Enter
+    Q,
 };
 
 // A key as a front saw it.
@@ -53,6 +54,7 @@ enum class SteerKind : std::uint8_t
     Slower,      // `[`
     Faster,      // `]`
     Loop,        // L
+    Quality,     // Q: crisp or smooth, the front's own painting
 };
 
 struct Steer
@@ -99,10 +101,21 @@ struct Steered
     bool seeked = false;
     // The speed or the pause changed: a title that names them is out of date.
     bool stateChanged = false;
+    // A seek key in a started show: the timeline shows where it went, as after a pointer move.
+    bool revealTimeline = false;
+    // Q: the front paints in the other quality.
+    bool toggleQuality = false;
 };
 
 // Carries out a key on the player: the starting click a seek key makes before the show has
-// started, a seek, the pause, the speed or the loop.
+// started (a step key makes none: it steps only while paused), a seek, the pause, the speed or
+// the loop.
 Steered applySteer(Player& player, Steer steer);
+
+// The viewer's starting click, made now unless the show has started.
+void clickToStart(Player& player);
+// Sends the show to `ms`, no earlier than its starting click, which is made first if the show
+// has not started: a press on the timeline, a page's script.
+void seekClicked(Player& player, double ms);
 
 } // namespace q3

@@ -60,6 +60,10 @@ TEST(Steering, KeysMeanWhatTheyDoBeforeAndAfterTheStart)
         {{.key = ViewerKey::BracketRight}, true, SteerKind::Faster},
         {{.key = ViewerKey::L}, true, SteerKind::Loop},
         {{.key = ViewerKey::L, .autoRepeat = true}, true, std::nullopt},
+        {{.key = ViewerKey::Q}, false, SteerKind::Quality},
+        {{.key = ViewerKey::Q, .shift = true}, true, std::nullopt},
+        {{.key = ViewerKey::Q, .command = true}, true, std::nullopt},
+        {{.key = ViewerKey::Q, .autoRepeat = true}, true, std::nullopt},
     };
     for (const Row& row : rows) {
         const std::optional<Steer> steer = steerFor(row.press, row.started);
@@ -182,6 +186,61 @@ TEST(Steering, KeysCarriedOutOnAPlayer)
     EXPECT_EQ(other.speed(), 2);
     applySteer(other, {SteerKind::Loop});
     EXPECT_TRUE(other.loop());
+}
+
+// What a key tells the front, and whether it started the show: a step key steps only while paused,
+// so before the start (the show plays, waiting for its click) it starts nothing.
+TEST(Steering, WhatKeysTellTheFront)
+{
+    struct Row
+    {
+        SteerKind kind;
+        bool started;
+        bool paused;
+        std::string expected;
+    };
+    const std::vector<Row> rows{
+        {SteerKind::StepForward, false, false, "not started"},
+        {SteerKind::StepBack, false, false, "not started"},
+        {SteerKind::Forward, false, false, "seeked reveal started"},
+        {SteerKind::StepForward, true, false, "reveal started"},
+        {SteerKind::StepForward, true, true, "seeked reveal started"},
+        {SteerKind::Quality, false, false, "quality not started"},
+        {SteerKind::Slower, true, false, "state started"},
+        {SteerKind::Loop, true, false, "started"},
+    };
+    std::ostringstream errors;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message()
+                     << "steer " << static_cast<int>(row.kind) << (row.started ? " started" : "")
+                     << (row.paused ? " paused" : ""));
+        Player player(TimeSource::Virtual, makeQuilletShow(1), errors);
+        player.runUntil(2000);
+        if (row.started)
+            player.click();
+        player.setPaused(row.paused);
+        const Steered did = applySteer(player, {row.kind});
+        std::string told = did.seeked ? "seeked " : "";
+        told += did.stateChanged ? "state " : "";
+        told += did.toggleQuality ? "quality " : "";
+        told += did.revealTimeline ? "reveal " : "";
+        told += player.startedAt() ? "started" : "not started";
+        EXPECT_EQ(told, row.expected);
+    }
+}
+
+// The timeline's press and a page's script: the starting click first, then no earlier than it.
+TEST(Steering, SeekClickedStartsTheShowFirst)
+{
+    std::ostringstream errors;
+    Player player(TimeSource::Virtual, makeQuilletShow(1), errors);
+    player.runUntil(2000);
+    seekClicked(player, 500);
+    EXPECT_EQ(player.startedAt(), 2000);
+    EXPECT_EQ(player.now(), 2000);
+    seekClicked(player, 9000);
+    EXPECT_EQ(player.startedAt(), 2000) << "clicked once";
+    EXPECT_EQ(player.now(), 9000);
 }
 
 } // namespace

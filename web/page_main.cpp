@@ -4,13 +4,14 @@
 #include "web/page_js.h"
 #include "web/page_options.h"
 #include "web/page_show.h"
+#include "web/page_still.h"
 
 #include <emscripten.h>
 #include <memory>
 
 namespace {
 
-std::unique_ptr<q3::PageShow> show;
+std::unique_ptr<q3::PageFront> show;
 
 } // namespace
 
@@ -26,8 +27,12 @@ EMSCRIPTEN_KEEPALIVE int q3_open(const char* query, double cssWidth, double cssH
         q3js_error(parsed.problem.c_str());
         return 0;
     }
-    show = std::make_unique<q3::PageShow>(parsed.options,
-                                          parsed.options.seed.value_or(q3::seedFromTheClock()));
+    const std::uint32_t seed = parsed.options.seed.value_or(q3::seedFromTheClock());
+    // A still is a picture of one moment, on virtual time; the live show waits for the viewer.
+    if (parsed.options.atMs)
+        show = std::make_unique<q3::PageStill>(parsed.options, seed);
+    else
+        show = std::make_unique<q3::PageShow>(parsed.options, seed);
     show->resize(cssWidth, cssHeight, devicePixelRatio);
     return 1;
 }
@@ -52,7 +57,7 @@ EMSCRIPTEN_KEEPALIVE void q3_pointer(int what, double x, double y)
 {
     if (!show)
         return;
-    show->pointer(static_cast<q3::PageShow::Pointer>(what), x, y);
+    show->pointer(static_cast<q3::PageFront::Pointer>(what), x, y);
 }
 
 EMSCRIPTEN_KEEPALIVE int q3_key(const char* name, int shift, int otherModifiers, int repeat)

@@ -1,6 +1,5 @@
 #include "web/page_show.h"
 
-#include "core/captions.h"
 #include "core/event_json.h"
 #include "core/script/show.h"
 #include "web/page_js.h"
@@ -16,7 +15,7 @@ namespace q3 {
 namespace {
 
 // The keys of the window as the browser names them (KeyboardEvent.key); digits apart.
-constexpr std::array<std::pair<std::string_view, ViewerKey>, 12> kNamedKeys{{
+constexpr std::array<std::pair<std::string_view, ViewerKey>, 14> kNamedKeys{{
     {"ArrowLeft", ViewerKey::Left},
     {"ArrowRight", ViewerKey::Right},
     {"Home", ViewerKey::Home},
@@ -29,6 +28,8 @@ constexpr std::array<std::pair<std::string_view, ViewerKey>, 12> kNamedKeys{{
     {"L", ViewerKey::L},
     {" ", ViewerKey::Space},
     {"Enter", ViewerKey::Enter},
+    {"q", ViewerKey::Q},
+    {"Q", ViewerKey::Q},
 }};
 
 // A key as the browser names it, as the steering reads keys.
@@ -65,37 +66,39 @@ private:
     double start_ = emscripten_get_now();
 };
 
-std::unique_ptr<Clock> clockFor(const PageOptions& options)
+PointerEvent pointerEvent(PageFront::Pointer what)
 {
-    if (options.atMs)
-        return std::make_unique<VirtualClock>();
-    return std::make_unique<BrowserClock>();
+    switch (what) {
+    case PageFront::Pointer::Down:
+        return PointerEvent::Press;
+    case PageFront::Pointer::Move:
+        return PointerEvent::Move;
+    case PageFront::Pointer::Up:
+        break;
+    }
+    return PointerEvent::Release;
+}
+
+IntRect intRect(const BarRect& r)
+{
+    return IntRect::sized(r.x, r.y, r.width, r.height);
 }
 
 } // namespace
 
 PageShow::PageShow(const PageOptions& options, std::uint32_t seed)
-    : options_(options), seed_(seed),
-      player_(clockFor(options), makeQuilletShow(seed), std::cerr, *this), canvas_(options.quality)
+    : options_(options),
+      player_(std::make_unique<BrowserClock>(), makeQuilletShow(seed), std::cerr, *this),
+      canvas_(options.quality)
 {
     following_ = player_.stage().events().subscribe(*this);
     if (options_.trace)
-        appendTraceLine(trace_, 0, 0, startJson(seed_, options_.atMs ? "page-still" : "page"));
+        appendTraceLine(trace_, 0, 0, startJson(seed, "page"));
 }
 
 void PageShow::start()
 {
     player_.load();
-    if (options_.atMs) {
-        // A still, as a screenshot sees it: played from the click at 0 ms on virtual time.
-        player_.addClick(0);
-        if (options_.startMs.value_or(0) > 0)
-            player_.seek(*options_.startMs);
-        player_.setLoop(options_.loop);
-        // Looping or not, as long as it takes to reach the still's moment.
-        player_.runFor(*options_.atMs - player_.now());
-        return;
-    }
     player_.setLoop(options_.loop);
     player_.setSpeed(options_.speed);
     if (options_.startMs) {
@@ -108,77 +111,57 @@ void PageShow::start()
 
 void PageShow::resize(double cssWidth, double cssHeight, double devicePixelRatio)
 {
-    dpr_ = devicePixelRatio > 0 ? devicePixelRatio : 1;
-    const int width = std::max(1, static_cast<int>(std::lround(cssWidth * dpr_)));
-    const int height = std::max(1, static_cast<int>(std::lround(cssHeight * dpr_)));
+    timeline_.setOutput(cssWidth, cssHeight, devicePixelRatio);
+    const double dpr = timeline_.devicePixelRatio();
     // The page is the screen, not the window: the window keeps its designed client area until
     // the show maximises it, and either is fitted to the page, as in a screenshot.
-    canvas_.setOutput(width, height);
-    timeline_.setPage(cssWidth, cssHeight, dpr_);
+    canvas_.setOutput(std::max(1, static_cast<int>(std::lround(cssWidth * dpr))),
+                      std::max(1, static_cast<int>(std::lround(cssHeight * dpr))));
     paint();
 }
 
 void PageShow::pointer(Pointer what, double x, double y)
 {
-    if (options_.atMs)
-        return;
-    const double wall = emscripten_get_now();
-    if (what == Pointer::Up) {
-        if (dragging_)
-            timeline_.hold(false, wall);
-        dragging_ = false;
-        return;
-    }
-    if (what == Pointer::Move) {
-        if (dragging_)
-            seekFromTimeline(x);
-        else if (player_.startedAt())
-            timeline_.pointerAt(y, wall);
-        q3js_request_frame();
-        return;
-    }
-    if (timeline_.takes(y)) {
-        dragging_ = true;
-        timeline_.hold(true, wall);
-        seekFromTimeline(x);
-        return;
-    }
-    const StageFit view = canvas_.view(player_.stage());
-    if (player_.press((x * dpr_ - view.surface.left) / view.scale,
-                      (y * dpr_ - view.surface.top) / view.scale))
+    const PointerScene scene{
+        .started = player_.startedAt().has_value(),
+        .span = [this] { return timelineShow().value_or(TimelineShow{}).span; },
+        .fit = canvas_.view(player_.stage())};
+    const PointerDid did =
+        pointer_.handle(pointerEvent(what), x, y, emscripten_get_now(), timeline_, scene);
+    if (did.seekTo)
+        seek(*did.seekTo);
+    if (did.pressAt && player_.press(did.pressAt->x, did.pressAt->y))
         rearm();
-    // A touch shows the timeline as the pointer does.
-    if (player_.startedAt())
-        timeline_.pointerAt(y, wall);
-    q3js_request_frame();
+    // The timeline shows, or follows the drag, from the next frame on.
+    if (what == Pointer::Move || did.pressAt)
+        q3js_request_frame();
 }
 
-void PageShow::seekFromTimeline(double x)
-{
-    if (const std::optional<PageTimelineModel> model = timelineModel())
-        seek(timeline_.msAt(x, *model));
-}
-
-std::optional<PageTimelineModel> PageShow::timelineModel()
+std::optional<TimelineShow> PageShow::timelineShow()
 {
     const std::optional<double> start = player_.startedAt();
     if (!start)
         return std::nullopt;
     const ShowChart& chart = player_.chart();
-    return PageTimelineModel{
-        .span = spanOf(chart, *start), .now = player_.now(), .cues = chart.cues};
+    return TimelineShow{.span = spanOf(chart, *start), .now = player_.now(), .cues = chart.cues};
 }
 
 void PageShow::steer(Steer steer)
 {
     // The page's own pause: a hidden page pauses the player too.
     if (steer.kind == SteerKind::TogglePause)
-        return userPaused_ ? play() : pause();
-    if (applySteer(player_, steer).seeked) {
-        announceCaptions();
+        return paused() ? play() : pause();
+    const Steered did = applySteer(player_, steer);
+    if (did.toggleQuality) {
+        canvas_.setQuality(canvas_.quality() == Quality::Crisp ? Quality::Smooth : Quality::Crisp);
+        paint();
+        return;
+    }
+    if (did.seeked) {
+        announceCaptions(player_.stage(), player_.now());
         paint();
     }
-    if (seeks(steer) && player_.startedAt())
+    if (did.revealTimeline)
         timeline_.reveal(emscripten_get_now());
     rearm();
     q3js_request_frame();
@@ -186,13 +169,6 @@ void PageShow::steer(Steer steer)
 
 bool PageShow::key(std::string_view name, bool shift, bool otherModifiers, bool repeat)
 {
-    if (options_.atMs)
-        return false;
-    if ((name == "q" || name == "Q") && !otherModifiers && !shift && !repeat) {
-        canvas_.setQuality(canvas_.quality() == Quality::Crisp ? Quality::Smooth : Quality::Crisp);
-        paint();
-        return true;
-    }
     const std::optional<KeyPress> press = keyPressOf(name, shift, otherModifiers, repeat);
     if (!press)
         return false;
@@ -203,15 +179,9 @@ bool PageShow::key(std::string_view name, bool shift, bool otherModifiers, bool 
     return true;
 }
 
-void PageShow::setHidden(bool hidden)
+void PageShow::pausedChanged()
 {
-    hidden_ = hidden;
-    setPausedState();
-}
-
-void PageShow::setPausedState()
-{
-    player_.setPaused(userPaused_ || hidden_);
+    player_.setPaused(pausedNow());
     rearm();
 }
 
@@ -224,40 +194,23 @@ void PageShow::runDue()
 void PageShow::frame()
 {
     if (timeline_.expire(emscripten_get_now()))
-        canvas_.paintArea(player_.stage(), timeline_.area());
+        canvas_.paintArea(player_.stage(), intRect(timeline_.area()));
     paint();
     // The timeline follows the show while it shows.
     if (timeline_.shown())
         q3js_request_frame();
 }
 
-double PageShow::currentTime() const
-{
-    return player_.now();
-}
-
 void PageShow::play()
 {
-    if (!player_.startedAt())
-        player_.click();
-    userPaused_ = false;
-    setPausedState();
-}
-
-void PageShow::pause()
-{
-    userPaused_ = true;
-    setPausedState();
+    clickToStart(player_);
+    PageFront::play();
 }
 
 void PageShow::seek(double ms)
 {
-    if (options_.atMs)
-        return;
-    if (!player_.startedAt())
-        player_.click();
-    player_.seek(std::max(ms, *player_.startedAt()));
-    announceCaptions();
+    seekClicked(player_, ms);
+    announceCaptions(player_.stage(), player_.now());
     rearm();
     // The frame it landed on is on the canvas when the seek returns.
     paint();
@@ -266,25 +219,11 @@ void PageShow::seek(double ms)
 void PageShow::frameDue(FrameDue when)
 {
     // What a frame shows, not what a handler did on the way.
-    announceCaptions();
-    if (when == FrameDue::Now && !options_.atMs)
+    announceCaptions(player_.stage(), player_.now());
+    if (when == FrameDue::Now)
         paint();
     else
         q3js_request_frame();
-}
-
-std::optional<double> PageShow::nextLook() const
-{
-    if (!options_.atMs || stillTaken_)
-        return std::nullopt;
-    return *options_.atMs;
-}
-
-void PageShow::look(double /*atMs*/, const Stage& /*stage*/)
-{
-    stillTaken_ = true;
-    paint();
-    announceCaptions();
 }
 
 void PageShow::onEvent(const Event& event)
@@ -293,30 +232,8 @@ void PageShow::onEvent(const Event& event)
         appendTraceLine(trace_, player_.now(), traceDecimals(player_.clock()), event);
 }
 
-void PageShow::announceCaptions()
-{
-    // A still shows one moment: its captions are those on screen then.
-    if (options_.atMs && !stillTaken_)
-        return;
-    std::set<std::string> now = captionsOnScreen(player_.stage());
-    const double at = player_.now();
-    for (const std::string& text : onScreen_)
-        if (!now.contains(text))
-            leftAt_[text] = at;
-    // Passed from one label to another in the same instant (the flashing countdown digits), a
-    // caption never left the screen.
-    for (const std::string& text : now) {
-        const auto left = leftAt_.find(text);
-        if (!onScreen_.contains(text) && (left == leftAt_.end() || left->second != at))
-            q3js_caption(text.c_str());
-    }
-    onScreen_ = std::move(now);
-}
-
 void PageShow::rearm()
 {
-    if (options_.atMs)
-        return;
     const std::optional<double> due = player_.nextDue();
     q3js_set_timer(due ? std::max(0.0, player_.wallMsUntil(*due)) : -1);
 }
@@ -326,9 +243,11 @@ void PageShow::paint()
     canvas_.paint(player_.stage());
     if (!timeline_.shown())
         return;
-    if (const std::optional<PageTimelineModel> model = timelineModel()) {
-        canvas_.paintArea(player_.stage(), timeline_.area());
-        timeline_.paint(*model);
+    if (const std::optional<TimelineShow> show = timelineShow()) {
+        canvas_.paintArea(player_.stage(), intRect(timeline_.area()));
+        for (const BarFill& fill : timeline_.picture(*show))
+            q3js_fill(fill.rect.x, fill.rect.y, fill.rect.width, fill.rect.height,
+                      static_cast<int>(fill.colour.rgb), fill.colour.alpha);
     }
 }
 

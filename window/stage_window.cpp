@@ -152,42 +152,39 @@ void StageWindow::resizeEvent(QResizeEvent* event)
 
 void StageWindow::mousePressEvent(QMouseEvent* event)
 {
-    if (event->button() != Qt::LeftButton)
-        return;
-    if (timeline_.takes(event->position())) {
-        dragging_ = true;
-        timeline_.hold(true);
-        seekTo(event->position().x());
-        return;
-    }
-    const StageView view =
-        StageView::fit(stage().surfaceWidth(), stage().surfaceHeight(), deviceSize());
-    const QPointF units = view.toUnits(event->position() * devicePixelRatioF());
-    if (actions_.press)
-        actions_.press(units.x(), units.y());
-    requestFrame();
+    if (event->button() == Qt::LeftButton)
+        pointer(PointerEvent::Press, event->position());
 }
 
 void StageWindow::mouseMoveEvent(QMouseEvent* event)
 {
-    if (dragging_)
-        seekTo(event->position().x());
-    else
-        timeline_.pointerAt(event->position());
+    pointer(PointerEvent::Move, event->position());
 }
 
 void StageWindow::mouseReleaseEvent(QMouseEvent* event)
 {
-    if (event->button() != Qt::LeftButton || !dragging_)
-        return;
-    dragging_ = false;
-    timeline_.hold(false);
+    if (event->button() == Qt::LeftButton)
+        pointer(PointerEvent::Release, event->position());
 }
 
-void StageWindow::seekTo(double x)
+void StageWindow::pointer(PointerEvent event, QPointF at)
 {
-    if (const std::optional<double> ms = timeline_.msAt(x); ms && actions_.seek)
-        actions_.seek(*ms);
+    const std::optional<TimelineShow> show = timeline_.show();
+    const PointerScene scene{.started = show.has_value(),
+                             .span = [&show] { return show ? show->span : ShowSpan{}; },
+                             .fit = StageFit::of(stage().surfaceWidth(), stage().surfaceHeight(),
+                                                 deviceSize().width(), deviceSize().height())};
+    const PointerDid did =
+        pointer_.handle(event, at.x(), at.y(), timeline_.wallMs(), timeline_.model(), scene);
+    if (did.timelineChanged)
+        timeline_.changed();
+    if (did.seekTo && actions_.seek)
+        actions_.seek(*did.seekTo);
+    if (did.pressAt) {
+        if (actions_.press)
+            actions_.press(did.pressAt->x, did.pressAt->y);
+        requestFrame();
+    }
 }
 
 void StageWindow::keyPressEvent(QKeyEvent* event)
@@ -195,18 +192,17 @@ void StageWindow::keyPressEvent(QKeyEvent* event)
     if (const std::optional<KeyPress> press = keyPressOf(*event)) {
         if (const std::optional<Steer> steer = steerFor(*press, player_.startedAt().has_value());
             steer && actions_.steer) {
-            actions_.steer(*steer);
-            if (seeks(*steer))
+            const Steered did = actions_.steer(*steer);
+            if (did.revealTimeline)
                 timeline_.reveal();
+            if (did.toggleQuality)
+                setQuality(quality() == Quality::Crisp ? Quality::Smooth : Quality::Crisp);
             return;
         }
     }
     if (event->matches(QKeySequence::Quit) ||
         (event->key() == Qt::Key_Q && event->modifiers() == Qt::ControlModifier)) {
         close();
-    } else if (event->key() == Qt::Key_Q && event->modifiers() == Qt::NoModifier &&
-               !event->isAutoRepeat()) {
-        setQuality(quality() == Quality::Crisp ? Quality::Smooth : Quality::Crisp);
     } else if (event->key() == Qt::Key_F11) {
         setWindowState(windowState() ^ Qt::WindowFullScreen);
     } else if (event->key() == Qt::Key_Escape) {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "render/compositor.h"
+#include "steering/pointer.h"
+#include "window/steering.h"
 #include "window/timeline.h"
 
 #include <QElapsedTimer>
@@ -18,18 +20,18 @@ struct WindowActions
 {
     std::function<void(double x, double y)> press; // a left press at (x, y) in units
     std::function<void(int w, int h)> resize;      // the client area, in units
-    std::function<void(Steer)> steer;              // a steering key, Space and Enter
+    std::function<Steered(Steer)> steer;           // a steering key, Space and Enter
     std::function<void(double ms)> seek;           // a press or drag on the timeline
-    TimelineBar::Model timeline;                   // what the timeline shows
+    WindowTimeline::Shows timeline;                // what the timeline shows
 };
 
 // The window frmQuillet3: shows what the compositor paints and passes on where the viewer
 // pressed, in the stage's units.
 //
-// Keys as in desktop players: F11 toggles fullscreen, Escape leaves it, Q switches between crisp
-// and smooth quality, Ctrl+Q closes the window; the steering keys (steering/steering.h) start
-// the show (Enter or Space before it has started), pause and resume it (Space), send it to other
-// moments, and change its speed and its looping.
+// Keys as in desktop players: F11 toggles fullscreen, Escape leaves it, Ctrl+Q closes the window;
+// the steering keys (steering/steering.h) start the show (Enter or Space before it has started),
+// pause and resume it (Space), send it to other moments, change its speed and its looping, and
+// switch between crisp and smooth quality (Q).
 // The title names the speed while it is not 1×, the quality while it is not crisp, and the
 // pause: "Quillet 3 (2×, smooth, paused)". A timeline along the bottom edge shows where the show
 // is; a press or a drag on it sends the show there.
@@ -47,8 +49,6 @@ public:
     void presentNow();
     // The player's speed or pause changed: the title names them.
     void updateCaption();
-    // Shows the timeline for a while, as after a seek.
-    void revealTimeline() { timeline_.reveal(); }
     // The timeline's marks changed.
     void refreshTimeline() { timeline_.refresh(); }
     [[nodiscard]] bool timelineShown() const { return timeline_.shown(); }
@@ -71,16 +71,16 @@ private:
     [[nodiscard]] double refreshIntervalMs() const;
 
     [[nodiscard]] const Stage& stage() const;
-    void seekTo(double x);
+    void pointer(PointerEvent event, QPointF at);
 
     const Player& player_;
     WindowActions actions_;
     Compositor compositor_;
-    TimelineBar timeline_;
+    WindowTimeline timeline_;
+    PointerSteering pointer_{false};
     QTimer frameTimer_;
     QElapsedTimer sinceLastPaint_;
     bool framePending_ = false;
-    bool dragging_ = false;
     int framesPainted_ = 0;
 };
 

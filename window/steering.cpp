@@ -26,6 +26,8 @@ std::optional<ViewerKey> viewerKey(int key)
         return ViewerKey::BracketRight;
     case Qt::Key_L:
         return ViewerKey::L;
+    case Qt::Key_Q:
+        return ViewerKey::Q;
     case Qt::Key_Space:
         return ViewerKey::Space;
     case Qt::Key_Return:

@@ -1,7 +1,5 @@
 #include "window/timeline.h"
 
-#include "steering/timeline_bar.h"
-
 #include <QColor>
 #include <QPainter>
 #include <QWidget>
@@ -13,125 +11,96 @@ namespace {
 
 constexpr int kFollowMs = 40;
 
-QRect toQRect(const BarRect& r)
-{
-    return {r.x, r.y, r.width, r.height};
-}
-
 QColor toQColor(TimelineLook::Colour c)
 {
     return {static_cast<int>((c.rgb >> 16) & 0xff), static_cast<int>((c.rgb >> 8) & 0xff),
             static_cast<int>(c.rgb & 0xff), c.alpha};
 }
 
-TimelineGeometry geometryOf(const QWidget& widget, qreal dpr)
-{
-    return {double(widget.width()), double(widget.height()), dpr};
-}
-
 } // namespace
 
-TimelineBar::TimelineBar(QWidget& widget, Model model) : widget_(widget), model_(std::move(model))
+WindowTimeline::WindowTimeline(QWidget& widget, Shows shows)
+    : widget_(widget), shows_(std::move(shows))
 {
-    hideTimer_.setSingleShot(true);
-    QObject::connect(&hideTimer_, &QTimer::timeout, &widget_, [this] { hide(); });
+    clock_.start();
+    wakeUp_.setSingleShot(true);
+    wakeUp_.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&wakeUp_, &QTimer::timeout, &widget_, [this] { wake(); });
     QObject::connect(&followTimer_, &QTimer::timeout, &widget_, [this] { follow(); });
 }
 
-void TimelineBar::reveal()
+Timeline& WindowTimeline::model()
 {
-    if (!model_())
+    model_.setOutput(widget_.width(), widget_.height(), widget_.devicePixelRatioF());
+    return model_;
+}
+
+void WindowTimeline::reveal()
+{
+    if (!shows_())
         return;
-    if (!held_)
-        hideTimer_.start(TimelineLook::kShownMs);
-    shown_ = true;
-    followTimer_.start(kFollowMs);
+    model_.reveal(wallMs());
+    changed();
+}
+
+void WindowTimeline::changed()
+{
+    rearm();
+    if (model_.shown())
+        followTimer_.start(kFollowMs);
     paintedAt_ = -1;
     widget_.update(area());
 }
 
-void TimelineBar::pointerAt(QPointF at)
+void WindowTimeline::refresh()
 {
-    if (at.y() >= widget_.height() * (1 - TimelineLook::kRevealPart))
-        reveal();
-}
-
-void TimelineBar::hold(bool held)
-{
-    held_ = held;
-    if (held)
-        hideTimer_.stop();
-    else
-        reveal();
-}
-
-void TimelineBar::refresh()
-{
-    if (shown_)
+    if (model_.shown())
         widget_.update(area());
 }
 
-bool TimelineBar::takes(QPointF at) const
-{
-    return shown_ && area().contains(at.toPoint());
-}
-
-std::optional<double> TimelineBar::msAt(double x) const
-{
-    const std::optional<TimelineModel> model = model_();
-    if (!model)
-        return std::nullopt;
-    return geometryOf(widget_, widget_.devicePixelRatioF()).msAt(model->span, x);
-}
-
-QRect TimelineBar::area() const
+QRect WindowTimeline::area() const
 {
     return {0, widget_.height() - TimelineLook::kBarHeight, widget_.width(),
             TimelineLook::kBarHeight};
 }
 
-void TimelineBar::hide()
+void WindowTimeline::rearm()
 {
-    shown_ = false;
+    if (const std::optional<double> at = model_.wakeAt())
+        wakeUp_.start(std::max(0, static_cast<int>(std::ceil(*at - wallMs()))));
+    else
+        wakeUp_.stop();
+}
+
+void WindowTimeline::wake()
+{
+    if (!model_.expire(wallMs())) {
+        // Woken a moment early.
+        rearm();
+        return;
+    }
     followTimer_.stop();
     // The picture under the bar is painted again.
     widget_.update(area());
 }
 
-void TimelineBar::follow()
+void WindowTimeline::follow()
 {
-    const std::optional<TimelineModel> model = model_();
-    if (!model)
-        return hide();
-    if (geometryOf(widget_, widget_.devicePixelRatioF()).xOf(model->span, model->now) != paintedAt_)
+    const std::optional<TimelineShow> show = shows_();
+    if (show && model().geometry().xOf(show->span, show->now) != paintedAt_)
         widget_.update(area());
 }
 
-void TimelineBar::paint(QPainter& painter, qreal dpr)
+void WindowTimeline::paint(QPainter& painter, qreal devicePixelRatio)
 {
-    using Look = TimelineLook;
-    if (!shown_)
+    const std::optional<TimelineShow> show = shows_();
+    if (!model_.shown() || !show)
         return;
-    const std::optional<TimelineModel> model = model_();
-    if (!model)
-        return;
-    const TimelineGeometry g = geometryOf(widget_, dpr);
-    const int right = g.left + g.width;
-    const int at = g.xOf(model->span, model->now);
-    painter.fillRect(toQRect(g.bar), toQColor(Look::kBack));
-    painter.fillRect(toQRect(g.band(g.left, at, Look::kTrack)), toQColor(Look::kPlayed));
-    painter.fillRect(toQRect(g.band(at, right, Look::kTrack)), toQColor(Look::kUnplayed));
-    const int markWidth = g.device(1);
-    for (const double cue : model->cues) {
-        const int x = g.xOf(model->span, cue);
-        painter.fillRect(
-            toQRect(g.band(x - markWidth / 2, x - markWidth / 2 + markWidth, Look::kMark)),
-            toQColor(Look::kMarkColour));
-    }
-    const int knob = g.device(Look::kKnob);
-    painter.fillRect(toQRect(g.band(at - knob / 2, at - knob / 2 + knob, Look::kBarHeight - 2)),
-                     toQColor(Look::kKnobColour));
-    paintedAt_ = at;
+    model_.setOutput(widget_.width(), widget_.height(), devicePixelRatio);
+    for (const BarFill& fill : model_.picture(*show))
+        painter.fillRect(QRect(fill.rect.x, fill.rect.y, fill.rect.width, fill.rect.height),
+                         toQColor(fill.colour));
+    paintedAt_ = model_.geometry().xOf(show->span, show->now);
 }
 
 } // namespace q3

@@ -24,8 +24,8 @@ WindowShow::WindowShow(ShowFactory show, std::ostream& errors)
     : player_(TimeSource::Wall, std::move(show), errors, *this),
       window_(player_, {.press = [this](double x, double y) { press(x, y); },
                         .resize = [this](int w, int h) { player_.resize(w, h); },
-                        .steer = [this](Steer s) { steer(s); },
-                        .seek = [this](double ms) { seek(ms); },
+                        .steer = [this](Steer s) { return steer(s); },
+                        .seek = [this](double ms) { seekClicked(player_, ms); },
                         .timeline = [this] { return timeline(); }})
 {
     wakeUp_.setSingleShot(true);
@@ -84,11 +84,13 @@ void WindowShow::setSpeed(double speed)
     window_.updateCaption();
 }
 
-void WindowShow::steer(Steer steer)
+Steered WindowShow::steer(Steer steer)
 {
-    if (applySteer(player_, steer).stateChanged)
+    const Steered did = applySteer(player_, steer);
+    if (did.stateChanged)
         window_.updateCaption();
     rearm();
+    return did;
 }
 
 void WindowShow::chartChanged()
@@ -104,14 +106,14 @@ void WindowShow::refreshMarks()
     window_.refreshTimeline();
 }
 
-std::optional<TimelineModel> WindowShow::timeline()
+std::optional<TimelineShow> WindowShow::timeline()
 {
     const std::optional<double> start = player_.startedAt();
     if (!start)
         return std::nullopt;
     // Until the marks are worked out, the show's expected end.
     const double end = marks_.end.value_or(player_.expectedEnd());
-    return TimelineModel{
+    return TimelineShow{
         .span = {*start, std::max(*start, end)}, .now = player_.now(), .cues = marks_.cues};
 }
 

@@ -31,7 +31,7 @@ public:
     // As if the show had been played to `ms` from a click at 0 ms: --start.
     void startAt(double ms);
     void setSpeed(double speed);
-    void steer(Steer steer);
+    Steered steer(Steer steer);
     // Sends the show to `ms`, keeping the pause.
     void seek(double ms) { player_.seek(ms); }
 
@@ -48,7 +48,7 @@ private:
     void press(double x, double y);
     void runDue();
     void rearm();
-    [[nodiscard]] std::optional<TimelineModel> timeline();
+    [[nodiscard]] std::optional<TimelineShow> timeline();
     void refreshMarks();
 
     // The timeline's marks, from the player's chart: refreshed when the event loop is next idle

@@ -1,7 +1,7 @@
 #pragma once
-// The timeline along the bottom edge of a front: a mark at each cue and the part played. Its look
-// and its rules, whatever draws it: sizes in the front's own pixels (a widget's, or the page's
-// CSS pixels), placed on its device pixels.
+// How the timeline along the bottom edge of a front looks and where it lies: a mark at each cue
+// and the part played. Sizes in the front's own pixels (a widget's, or the page's CSS pixels),
+// placed on its device pixels.
 
 #include "steering/steering.h"
 

@@ -1,0 +1,62 @@
+#pragma once
+// The viewer's pointer, whatever the front: a press on the shown timeline takes hold of it and
+// seeks, a drag seeks as it goes and a release lets go; a move elsewhere shows the timeline over
+// the lower part of the output; a press elsewhere is the show's, at its point of the stage. A
+// front passes its pointer's events in its own pixels and carries out what it is told.
+
+#include "raster/stage_fit.h"
+#include "steering/timeline.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+namespace q3 {
+
+enum class PointerEvent : std::uint8_t
+{
+    Press,
+    Move,
+    Release,
+};
+
+// What the pointer meets: whether the show has started, its span (asked only for a seek, since
+// it may take the show's chart to work out), and where the stage lies in the output's device
+// pixels.
+struct PointerScene
+{
+    bool started = false;
+    std::function<ShowSpan()> span;
+    StageFit fit;
+};
+
+// What the front does after a pointer event; nothing when all are empty.
+struct PointerDid
+{
+    std::optional<double> seekTo;      // the show goes to that moment (seekClicked)
+    std::optional<StagePoint> pressAt; // the show's press, in units
+    bool timelineChanged = false;      // the timeline showed or was let go: paint its area
+};
+
+class PointerSteering
+{
+public:
+    // `pressReveals`: a press shows the timeline as a move does, since a touch has no move
+    // before it; the press that starts the show too, so the timeline shows whenever there is a
+    // show.
+    explicit PointerSteering(bool pressReveals) : pressReveals_(pressReveals) {}
+
+    // The pointer's event at (x, y) of the output's own pixels, at the wall clock's `wallMs`.
+    PointerDid handle(PointerEvent event, double x, double y, double wallMs, Timeline& timeline,
+                      const PointerScene& scene);
+    [[nodiscard]] bool dragging() const { return dragging_; }
+
+private:
+    PointerDid press(double x, double y, double wallMs, Timeline& timeline,
+                     const PointerScene& scene);
+
+    bool pressReveals_;
+    bool dragging_ = false;
+};
+
+} // namespace q3

@@ -1,0 +1,71 @@
+#include "web/page_still.h"
+
+#include "core/event_json.h"
+#include "core/script/show.h"
+#include "web/page_js.h"
+
+#include <algorithm>
+#include <cmath>
+#include <iostream>
+
+namespace q3 {
+
+PageStill::PageStill(const PageOptions& options, std::uint32_t seed)
+    : options_(options),
+      player_(std::make_unique<VirtualClock>(), makeQuilletShow(seed), std::cerr, *this),
+      canvas_(options.quality)
+{
+    following_ = player_.stage().events().subscribe(*this);
+    if (options_.trace)
+        appendTraceLine(trace_, 0, 0, startJson(seed, "page-still"));
+}
+
+void PageStill::start()
+{
+    player_.load();
+    player_.addClick(0);
+    if (options_.startMs.value_or(0) > 0)
+        player_.seek(*options_.startMs);
+    player_.setLoop(options_.loop);
+    // Looping or not, as long as it takes to reach the still's moment.
+    player_.runFor(options_.atMs.value_or(0) - player_.now());
+}
+
+void PageStill::resize(double cssWidth, double cssHeight, double devicePixelRatio)
+{
+    const double dpr = devicePixelRatio > 0 ? devicePixelRatio : 1;
+    canvas_.setOutput(std::max(1, static_cast<int>(std::lround(cssWidth * dpr))),
+                      std::max(1, static_cast<int>(std::lround(cssHeight * dpr))));
+    canvas_.paint(player_.stage());
+}
+
+void PageStill::frameDue(FrameDue /*when*/)
+{
+    if (taken_)
+        announceCaptions(player_.stage(), player_.now());
+    // The picture is the one look; the next display refresh paints it.
+    q3js_request_frame();
+}
+
+std::optional<double> PageStill::nextLook() const
+{
+    if (taken_)
+        return std::nullopt;
+    return options_.atMs;
+}
+
+void PageStill::look(double /*atMs*/, const Stage& /*stage*/)
+{
+    taken_ = true;
+    canvas_.paint(player_.stage());
+    // A still shows one moment: its captions are those on screen then.
+    announceCaptions(player_.stage(), player_.now());
+}
+
+void PageStill::onEvent(const Event& event)
+{
+    if (options_.trace)
+        appendTraceLine(trace_, player_.now(), traceDecimals(player_.clock()), event);
+}
+
+} // namespace q3

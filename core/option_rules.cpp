@@ -42,7 +42,7 @@ std::string startProblem(const RunRequest& run, OptionFront front)
 // A start and stills within the show; empty when fine.
 std::string showEndProblem(const RunRequest& run, OptionFront front)
 {
-    const bool stillsBounded = !run.stillsMs.empty() && (run.loop || run.stillEndsRun);
+    const bool stillsBounded = !run.stillsMs.empty() && run.loop;
     if (!run.startMs && !stillsBounded)
         return {};
     const int end = showEndMs(run.seed.value_or(0), run.clicks);

@@ -26,9 +26,9 @@ struct RunRequest
     bool speedGiven = false;
     bool onVirtualTime = false; // headless, or a still on the page
     bool recording = false;
-    // The page plays to its still and stops there: the still ends the run, so it must be within
-    // the show, loop or not (past its end a still would play the show's last picture for as long
-    // as it takes to get there).
+    // The page plays to its still and stops there: the still ends the run, so a loop needs no
+    // duration. Past the show's end the effects go on (and the cue counter meets its limit after
+    // about 27 hours), so a still there is a picture of its own, as a screenshot is.
     bool stillEndsRun = false;
 };
 

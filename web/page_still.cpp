@@ -6,9 +6,17 @@
 
 #include <algorithm>
 #include <cmath>
+#include <emscripten.h>
 #include <iostream>
 
 namespace q3 {
+namespace {
+
+// Show time played between two looks at the wall clock, and the longest the page is kept busy.
+constexpr double kSliceMs = 60000;
+constexpr double kBusyMs = 50;
+
+} // namespace
 
 PageStill::PageStill(const PageOptions& options, std::uint32_t seed)
     : options_(options),
@@ -27,8 +35,23 @@ void PageStill::start()
     if (options_.startMs.value_or(0) > 0)
         player_.seek(*options_.startMs);
     player_.setLoop(options_.loop);
-    // Looping or not, as long as it takes to reach the still's moment.
-    player_.runFor(options_.atMs.value_or(0) - player_.now());
+    const double at = options_.atMs.value_or(0);
+    if (options_.loop) {
+        // Looping, the still lies within the show: as long as it takes to reach its moment.
+        player_.runFor(at - player_.now());
+        return;
+    }
+    // A still far past the show's end takes seconds to play to: in slices, giving the page back
+    // to the browser between them, so that the tab stays responsive meanwhile.
+    double sliceStart = emscripten_get_now();
+    while (player_.now() < at) {
+        player_.runUntil(std::min(at, player_.now() + kSliceMs));
+        if (emscripten_get_now() - sliceStart >= kBusyMs) {
+            emscripten_sleep(0);
+            sliceStart = emscripten_get_now();
+        }
+    }
+    player_.runUntil(at);
 }
 
 void PageStill::resize(double cssWidth, double cssHeight, double devicePixelRatio)

@@ -680,7 +680,7 @@ enum class Mode
 };
 
 // A long run, held still by SIGSTOP at a moment the test has seen: it then has its output under
-// way and has not finished, whenever the machine gets round to the signal sent next.
+// way and has not finished, whenever the machine gets round to what the test does next.
 class HeldRun
 {
 public:
@@ -690,7 +690,8 @@ public:
                const std::function<bool()>& underWay)
     {
         process.setChildProcessModifier([dispositions] {
-            dispositions();
+            if (dispositions)
+                dispositions();
             const rlimit noCore{0, 0};
             ::setrlimit(RLIMIT_CORE, &noCore);
         });
@@ -712,8 +713,9 @@ public:
     void signalAndGoOn(int signal)
     {
         ASSERT_EQ(::kill(pid(), signal), 0);
-        ASSERT_EQ(::kill(pid(), SIGCONT), 0);
+        goOn();
     }
+    void goOn() { ASSERT_EQ(::kill(pid(), SIGCONT), 0); }
     void finish()
     {
         ASSERT_TRUE(process.waitForFinished(120000));
@@ -915,38 +917,30 @@ class MadeMeanwhile : public testing::TestWithParam<const char*>
 {
 protected:
     QTemporaryDir dir;
+    HeldRun run;
 };
 
 TEST_P(MadeMeanwhile, NeitherFileIsPlaced)
 {
     const QString video = dir.filePath(QStringLiteral("v.mp4"));
     const QString subtitles = dir.filePath(QStringLiteral("s.vtt"));
-    QProcess process;
-    process.start(QStringLiteral(QUILLET3_BINARY),
-                  args({"--record"}) << video << QStringLiteral("--subtitles") << subtitles
-                                     << args({"--size", "640x480", "--seed", "2"}));
-    process.setReadChannel(QProcess::StandardError);
-    ASSERT_TRUE(process.waitForStarted());
-    QByteArray err;
-    while (!err.contains("recorded 10%") && process.waitForReadyRead(30000))
-        err += process.readAllStandardError();
-    ASSERT_TRUE(err.contains("recorded 10%")) << err.toStdString();
-    const auto pid = static_cast<pid_t>(process.processId());
-    ASSERT_GT(pid, 0);
-    ::kill(pid, SIGSTOP);
+    run.start(args({"--record"}) << video << QStringLiteral("--subtitles") << subtitles
+                                 << args({"--size", "640x480", "--seed", "2"}),
+              {}, [&] { return run.err.contains("recorded 10%"); });
+    if (HasFatalFailure())
+        return;
     ASSERT_FALSE(QFileInfo::exists(video)) << "the recording ended too soon for the test";
     const QString theirs = dir.filePath(QString::fromUtf8(GetParam()));
     QFile file(theirs);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("theirs");
     file.close();
-    ::kill(pid, SIGCONT);
-    ASSERT_TRUE(process.waitForFinished(60000));
-    err += process.readAllStandardError();
-    EXPECT_EQ(process.exitCode(), 1);
-    EXPECT_TRUE(err.endsWith("quillet3: error: '" + QFile::encodeName(theirs) +
-                             "' already exists; add --overwrite to replace it\n"))
-        << err.toStdString();
+    run.goOn();
+    run.finish();
+    EXPECT_EQ(run.process.exitCode(), 1);
+    EXPECT_TRUE(run.err.endsWith("quillet3: error: '" + QFile::encodeName(theirs) +
+                                 "' already exists; add --overwrite to replace it\n"))
+        << run.err.toStdString();
     EXPECT_EQ(entries(dir.path()), QStringList{QString::fromUtf8(GetParam())});
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), QByteArray("theirs"));

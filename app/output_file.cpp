@@ -11,8 +11,10 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <random>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -277,6 +279,15 @@ bool mayFollow(const struct stat& link, const std::string& folder)
     return !shared || link.st_uid == ::geteuid() || link.st_uid == parent.st_uid;
 }
 
+// A link of /proc that stands for an open file of a process rather than a path, such as
+// /proc/PID/fd/1 -> "pipe:[123]": only the link itself, opened, reaches that file.
+bool standsForAnOpenFile(const std::string& folder, std::string_view target)
+{
+    struct statfs system = {};
+    return !target.starts_with('/') && ::statfs(folder.c_str(), &system) == 0 &&
+           system.f_type == PROC_SUPER_MAGIC;
+}
+
 } // namespace
 
 FollowedPath followLinks(const QString& path)
@@ -299,6 +310,8 @@ FollowedPath followLinks(const QString& path)
         if (length <= 0)
             break;
         const std::string_view next(target.data(), static_cast<std::size_t>(length));
+        if (standsForAnOpenFile(folderOf(current), next))
+            break;
         if (next.starts_with('/')) {
             current = next;
         } else {

@@ -85,6 +85,8 @@ private:
 // links planted by others (fs.protected_symlinks): in a folder that anyone may write and that has
 // the sticky bit, such as /tmp, only a link that belongs to the user running the program or to
 // the folder's owner. Otherwise `refused` says why, whatever the system is set to.
+// A link of /proc that stands for a process's open pipe or socket (/proc/PID/fd/N) is where the
+// path ends: opening the link reaches that file.
 struct FollowedPath
 {
     QString path;

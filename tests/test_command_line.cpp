@@ -11,6 +11,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <array>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -591,6 +592,53 @@ INSTANTIATE_TEST_SUITE_P(Named, TraceIntoADescriptor, testing::ValuesIn(kDescrip
                              for (char& c : name)
                                  if (!std::isalnum(static_cast<unsigned char>(c)))
                                      c = '_';
+                             return name;
+                         });
+
+// Another process's descriptor, named by its number in /proc: the shell's pipe to the test. The
+// program's own is elsewhere, so the lines can come only through the one named; they arrive
+// whole, as they would through standard output.
+struct IntoAnotherProcess
+{
+    const char* why;
+    const char* shell;  // $T is the trace's arguments
+    bool onErrorStream; // where the shell's output is read
+};
+
+void PrintTo(const IntoAnotherProcess& into, std::ostream* os)
+{
+    *os << into.why;
+}
+
+class TraceIntoAnotherProcess : public testing::TestWithParam<IntoAnotherProcess>
+{
+protected:
+    QTemporaryDir dir;
+};
+
+TEST_P(TraceIntoAnotherProcess, ArrivesWholeThroughItsPipe)
+{
+    const Outcome reference =
+        runProgram(args({"--headless", "--duration", "20000", "--seed", "4", "--trace", "-"}));
+    ASSERT_EQ(reference.status, 0);
+    ASSERT_GT(reference.out.size(), 5000);
+    // The subshell takes the redirection, so that the shell's own descriptor stays the pipe.
+    const std::string command =
+        std::string("T='--headless --duration 20000 --seed 4 --trace'; ") + GetParam().shell;
+    const Outcome outcome = runShell(command.c_str(), dir.path());
+    EXPECT_EQ(outcome.status, 0) << outcome.err.toStdString();
+    EXPECT_EQ(GetParam().onErrorStream ? outcome.err : outcome.out, reference.out);
+}
+
+const IntoAnotherProcess kOtherProcesses[] = {
+    {"standard output", R"(( "$Q" $T /proc/$$/fd/1 ) >"$D/own")", false},
+    {"error stream", R"(( "$Q" $T /proc/$$/fd/2 ) 2>"$D/own")", true},
+};
+
+INSTANTIATE_TEST_SUITE_P(Named, TraceIntoAnotherProcess, testing::ValuesIn(kOtherProcesses),
+                         [](const testing::TestParamInfo<IntoAnotherProcess>& param) {
+                             std::string name = param.param.why;
+                             std::replace(name.begin(), name.end(), ' ', '_');
                              return name;
                          });
 

@@ -719,99 +719,187 @@ TEST_F(Recording, IsNotRenamedOverAPipeEvenWithOverwrite)
     EXPECT_TRUE(QFileInfo(path).exists() && !QFileInfo(path).isFile());
 }
 
-// A long run stopped by a signal as soon as its output has been started, in every headless mode:
-// files are whole or not there at all, a stream ends at a whole line.
+// A long run stopped by a signal once its output is under way, in every headless mode: files are
+// whole or not there at all, a stream ends at a whole line. A screenshot already placed when the
+// signal comes is complete, and stays.
 enum class Mode
 {
     Recording,
     TraceFile,
     TraceToStandardOutput,
+    TraceAfterAScreenshot,
 };
 
-class Interrupted : public testing::TestWithParam<std::tuple<Mode, int>>
+// A long run, held still by SIGSTOP at a moment the test has seen: it then has its output under
+// way and has not finished, whenever the machine gets round to what the test does next.
+class HeldRun
 {
-protected:
-    // Starts the program and waits until its output is being written.
-    void start(Mode mode)
+public:
+    // Starts the program with these signal dispositions and no core files, and holds it once
+    // `underWay` says so.
+    void start(const QStringList& arguments, const std::function<void()>& dispositions,
+               const std::function<bool()>& underWay)
     {
-        // Every signal as a shell leaves it in an interactive session, and no core files.
-        process.setChildProcessModifier([] {
-            for (const int signal : {SIGINT, SIGQUIT, SIGHUP, SIGTERM, SIGUSR1, SIGALRM})
-                std::signal(signal, SIG_DFL);
+        process.setChildProcessModifier([dispositions] {
+            if (dispositions)
+                dispositions();
             const rlimit noCore{0, 0};
             ::setrlimit(RLIMIT_CORE, &noCore);
         });
-        if (mode == Mode::Recording)
-            process.start(QStringLiteral(QUILLET3_BINARY),
-                          args({"--record"})
-                              << dir.filePath(QStringLiteral("show.mp4")) << args({"--subtitles"})
-                              << dir.filePath(QStringLiteral("show.vtt"))
-                              << args({"--size", "1920x1440"}));
-        else
-            process.start(QStringLiteral(QUILLET3_BINARY),
-                          args({"--headless", "--duration", "100000000", "--trace"})
-                              << (mode == Mode::TraceFile ? dir.filePath(QStringLiteral("t.jsonl"))
-                                                          : QStringLiteral("-")));
+        process.start(QStringLiteral(QUILLET3_BINARY), arguments);
         ASSERT_TRUE(process.waitForStarted());
-        // Progress, trace lines or a temporary file with something in it.
-        const auto started = [&] {
+        const auto seen = [&] {
             err += process.readAllStandardError();
             out += process.readAllStandardOutput();
-            const QFileInfoList files = QDir(dir.path()).entryInfoList(QDir::Files | QDir::Hidden);
-            return err.contains("recorded 10%") || out.size() > 100000 ||
-                   (!files.isEmpty() && files.first().size() > 100000);
+            return underWay();
         };
-        while (!started() && process.waitForReadyRead(100))
-            ;
-        for (int i = 0; i < 2000 && !started() && process.state() == QProcess::Running; ++i)
-            process.waitForFinished(10);
-        ASSERT_TRUE(started()) << err.toStdString();
-        ASSERT_EQ(process.state(), QProcess::Running);
+        QDeadlineTimer deadline(60000);
+        while (!seen() && process.state() == QProcess::Running && !deadline.hasExpired())
+            process.waitForReadyRead(10);
+        ASSERT_TRUE(seen()) << err.toStdString();
+        ASSERT_EQ(::kill(pid(), SIGSTOP), 0);
+        ASSERT_EQ(process.state(), QProcess::Running) << err.toStdString();
     }
+    // Sends the signal to the held program and lets it go on, to take it.
+    void signalAndGoOn(int signal)
+    {
+        ASSERT_EQ(::kill(pid(), signal), 0);
+        goOn();
+    }
+    void goOn() { ASSERT_EQ(::kill(pid(), SIGCONT), 0); }
+    void finish()
+    {
+        ASSERT_TRUE(process.waitForFinished(120000));
+        err += process.readAllStandardError();
+        out += process.readAllStandardOutput();
+    }
+    pid_t pid() const { return static_cast<pid_t>(process.processId()); }
 
-    QTemporaryDir dir;
     QProcess process;
     QByteArray err;
     QByteArray out;
 };
 
+// The hidden files of a folder, and how big the largest is.
+std::pair<int, qint64> hiddenFiles(const QString& folder)
+{
+    int count = 0;
+    qint64 largest = 0;
+    for (const QFileInfo& file : QDir(folder).entryInfoList(QDir::Files | QDir::Hidden)) {
+        if (file.fileName().startsWith(u'.')) {
+            ++count;
+            largest = std::max(largest, file.size());
+        }
+    }
+    return {count, largest};
+}
+
+class Interrupted : public testing::TestWithParam<std::tuple<Mode, int>>
+{
+protected:
+    QString file(const char* name) const { return dir.filePath(QString::fromUtf8(name)); }
+    // Starts the program and holds it once its output is being written: a recording's temporary
+    // file past the first progress (its subtitles' comes at the end), a trace's temporary file
+    // with lines in it (and the screenshot placed), or trace lines on standard output.
+    void start(Mode mode)
+    {
+        QStringList arguments;
+        std::function<bool()> underWay;
+        const auto temporaries = [this](int count, qint64 largest) {
+            const auto [hidden, size] = hiddenFiles(dir.path());
+            return hidden == count && size >= largest;
+        };
+        switch (mode) {
+        case Mode::Recording:
+            arguments = args({"--record"}) << file("show.mp4") << args({"--subtitles"})
+                                           << file("show.vtt") << args({"--size", "1920x1440"});
+            underWay = [this, temporaries] {
+                return run.err.contains("recorded 10%") && temporaries(1, 0);
+            };
+            break;
+        case Mode::TraceFile:
+            arguments = args({"--headless", "--duration", "100000000", "--trace"})
+                        << file("t.jsonl");
+            underWay = [temporaries] { return temporaries(1, 100000); };
+            break;
+        case Mode::TraceToStandardOutput:
+            arguments = args({"--headless", "--duration", "100000000", "--trace", "-"});
+            underWay = [this] { return run.out.size() > 100000; };
+            break;
+        case Mode::TraceAfterAScreenshot:
+            arguments = args({"--duration", "100000000", "--screenshot"})
+                        << QStringLiteral("6000:") + file("shot.png") << QStringLiteral("--trace")
+                        << file("t.jsonl");
+            underWay = [this, temporaries] {
+                return QFileInfo::exists(file("shot.png")) && temporaries(1, 100000);
+            };
+            break;
+        }
+        // Every signal as a shell leaves it in an interactive session.
+        run.start(
+            arguments,
+            [] {
+                for (const int signal : {SIGINT, SIGQUIT, SIGHUP, SIGTERM, SIGUSR1, SIGALRM})
+                    std::signal(signal, SIG_DFL);
+            },
+            underWay);
+    }
+
+    QTemporaryDir dir;
+    HeldRun run;
+};
+
 // Ctrl+C, SIGTERM and SIGHUP end the program with 128 plus their number; other signals that end
 // a program by default end it by the signal itself, so that its parent sees which. Either way the
-// files are removed first.
+// files under way are removed first, and the complete ones stay.
 TEST_P(Interrupted, ExitsWithTheSignalsStatusAndLeavesNoPartFile)
 {
     const auto [mode, signal] = GetParam();
     start(mode);
-    ::kill(static_cast<pid_t>(process.processId()), signal);
-    ASSERT_TRUE(process.waitForFinished(30000));
+    if (HasFatalFailure())
+        return;
+    run.signalAndGoOn(signal);
+    run.finish();
     if (signal == SIGINT || signal == SIGTERM || signal == SIGHUP) {
-        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(process.exitCode(), 128 + signal);
+        EXPECT_EQ(run.process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(run.process.exitCode(), 128 + signal);
     } else {
-        EXPECT_EQ(process.exitStatus(), QProcess::CrashExit);
+        EXPECT_EQ(run.process.exitStatus(), QProcess::CrashExit);
     }
-    err += process.readAllStandardError();
-    out += process.readAllStandardOutput();
-    if (mode == Mode::TraceToStandardOutput) {
-        EXPECT_TRUE(out.endsWith('\n')) << "the stream ends at a whole line";
-        EXPECT_EQ(err, QByteArray());
-    } else {
-        EXPECT_TRUE(err.endsWith("quillet3: interrupted; nothing was written\n"))
-            << err.toStdString();
+    switch (mode) {
+    case Mode::TraceToStandardOutput:
+        EXPECT_TRUE(run.out.endsWith('\n')) << "the stream ends at a whole line";
+        EXPECT_EQ(run.err, QByteArray());
+        EXPECT_EQ(entries(dir.path()), QStringList{});
+        break;
+    case Mode::TraceAfterAScreenshot: {
+        EXPECT_TRUE(run.err.endsWith("quillet3: interrupted; only complete files were written\n"))
+            << run.err.toStdString();
+        EXPECT_EQ(entries(dir.path()), QStringList{QStringLiteral("shot.png")});
+        const QImage shot(file("shot.png"));
+        EXPECT_EQ(shot.size(), QSize(1280, 960)) << "the screenshot is whole";
+        break;
     }
-    EXPECT_EQ(entries(dir.path()), QStringList{});
+    default:
+        EXPECT_TRUE(run.err.endsWith("quillet3: interrupted; nothing was written\n"))
+            << run.err.toStdString();
+        EXPECT_EQ(entries(dir.path()), QStringList{});
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Signal, Interrupted,
-    testing::Combine(testing::Values(Mode::Recording, Mode::TraceFile, Mode::TraceToStandardOutput),
+    testing::Combine(testing::Values(Mode::Recording, Mode::TraceFile, Mode::TraceToStandardOutput,
+                                     Mode::TraceAfterAScreenshot),
                      testing::Values(SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGALRM)),
     [](const testing::TestParamInfo<std::tuple<Mode, int>>& param) {
         const Mode mode = std::get<0>(param.param);
         const int signal = std::get<1>(param.param);
         const std::string modeName = mode == Mode::Recording   ? "Recording"
                                      : mode == Mode::TraceFile ? "TraceFile"
-                                                               : "TraceToStandardOutput";
+                                     : mode == Mode::TraceToStandardOutput
+                                         ? "TraceToStandardOutput"
+                                         : "TraceAfterAScreenshot";
         return modeName + (signal == SIGINT    ? "_CtrlC"
                            : signal == SIGTERM ? "_Sigterm"
                            : signal == SIGHUP  ? "_Sighup"
@@ -819,6 +907,43 @@ INSTANTIATE_TEST_SUITE_P(
                            : signal == SIGUSR1 ? "_Sigusr1"
                                                : "_Sigalrm");
     });
+
+// A signal ignored when the program starts, as nohup leaves SIGHUP and a shell leaves SIGINT and
+// SIGQUIT for a job it runs in the background, stays ignored: sent while the recording is under
+// way, it changes nothing, and the run completes.
+class IgnoredAtStart : public testing::TestWithParam<int>
+{
+protected:
+    QTemporaryDir dir;
+    HeldRun run;
+};
+
+TEST_P(IgnoredAtStart, SignalLeavesTheRunToComplete)
+{
+    const int signal = GetParam();
+    const QString video = dir.filePath(QStringLiteral("v.mp4"));
+    run.start(
+        args({"--record"}) << video
+                           << args({"--size", "320x240", "--duration", "20000", "--seed", "1"}),
+        [signal] { std::signal(signal, SIG_IGN); },
+        [&] { return run.err.contains("recorded 10%") && hiddenFiles(dir.path()).first == 1; });
+    if (HasFatalFailure())
+        return;
+    ASSERT_FALSE(QFileInfo::exists(video)) << "the recording ended too soon for the test";
+    run.signalAndGoOn(signal);
+    run.finish();
+    EXPECT_EQ(run.process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(run.process.exitCode(), 0) << run.err.toStdString();
+    EXPECT_EQ(entries(dir.path()), QStringList{QStringLiteral("v.mp4")});
+    EXPECT_EQ(decode(video).frames.size(), 600U);
+}
+
+INSTANTIATE_TEST_SUITE_P(Signal, IgnoredAtStart, testing::Values(SIGHUP, SIGINT, SIGQUIT),
+                         [](const testing::TestParamInfo<int>& param) {
+                             return std::string(param.param == SIGHUP   ? "SighupUnderNohup"
+                                                : param.param == SIGINT ? "CtrlCInTheBackground"
+                                                                        : "SigquitInTheBackground");
+                         });
 
 // With standard output and the error stream closed, nothing the program says lands inside the
 // recording, which would otherwise take the error stream's number: the video decodes without an
@@ -843,38 +968,30 @@ class MadeMeanwhile : public testing::TestWithParam<const char*>
 {
 protected:
     QTemporaryDir dir;
+    HeldRun run;
 };
 
 TEST_P(MadeMeanwhile, NeitherFileIsPlaced)
 {
     const QString video = dir.filePath(QStringLiteral("v.mp4"));
     const QString subtitles = dir.filePath(QStringLiteral("s.vtt"));
-    QProcess process;
-    process.start(QStringLiteral(QUILLET3_BINARY),
-                  args({"--record"}) << video << QStringLiteral("--subtitles") << subtitles
-                                     << args({"--size", "640x480", "--seed", "2"}));
-    process.setReadChannel(QProcess::StandardError);
-    ASSERT_TRUE(process.waitForStarted());
-    QByteArray err;
-    while (!err.contains("recorded 10%") && process.waitForReadyRead(30000))
-        err += process.readAllStandardError();
-    ASSERT_TRUE(err.contains("recorded 10%")) << err.toStdString();
-    const auto pid = static_cast<pid_t>(process.processId());
-    ASSERT_GT(pid, 0);
-    ::kill(pid, SIGSTOP);
+    run.start(args({"--record"}) << video << QStringLiteral("--subtitles") << subtitles
+                                 << args({"--size", "640x480", "--seed", "2"}),
+              {}, [&] { return run.err.contains("recorded 10%"); });
+    if (HasFatalFailure())
+        return;
     ASSERT_FALSE(QFileInfo::exists(video)) << "the recording ended too soon for the test";
     const QString theirs = dir.filePath(QString::fromUtf8(GetParam()));
     QFile file(theirs);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("theirs");
     file.close();
-    ::kill(pid, SIGCONT);
-    ASSERT_TRUE(process.waitForFinished(60000));
-    err += process.readAllStandardError();
-    EXPECT_EQ(process.exitCode(), 1);
-    EXPECT_TRUE(err.endsWith("quillet3: error: '" + QFile::encodeName(theirs) +
-                             "' already exists; add --overwrite to replace it\n"))
-        << err.toStdString();
+    run.goOn();
+    run.finish();
+    EXPECT_EQ(run.process.exitCode(), 1);
+    EXPECT_TRUE(run.err.endsWith("quillet3: error: '" + QFile::encodeName(theirs) +
+                                 "' already exists; add --overwrite to replace it\n"))
+        << run.err.toStdString();
     EXPECT_EQ(entries(dir.path()), QStringList{QString::fromUtf8(GetParam())});
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), QByteArray("theirs"));

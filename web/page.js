@@ -188,7 +188,9 @@
         'with WebAssembly turned on'));
     }
     if (typeof createQuillet3 !== 'function') return failed('quillet3.js');
-    const created = createQuillet3({ page, instantiateWasm });
+    // What the program writes on its error stream, a line each, as the console's errors.
+    const printErr = (line) => console.error(line);
+    const created = createQuillet3({ page, instantiateWasm, printErr });
     return Promise.race([created, wasmFailed].filter(Boolean));
   }
 

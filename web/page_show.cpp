@@ -94,6 +94,8 @@ void PageShow::start()
         player_.setLoop(options_.loop);
         // Looping or not, as long as it takes to reach the still's moment.
         player_.runFor(*options_.atMs - player_.now());
+        // The still's run is over, as the program's screenshot run is once it is taken.
+        player_.finishErrors();
         return;
     }
     player_.setLoop(options_.loop);

@@ -276,8 +276,18 @@
     canvas.addEventListener('lostpointercapture', release);
   }
 
+  // Control, Alt and Meta make another program's shortcut, except where they type a character:
+  // AltGr, which some systems report as Control and Alt together, types [ and ] on German and
+  // French keyboards.
+  function shortcut(event) {
+    const typed = [...event.key].length === 1;
+    const altGraph = event.getModifierState('AltGraph') ||
+                     (event.ctrlKey && event.altKey && typed);
+    return event.metaKey || (!altGraph && (event.ctrlKey || event.altKey));
+  }
+
   function key(event) {
-    const other = event.ctrlKey || event.altKey || event.metaKey;
+    const other = shortcut(event);
     if (!other && !event.repeat && ['f', 'F', '?', 'h', 'H'].includes(event.key)) {
       if (event.key === 'f' || event.key === 'F') toggleFullscreen();
       else toggleKeys();

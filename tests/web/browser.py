@@ -461,9 +461,12 @@ class Browser:
     def enable_touch(self):
         self.send("Emulation.setTouchEmulationEnabled", enabled=True, maxTouchPoints=1)
 
-    def key(self, name):
-        key, code, vk, text = KEYS[name]
-        modifiers = 8 if name in SHIFTED else 0
+    def key(self, name, modifiers=0, code=None):
+        """A key pressed and let go. `modifiers` adds Alt (1), Ctrl (2), Meta (4) or Shift (8);
+        `code`, the key's place, for a key typed elsewhere on another layout."""
+        key, place, vk, text = KEYS[name]
+        code = code or place
+        modifiers |= 8 if name in SHIFTED else 0
         down = {"type": "keyDown", "key": key, "code": code, "windowsVirtualKeyCode": vk,
                 "nativeVirtualKeyCode": vk, "modifiers": modifiers}
         if text:

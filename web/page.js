@@ -319,12 +319,21 @@
     listen();
   }
 
+  // Once the show plays, its files are kept for a visit without a network (service-worker.js).
+  function keepFiles() {
+    if (!('serviceWorker' in navigator) || location.protocol === 'file:') return;
+    navigator.serviceWorker.register('service-worker.js').catch(() => {
+      // Kept or not, the show plays: the browser may keep no files (e.g. a private window).
+    });
+  }
+
   const ready = open();
   let shown = false;
   ready.then(() => {
     shown = true;
     // For those who time the page: when the first frame was on it.
     performance.mark('quillet3-ready');
+    keepFiles();
   }, (e) => {
     showError(e instanceof LoadError ? e.message : 'quillet3: error: the show could not be ' +
               'started (' + e + '): load the page again');

@@ -192,6 +192,9 @@ public:
     [[nodiscard]] const Clock& clock() const { return *clock_; }
     [[nodiscard]] double now() const { return clock_->now(); }
 
+    // Says how often the last handler error repeated, if it did, as the end of a run does.
+    void finishErrors() { errors_.finish(); }
+
     static constexpr double kForever = std::numeric_limits<double>::infinity();
 
 private:

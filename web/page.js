@@ -188,7 +188,9 @@
         'with WebAssembly turned on'));
     }
     if (typeof createQuillet3 !== 'function') return failed('quillet3.js');
-    const created = createQuillet3({ page, instantiateWasm });
+    // What the program writes on its error stream, a line each, as the console's errors.
+    const printErr = (line) => console.error(line);
+    const created = createQuillet3({ page, instantiateWasm, printErr });
     return Promise.race([created, wasmFailed].filter(Boolean));
   }
 
@@ -274,8 +276,18 @@
     canvas.addEventListener('lostpointercapture', release);
   }
 
+  // Control, Alt and Meta make another program's shortcut, except where they type a character:
+  // AltGr, which some systems report as Control and Alt together, types [ and ] on German and
+  // French keyboards.
+  function shortcut(event) {
+    const typed = [...event.key].length === 1;
+    const altGraph = event.getModifierState('AltGraph') ||
+                     (event.ctrlKey && event.altKey && typed);
+    return event.metaKey || (!altGraph && (event.ctrlKey || event.altKey));
+  }
+
   function key(event) {
-    const other = event.ctrlKey || event.altKey || event.metaKey;
+    const other = shortcut(event);
     if (!other && !event.repeat && ['f', 'F', '?', 'h', 'H'].includes(event.key)) {
       if (event.key === 'f' || event.key === 'F') toggleFullscreen();
       else toggleKeys();
@@ -307,12 +319,21 @@
     listen();
   }
 
+  // Once the show plays, its files are kept for a visit without a network (service-worker.js).
+  function keepFiles() {
+    if (!('serviceWorker' in navigator) || location.protocol === 'file:') return;
+    navigator.serviceWorker.register('service-worker.js').catch(() => {
+      // Kept or not, the show plays: the browser may keep no files (e.g. a private window).
+    });
+  }
+
   const ready = open();
   let shown = false;
   ready.then(() => {
     shown = true;
     // For those who time the page: when the first frame was on it.
     performance.mark('quillet3-ready');
+    keepFiles();
   }, (e) => {
     showError(e instanceof LoadError ? e.message : 'quillet3: error: the show could not be ' +
               'started (' + e + '): load the page again');

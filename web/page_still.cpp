@@ -39,6 +39,7 @@ void PageStill::start()
     if (options_.loop) {
         // Looping, the still lies within the show: as long as it takes to reach its moment.
         player_.runFor(at - player_.now());
+        player_.finishErrors();
         return;
     }
     // A still far past the show's end takes seconds to play to: in slices, giving the page back
@@ -52,6 +53,8 @@ void PageStill::start()
         }
     }
     player_.runUntil(at);
+    // The still's run is over, as the program's screenshot run is once it is taken.
+    player_.finishErrors();
 }
 
 void PageStill::resize(double cssWidth, double cssHeight, double devicePixelRatio)

@@ -115,7 +115,7 @@ class Browser:
         self._server = None
         self._profile = tempfile.mkdtemp(prefix="q3-chromium-")
         try:
-            self._serve()
+            self._serve(0)
             self._start(width, height)
             self._connect()
         except BaseException:
@@ -124,7 +124,7 @@ class Browser:
 
     # Starting and ending.
 
-    def _serve(self):
+    def _serve(self, port):
         folder = self.folder
         files = self.files = {}  # served at /__test/NAME: the tests' own files, not the page's
         browser = self
@@ -152,10 +152,20 @@ class Browser:
                 self.end_headers()
                 self.wfile.write(body)
 
-        self._server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+        self._server = http.server.ThreadingHTTPServer(("127.0.0.1", port), Handler)
         self._server.daemon_threads = True
         threading.Thread(target=self._server.serve_forever, daemon=True).start()
         self.origin = "http://127.0.0.1:%d" % self._server.server_address[1]
+
+    def serving(self, on):
+        """Stops the server, so that every connection to it is refused, or starts it again at
+        the same address."""
+        if on and self._server is None:
+            self._serve(int(self.origin.rsplit(":", 1)[1]))
+        elif not on and self._server is not None:
+            self._server.shutdown()
+            self._server.server_close()
+            self._server = None
 
     def _start(self, width, height):
         chromium = find_chromium()
@@ -461,9 +471,12 @@ class Browser:
     def enable_touch(self):
         self.send("Emulation.setTouchEmulationEnabled", enabled=True, maxTouchPoints=1)
 
-    def key(self, name):
-        key, code, vk, text = KEYS[name]
-        modifiers = 8 if name in SHIFTED else 0
+    def key(self, name, modifiers=0, code=None):
+        """A key pressed and let go. `modifiers` adds Alt (1), Ctrl (2), Meta (4) or Shift (8);
+        `code`, the key's place, for a key typed elsewhere on another layout."""
+        key, place, vk, text = KEYS[name]
+        code = code or place
+        modifiers |= 8 if name in SHIFTED else 0
         down = {"type": "keyDown", "key": key, "code": code, "windowsVirtualKeyCode": vk,
                 "nativeVirtualKeyCode": vk, "modifiers": modifiers}
         if text:

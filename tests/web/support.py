@@ -19,12 +19,21 @@ WEB_DIR = os.environ.get("QUILLET3_WEB_DIR", os.path.join(SOURCE, "build/web"))
 
 def run_program(*args):
     """The desktop program's standard output, run headless; fails the test if it fails."""
+    return _run_program(args).stdout
+
+
+def program_errors(*args):
+    """The lines a successful run of the desktop program writes on its error stream."""
+    return _run_program(args).stderr.decode().splitlines()
+
+
+def _run_program(args):
     env = dict(os.environ, QT_QPA_PLATFORM="offscreen", LC_ALL="C.UTF-8")
     done = subprocess.run([PROGRAM, *args], capture_output=True, env=env, timeout=300)
     if done.returncode != 0:
         raise AssertionError("%s %s failed: %s" % (PROGRAM, " ".join(args),
                                                     done.stderr.decode(errors="replace")))
-    return done.stdout
+    return done
 
 
 def program_error(*args):
@@ -121,12 +130,13 @@ class PageTest(unittest.TestCase):
     """A test with one browser for the whole class, over the built page."""
 
     width, height = 800, 600
+    timeout = 60  # seconds for each step: a load, a question, a condition to come true
 
     @classmethod
     def setUpClass(cls):
         if not os.path.exists(os.path.join(WEB_DIR, "index.html")):
             raise AssertionError("no page at %s: build it with `make web`" % WEB_DIR)
-        cls.browser = Browser(WEB_DIR, cls.width, cls.height)
+        cls.browser = Browser(WEB_DIR, cls.width, cls.height, cls.timeout)
         cls.browser.set_size(cls.width, cls.height)
 
     @classmethod

@@ -142,6 +142,43 @@ class Viewer(PageTest):
         self.browser.wait_for("(s => s.length === %d && Math.abs(s[%d] - %r) < 1)(%s)"
                               % (count, count - 1, ms, SEEKS), what)
 
+    def test_brackets_typed_with_altgr_change_the_speed(self):
+        # German keyboards type [ and ] with AltGr and 8, 9, which a browser reports as the
+        # AltGraph modifier or, on some systems, as Ctrl and Alt held together. Ctrl, Alt or Meta
+        # otherwise make another program's shortcut.
+        alt, ctrl, meta = 1, 2, 4
+        # AltGraph with Alt, which the DevTools protocol cannot send: a script's event.
+        altgr = "altgr"
+        keys = [  # key, its place, modifiers, whether the speed steps
+            ("[", "Digit8", ctrl | alt, True),
+            ("]", "Digit9", ctrl | alt, True),
+            ("[", "Digit8", altgr, True),
+            ("[", None, ctrl, False),
+            ("]", None, alt, False),
+            ("]", None, meta, False),
+            ("]", "Digit9", ctrl | alt | meta, False),
+            ("]", None, 0, True),
+        ]
+        speeds = ("quillet3.trace().split('\\n')"
+                  ".filter(line => line.includes('\"ev\":\"speed\"')).map(l => JSON.parse(l).x)")
+        self.start()
+        for key, code, modifiers, _ in keys:
+            if modifiers == altgr:
+                self.browser.evaluate(
+                    "document.getElementById('stage').dispatchEvent(new KeyboardEvent('keydown',"
+                    " {key: %s, code: %s, altKey: true, modifierAltGraph: true, bubbles: true}))"
+                    % (json.dumps(key), json.dumps(code)))
+            else:
+                self.browser.key(key, modifiers, code)
+        stepped = [key for key, _, _, steps in keys if steps]
+        expected, speed = [], 1
+        for key in stepped:
+            speed = speed / 2 if key == "[" else speed * 2
+            expected.append(speed)
+        # The last key comes after all the others: its step is the last the show takes.
+        self.browser.wait_for("%s.length >= %d" % (speeds, len(expected)), "the speed steps")
+        self.assertEqual(self.browser.evaluate(speeds), expected)
+
     def test_questions_asked_while_a_frame_loop_waits_leave_the_show_playing(self):
         # The climb's frame loop pauses ten times for 100 ms from 18 s after the click, which
         # `start` puts at 0 ms. An embedding page that reads the time, the pause and the trace all

@@ -1,10 +1,14 @@
 #include "raster/changed_areas.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <utility>
 
 namespace q3 {
 namespace {
+
+// Past this many separate places a frame is painted again within their bounds.
+constexpr std::size_t kMostAreas = 256;
 
 IntRect boundsOf(const IntRect& a, const IntRect& b)
 {

@@ -380,7 +380,7 @@ TEST(RasterPicture, ACornerOnItsEdgesPixelAndItsSizeInUnitsScaled)
 }
 
 // What of an output to paint again: every place a shape was painted, moved to where the surface
-// lies; a place inside another once; past 16 places their bounds; the whole surface when the
+// lies; a place inside another once; past 256 places their bounds; the whole surface when the
 // surface was painted whole.
 TEST(RasterChangedAreas, ThePlacesPaintedOnTheOutputTheirBoundsOrTheWholeSurface)
 {
@@ -389,6 +389,11 @@ TEST(RasterChangedAreas, ThePlacesPaintedOnTheOutputTheirBoundsOrTheWholeSurface
         std::vector<IntRect> areas;
         for (int i = 0; i < n; ++i)
             areas.push_back(IntRect::sized(10 * i, 5, 4, 3));
+        return areas;
+    };
+    const auto moved = [](std::vector<IntRect> areas) {
+        for (IntRect& area : areas)
+            area = area.translated(171, 0);
         return areas;
     };
     struct Case
@@ -406,16 +411,10 @@ TEST(RasterChangedAreas, ThePlacesPaintedOnTheOutputTheirBoundsOrTheWholeSurface
         {"the same place twice",
          {{false, {{10, 10, 20, 20}}}, {false, {{10, 10, 20, 20}}}},
          {{181, 10, 191, 20}}},
-        {"sixteen places",
-         {{false, row(16)}},
-         [&] {
-             std::vector<IntRect> want;
-             for (const IntRect& area : row(16))
-                 want.push_back(area.translated(171, 0));
-             return want;
-         }()},
-        {"seventeen places", {{false, row(17)}}, {{171, 5, 171 + 163, 7}}},
-        {"seventeen over two updates", {{false, row(9)}, {false, row(17)}}, {{171, 5, 334, 7}}},
+        {"256 places", {{false, row(256)}}, moved(row(256))},
+        // The last of 257 places ends at 2560 + 3 on the surface.
+        {"257 places", {{false, row(257)}}, {{171, 5, 171 + 2563, 7}}},
+        {"257 over two updates", {{false, row(100)}, {false, row(257)}}, {{171, 5, 2734, 7}}},
         {"the surface painted whole", {{false, row(3)}, {true, {}}, {false, row(2)}}, {surface}},
     };
     for (const Case& c : cases) {

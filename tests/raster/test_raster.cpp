@@ -386,9 +386,9 @@ TEST(RasterChangedAreas, ThePlacesPaintedOnTheOutputTheirBoundsOrTheWholeSurface
 {
     const IntRect surface = IntRect::sized(171, 0, 1024, 768);
     const auto row = [](int n) {
-        std::vector<IntRect> areas;
-        for (int i = 0; i < n; ++i)
-            areas.push_back(IntRect::sized(10 * i, 5, 4, 3));
+        std::vector<IntRect> areas(static_cast<std::size_t>(n));
+        for (std::size_t i = 0; i < areas.size(); ++i)
+            areas[i] = IntRect::sized(10 * static_cast<int>(i), 5, 4, 3);
         return areas;
     };
     const auto moved = [](std::vector<IntRect> areas) {

@@ -10,6 +10,7 @@
 #include "raster/stage_fit.h"
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <gtest/gtest.h>
 #include <sstream>

@@ -1,6 +1,7 @@
 #include "render/compositor.h"
 
 #include "layout/caption_layout.h"
+#include "raster/picture_rect.h"
 #include "raster/stage_fit.h"
 #include "render/fonts.h"
 #include "render/pictures.h"
@@ -19,10 +20,6 @@ QColor toQColor(Rgb c)
 {
     return {c.r, c.g, c.b};
 }
-
-// Past this many separate changes a frame is painted whole: the region would cost more to
-// keep than the pixels it saves.
-constexpr int kMostChangedRects = 256;
 
 } // namespace
 
@@ -75,17 +72,9 @@ void Compositor::updateSurface(const Stage& stage, const StageView& view)
 {
     const KeptSurface::Painted painted =
         surface_.update(stage, view.scale, view.surfacePixels.width(), view.surfacePixels.height());
-    if (painted.whole)
-        changes_.everything = true;
-    if (changes_.everything)
-        return;
-    for (const IntRect& area : painted.areas) {
-        changes_.region += toQRect(area).translated(view.origin.toPoint());
-        if (changes_.region.rectCount() > kMostChangedRects) {
-            changes_.everything = true;
-            return;
-        }
-    }
+    const QPoint origin = view.origin.toPoint();
+    changes_.areas.add(painted, IntRect::sized(origin.x(), origin.y(), view.surfacePixels.width(),
+                                               view.surfacePixels.height()));
 }
 
 const QImage& Compositor::labelImage(Control control, const ControlState& state, QSize size,
@@ -125,15 +114,15 @@ QRegion Compositor::takeChanges(const Stage& stage, QSize output)
     // The bars beside the surface stay black while the output and the surface's place in it
     // stay the same.
     const QRect surfaceRect(view.origin.toPoint(), view.surfacePixels);
-    QRegion changed = changes_.region;
+    QRegion changed;
     if (changes_.output != output || changes_.surfaceRect != surfaceRect)
         changed = QRect(QPoint(0, 0), output);
-    else if (changes_.everything || changes_.lookVersion != stage.lookVersion())
+    else if (changes_.lookVersion != stage.lookVersion())
         changed = surfaceRect;
-    changes_ = {.everything = false,
-                .output = output,
-                .surfaceRect = surfaceRect,
-                .lookVersion = stage.lookVersion()};
+    else
+        for (const IntRect& area : changes_.areas.take())
+            changed += toQRect(area);
+    changes_ = {.output = output, .surfaceRect = surfaceRect, .lookVersion = stage.lookVersion()};
     return changed;
 }
 
@@ -163,7 +152,7 @@ void Compositor::paint(const Stage& stage, QPainter& painter, QSize output, cons
         const ControlDesign& row = designOf(control);
         const bool label = row.kind == ControlKind::Label;
         const QRect rect =
-            (label ? toQRect(view.grid().rect(row.rect)) : pictureRect(view.grid(), row.rect))
+            toQRect(label ? view.grid().rect(row.rect) : pictureRect(view.grid(), row.rect))
                 .translated(view.origin.toPoint());
         if (!rect.isEmpty())
             layers.push_back({control, rect, label});

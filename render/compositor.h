@@ -2,6 +2,7 @@
 
 #include "core/controls.h"
 #include "core/stage.h"
+#include "raster/changed_areas.h"
 #include "raster/kept_surface.h"
 #include "raster/pixel_grid.h"
 #include "raster/stage_fit.h"
@@ -103,8 +104,7 @@ private:
     // What changed since the last frame was handed out, and what that frame was made of.
     struct Changes
     {
-        QRegion region;
-        bool everything = true;
+        ChangedAreas areas;
         QSize output;
         QRect surfaceRect;
         std::uint64_t lookVersion = ~std::uint64_t{0};

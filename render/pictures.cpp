@@ -67,11 +67,6 @@ const QImage& pictureOf(Control control)
     }
 }
 
-QRect pictureRect(const PixelGrid& grid, const UnitRect& place)
-{
-    return {grid.at(place.left), grid.at(place.top), grid.at(place.width), grid.at(place.height)};
-}
-
 QImage scalePixelArt(const QImage& picture, QSize size, Quality quality)
 {
     if (picture.isNull() || size.isEmpty())

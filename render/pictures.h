@@ -1,23 +1,15 @@
 #pragma once
 
 #include "core/controls.h"
-#include "raster/pixel_grid.h"
 #include "raster/quality.h"
 
 #include <QImage>
-#include <QRect>
 #include <QSize>
 
 namespace q3 {
 
 // The picture a picture control shows, or a null image where it has none.
 [[nodiscard]] const QImage& pictureOf(Control control);
-
-// Where a picture shows on the grid: its top-left corner on the pixel of its left and top edges,
-// and its size its size in units, scaled and rounded as the grid rounds. Two pictures of one size
-// in units are drawn the same size wherever they stand, which the pixels of their edges alone
-// would not give.
-[[nodiscard]] QRect pictureRect(const PixelGrid& grid, const UnitRect& place);
 
 // A pixel-art picture at `size` device pixels, in a quality (transparent stays transparent, as
 // premultiplied alpha):

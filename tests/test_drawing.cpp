@@ -1,5 +1,6 @@
 // The drawing vocabulary, the figure routines and the kept drawing of the surface.
 #include "core/figures.h"
+#include "raster/picture_rect.h"
 #include "render/compositor.h"
 #include "render/pictures.h"
 #include "support.h"
@@ -570,7 +571,8 @@ TEST_P(OnePixelGrid, EveryDuckPixelTakesTheSameShare)
     Stage& stage = player.stage();
     stage.maximise();
     const StageView view = viewOf(stage);
-    const QSize size = pictureRect(view.grid(), designOf(Control::imgDuck).rect).size();
+    const IntRect place = pictureRect(view.grid(), designOf(Control::imgDuck).rect);
+    const QSize size(place.width(), place.height());
     const QImage duck = pictureOf(Control::imgDuck);
     const double share = double(size.width()) / duck.width();
     for (int column = 0; column < duck.width(); ++column) {

@@ -1,5 +1,7 @@
 #include "web/page_canvas.h"
 
+#include "raster/changed_areas.h"
+#include "raster/picture_rect.h"
 #include "raster/pixel_grid.h"
 #include "web/page_fonts.h"
 #include "web/page_js.h"
@@ -17,9 +19,6 @@ int cssRgb(Rgb c)
 {
     return (c.r << 16) | (c.g << 8) | c.b;
 }
-
-// Past this many separate changes a frame is painted again whole within their bounds.
-constexpr std::size_t kMostChangedAreas = 16;
 
 } // namespace
 
@@ -43,21 +42,10 @@ StageFit PageCanvas::view(const Stage& stage) const
 
 std::vector<IntRect> PageCanvas::updateSurface(const Stage& stage, const StageFit& view)
 {
-    const KeptSurface::Painted painted =
-        kept_.update(stage, view.scale, view.surface.width(), view.surface.height());
-    if (painted.whole)
-        return {view.surface};
-    std::vector<IntRect> areas;
-    IntRect bounds = painted.areas.empty() ? IntRect() : painted.areas.front();
-    for (const IntRect& area : painted.areas) {
-        areas.push_back(area.translated(view.surface.left, view.surface.top));
-        bounds = IntRect::corners(std::min(bounds.left, area.left), std::min(bounds.top, area.top),
-                                  std::max(bounds.right, area.right),
-                                  std::max(bounds.bottom, area.bottom));
-    }
-    if (areas.size() > kMostChangedAreas)
-        return {bounds.translated(view.surface.left, view.surface.top)};
-    return areas;
+    ChangedAreas changed;
+    changed.add(kept_.update(stage, view.scale, view.surface.width(), view.surface.height()),
+                view.surface);
+    return changed.take();
 }
 
 bool PageCanvas::paint(const Stage& stage)
@@ -127,21 +115,20 @@ void PageCanvas::compose(const Stage& stage, const StageFit& view, const IntRect
         if (!state.visible)
             continue;
         const ControlDesign& row = designOf(control);
-        const IntRect rect =
-            grid.rect(row.rect).translated(view.surface.left, view.surface.top) & view.surface;
+        const bool picture = row.kind == ControlKind::Picture;
+        const IntRect whole = (picture ? pictureRect(grid, row.rect) : grid.rect(row.rect))
+                                  .translated(view.surface.left, view.surface.top);
+        const IntRect rect = whole & view.surface;
         if (!rect.meets(onSurface))
             continue;
-        if (row.kind == ControlKind::Picture) {
-            const IntRect whole =
-                grid.rect(row.rect).translated(view.surface.left, view.surface.top);
+        if (picture) {
             q3js_clip(rect.left, rect.top, rect.width(), rect.height());
             q3js_picture(control == Control::imgDuck ? 0 : 1, whole.left, whole.top, whole.width(),
                          whole.height(), smooth ? 1 : 0);
             q3js_unclip();
             continue;
         }
-        paintLabel(control, state,
-                   grid.rect(row.rect).translated(view.surface.left, view.surface.top), view.scale);
+        paintLabel(control, state, whole, view.scale);
     }
     q3js_unclip();
     q3js_unclip();

@@ -4,13 +4,16 @@
 // common screens have them) and small pictures and fits worked out by hand.
 #include "core/player.h"
 #include "core/script/show.h"
+#include "raster/changed_areas.h"
 #include "raster/kept_surface.h"
+#include "raster/picture_rect.h"
 #include "raster/pixel_grid.h"
 #include "raster/shape_raster.h"
 #include "raster/stage_fit.h"
 
 #include <array>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <gtest/gtest.h>
 #include <ostream>
@@ -521,6 +524,87 @@ TEST(RasterFit, TheBarsWithinAnAreaAreExactlyItsPixelsOffTheSurface)
             }
         for (const IntRect& bar : bars)
             EXPECT_TRUE(area.holds(bar));
+    }
+}
+
+// The ducklings stand at 4200 and 3000 units across, 4920 down, 825 units square. The corner is
+// the pixel of the left and top edges; the size is 825 units scaled and rounded, so both are the
+// same size. At 1366 x 768 (768/9000 pixels to a unit) the right edge of the one at 4200 lies at
+// 5025 units = 428.8 pixels, which rounds to 429, one column further than its corner (358.4
+// rounds to 358) and its size (70.4 rounds to 70) make: it is still 70 wide, like its twin.
+TEST(RasterPicture, ACornerOnItsEdgesPixelAndItsSizeInUnitsScaled)
+{
+    struct Case
+    {
+        const char* output;
+        double scale;
+        Control control;
+        IntRect want;
+    };
+    const std::vector<Case> cases{
+        // 1/15: every edge whole, 55 pixels square.
+        {"800x600", 800 / 12000.0, Control::imgDuck2, IntRect::sized(280, 328, 55, 55)},
+        {"800x600", 800 / 12000.0, Control::imgDuck, IntRect::sized(200, 328, 55, 55)},
+        // 358.4, 419.84 and 70.4; and 256 across for the one at 3000.
+        {"1366x768", 768 / 9000.0, Control::imgDuck2, IntRect::sized(358, 420, 70, 70)},
+        {"1366x768", 768 / 9000.0, Control::imgDuck, IntRect::sized(256, 420, 70, 70)},
+        // 448, 524.8 and 88; 320.
+        {"1280x960", 960 / 9000.0, Control::imgDuck2, IntRect::sized(448, 525, 88, 88)},
+        {"1280x960", 960 / 9000.0, Control::imgDuck, IntRect::sized(320, 525, 88, 88)},
+        // 504, 590.4 and 99.
+        {"1920x1080", 1080 / 9000.0, Control::imgDuck2, IntRect::sized(504, 590, 99, 99)},
+        // 1008, 1180.8 and 198.
+        {"3840x2160", 2160 / 9000.0, Control::imgDuck2, IntRect::sized(1008, 1181, 198, 198)},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(pictureRect(PixelGrid(c.scale), designOf(c.control).rect), c.want)
+            << c.output << " " << designOf(c.control).name;
+}
+
+// What of an output to paint again: every place a shape was painted, moved to where the surface
+// lies; a place inside another once; past 256 places their bounds; the whole surface when the
+// surface was painted whole.
+TEST(RasterChangedAreas, ThePlacesPaintedOnTheOutputTheirBoundsOrTheWholeSurface)
+{
+    const IntRect surface = IntRect::sized(171, 0, 1024, 768);
+    const auto row = [](int n) {
+        std::vector<IntRect> areas(static_cast<std::size_t>(n));
+        for (std::size_t i = 0; i < areas.size(); ++i)
+            areas[i] = IntRect::sized(10 * static_cast<int>(i), 5, 4, 3);
+        return areas;
+    };
+    const auto moved = [](std::vector<IntRect> areas) {
+        for (IntRect& area : areas)
+            area = area.translated(171, 0);
+        return areas;
+    };
+    struct Case
+    {
+        const char* what;
+        std::vector<KeptSurface::Painted> updates;
+        std::vector<IntRect> want;
+    };
+    const std::vector<Case> cases{
+        {"nothing painted", {{}}, {}},
+        {"one box", {{false, {IntRect::sized(0, 0, 10, 20)}}}, {IntRect::sized(171, 0, 10, 20)}},
+        {"a place inside another, either way round",
+         {{false, {{10, 10, 20, 20}, {12, 12, 15, 15}}}, {false, {{0, 0, 40, 40}}}},
+         {{171, 0, 211, 40}}},
+        {"the same place twice",
+         {{false, {{10, 10, 20, 20}}}, {false, {{10, 10, 20, 20}}}},
+         {{181, 10, 191, 20}}},
+        {"256 places", {{false, row(256)}}, moved(row(256))},
+        // The last of 257 places ends at 2560 + 3 on the surface.
+        {"257 places", {{false, row(257)}}, {{171, 5, 171 + 2563, 7}}},
+        {"257 over two updates", {{false, row(100)}, {false, row(257)}}, {{171, 5, 2734, 7}}},
+        {"the surface painted whole", {{false, row(3)}, {true, {}}, {false, row(2)}}, {surface}},
+    };
+    for (const Case& c : cases) {
+        ChangedAreas changed;
+        for (const KeptSurface::Painted& painted : c.updates)
+            changed.add(painted, surface);
+        EXPECT_EQ(changed.take(), c.want) << c.what;
+        EXPECT_TRUE(changed.isEmpty()) << c.what << ": taken";
     }
 }
 

@@ -68,14 +68,14 @@ def subtitle_texts(seed):
     return cues
 
 
-def control_rects():
-    """Every label's and picture's rectangle on the stage, in the stage's units, read from the
-    control table in the core: {name: (x, y, w, h)}, the units per stage pixel and the stage's
-    width and height in units."""
+def control_rects(kind):
+    """Every label's (kind "Label") or picture's (kind "Picture") rectangle on the stage, in the
+    stage's units, read from the control table in the core: {name: (x, y, w, h)}, the units per
+    stage pixel and the stage's width and height in units."""
     with open(os.path.join(SOURCE, "core/controls.cpp"), encoding="utf-8") as f:
         table = f.read()
     rects = {found[0]: tuple(int(v) for v in found[1:]) for found in re.findall(
-        r'\{"(\w+)",\s*ControlKind::\w+,\s*\{(\d+),\s*(\d+),\s*(\d+),\s*(\d+)\}', table)}
+        r'\{"(\w+)",\s*ControlKind::%s,\s*\{(\d+),\s*(\d+),\s*(\d+),\s*(\d+)\}' % kind, table)}
     with open(os.path.join(SOURCE, "core/controls.h"), encoding="utf-8") as f:
         header = f.read()
     def constant(name):
@@ -103,16 +103,18 @@ class Comparison:
         return self.figures["close"] / self.figures["pixels"]
 
     def summary(self):
-        return ("%.3f %% identical, %.3f %% within %d, %d differing outside labels and pictures"
+        return ("%.3f %% identical, %.3f %% within %d, %d differing outside the labels"
                 " (first %s), largest difference %d"
                 % (100 * self.identical_share, 100 * self.close_share, self.CLOSE,
                    self.outside, self.figures["first"], self.largest))
 
 
-def label_masks(width, height, margin=2):
+def label_masks(width, height, labels, margin=2):
     """For an output of this size with the stage fitted whole and centred: the rectangles
-    [left, top, right, bottom) that labels and pictures cover, with a margin."""
-    rects, units, stage_w, stage_h = control_rects()
+    [left, top, right, bottom) that these labels cover, with a margin. Pictures are not masked:
+    they are the same pixels on both."""
+    rects, units, stage_w, stage_h = control_rects("Label")
+    rects = {name: rect for name, rect in rects.items() if name in labels}
     stage_w, stage_h = stage_w / units, stage_h / units
     scale = min(width / stage_w, height / stage_h)
     left0 = (width - stage_w * scale) / 2

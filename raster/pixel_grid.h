@@ -34,7 +34,8 @@ public:
     {
         return static_cast<int>(std::floor(units * scale_ + 0.5 + 1e-9));
     }
-    // A label's or picture's rectangle.
+    // A label's rectangle: from its left and top edges' pixels to its right and bottom edges'
+    // (a picture keeps its size in units wherever it stands: raster/picture_rect.h).
     [[nodiscard]] IntRect rect(const UnitRect& r) const;
     // The pixels a box covers, outline and interior: every one of them in a colour of its own.
     [[nodiscard]] IntRect box(const Shape& shape) const;

@@ -33,16 +33,6 @@ StageView StageView::fit(int surfaceWidth, int surfaceHeight, QSize output)
     return view;
 }
 
-QPointF StageView::toUnits(QPointF outputPoint) const
-{
-    const StageFit fit{.scale = scale,
-                       .surface = IntRect::sized(static_cast<int>(origin.x()),
-                                                 static_cast<int>(origin.y()),
-                                                 surfacePixels.width(), surfacePixels.height())};
-    const StagePoint units = fit.toUnits(outputPoint.x(), outputPoint.y());
-    return {units.x, units.y};
-}
-
 namespace {
 
 // Whether two rectangles share a pixel (QRect's own test is not inlined, and a frame asks it

@@ -29,7 +29,6 @@ struct StageView
     QSize surfacePixels; // the surface, in output pixels
 
     [[nodiscard]] static StageView fit(int surfaceWidth, int surfaceHeight, QSize output);
-    [[nodiscard]] QPointF toUnits(QPointF outputPoint) const;
     [[nodiscard]] PixelGrid grid() const { return PixelGrid(scale); }
 };
 

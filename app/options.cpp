@@ -8,6 +8,7 @@
 #include "core/option_values.h"
 #include "core/player.h"
 #include "core/script/show.h"
+#include "core/speed.h"
 
 #include <QCommandLineParser>
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "core/option_values.h"
 
 #include "core/messages.h"
-#include "core/player.h"
+#include "core/speed.h"
 
 #include <array>
 #include <charconv>
@@ -72,14 +72,6 @@ OptionValue<std::uint32_t> readSeed(std::string_view text)
         return {.problem =
                     "--seed takes a whole number from 0 to 4294967295, not " + quotedText(text)};
     return {.value = static_cast<std::uint32_t>(value)};
-}
-
-std::string speedText(double speed)
-{
-    std::ostringstream out;
-    out.imbue(std::locale::classic());
-    out << speed;
-    return out.str();
 }
 
 std::string speedRangeText()

@@ -35,8 +35,6 @@ template <typename T> struct OptionValue
 [[nodiscard]] OptionValue<std::uint32_t> readSeed(std::string_view text);
 // A speed written with a point, whatever the locale: "0.5", "2", "1.25"; from 0.25 to 4.
 [[nodiscard]] OptionValue<double> readSpeed(std::string_view text);
-// A speed as the help and the messages write it, with a point in every locale: "0.25", "4".
-[[nodiscard]] std::string speedText(double speed);
 // The speeds a viewer may choose: "0.25 to 4".
 [[nodiscard]] std::string speedRangeText();
 

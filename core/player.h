@@ -147,8 +147,6 @@ public:
     // Where the show is expected to end: its end once known, until then where a show clicked
     // once at 0 ends, or later if that has passed.
     [[nodiscard]] double expectedEnd() const;
-    // How many cues the show has.
-    [[nodiscard]] int cueTotal() const { return factory_.cueTotal; }
 
     // Steering. The show's 0 ms is its starting click: the first click taken.
     [[nodiscard]] std::optional<double> startedAt() const;

@@ -8,6 +8,8 @@
 #include "core/option_rules.h"
 #include "core/option_values.h"
 #include "core/player.h"
+#include "core/script/show.h"
+#include "core/speed.h"
 
 #include <QCommandLineParser>
 #include <utility>
@@ -345,7 +347,7 @@ void checkMp4Index(const QString& path, const Options& o)
 // The options that steer the run, as the rules between them take them.
 RunRequest runRequest(const CommandLine& line, const Options& o)
 {
-    RunRequest run{.seed = o.seed,
+    RunRequest run{.show = makeQuilletShow(o.seed.value_or(0)),
                    .clicks = o.clicks,
                    .startMs = o.startMs,
                    .durationMs = o.durationMs,

@@ -43,7 +43,7 @@ Stage& endCard(Player& run)
 {
     run.addClick(0);
     run.runToEnd();
-    return run.show().stage();
+    return run.stage();
 }
 
 // A whole frame when nothing was drawn since the last one: the kept surface and the labels, as

@@ -49,7 +49,7 @@ void BM_DayOfShow(benchmark::State& state)
         state.counters["rss_1h_MB"] = afterHour / 1e6;
         state.counters["rss_24h_MB"] = afterDay / 1e6;
         state.counters["growth_kB"] = (afterDay - afterHour) / 1e3;
-        state.counters["shapes_kept"] = double(run.show().stage().displayList().storedCount());
+        state.counters["shapes_kept"] = double(run.stage().displayList().storedCount());
         benchmark::DoNotOptimize(errors);
     }
 }

@@ -68,7 +68,6 @@ public:
     void replayFrom(double ms);
     // The source clock's time goes on from where the replay stopped.
     void play();
-    [[nodiscard]] bool replaying() const { return replaying_; }
     // Paused: the wall clock's time stands still until released. Virtual time is moved on by
     // whoever runs it, paused or not.
     void hold();

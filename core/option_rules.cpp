@@ -1,7 +1,6 @@
 #include "core/option_rules.h"
 
 #include "core/player.h"
-#include "core/script/show.h"
 
 #include <cmath>
 #include <sstream>
@@ -45,7 +44,7 @@ std::string showEndProblem(const RunRequest& run, OptionFront front)
     const bool stillsBounded = !run.stillsMs.empty() && run.loop;
     if (!run.startMs && !stillsBounded)
         return {};
-    const int end = showEndMs(run.seed.value_or(0), run.clicks);
+    const int end = showEndMs(run.show, run.clicks);
     if (run.startMs && *run.startMs >= end)
         return optionName(front, "start") + " " + std::to_string(*run.startMs) +
                " must be before the end of the show at " + std::to_string(end) + " ms";
@@ -65,10 +64,10 @@ std::string showEndProblem(const RunRequest& run, OptionFront front)
 
 } // namespace
 
-int showEndMs(std::uint32_t seed, std::span<const int> clicks)
+int showEndMs(const ShowFactory& show, std::span<const int> clicks)
 {
     std::ostringstream silent;
-    Player player(TimeSource::Virtual, makeQuilletShow(seed), silent);
+    Player player(TimeSource::Virtual, show, silent);
     player.addClick(0);
     for (const int click : clicks)
         player.addClick(click);

@@ -4,6 +4,7 @@
 // an end, a speed only on the wall clock. Each problem is one line, worded for its front.
 
 #include "core/option_values.h"
+#include "core/show_program.h"
 
 #include <cstdint>
 #include <optional>
@@ -17,7 +18,8 @@ namespace q3 {
 // page takes one, at=MS, played to on virtual time.
 struct RunRequest
 {
-    std::optional<std::uint32_t> seed;
+    // The show the run plays, with its seed: the show's end is reckoned from it.
+    ShowFactory show;
     std::vector<int> clicks; // after the one at 0 ms
     std::optional<int> startMs;
     std::optional<int> durationMs; // where the run stops
@@ -35,7 +37,7 @@ struct RunRequest
 // Where the show ends with its starting click at 0 ms and `clicks`: 5000 ms after its last cue
 // (its chart, played through on virtual time in a few milliseconds). The cue clock does not
 // depend on the seed.
-[[nodiscard]] int showEndMs(std::uint32_t seed, std::span<const int> clicks);
+[[nodiscard]] int showEndMs(const ShowFactory& show, std::span<const int> clicks);
 
 // A still after the run's end; empty when none.
 [[nodiscard]] std::string stillsPastRunProblem(const RunRequest& run, OptionFront front);

@@ -1,7 +1,7 @@
 #include "core/option_values.h"
 
 #include "core/messages.h"
-#include "core/player.h"
+#include "core/speed.h"
 
 #include <algorithm>
 #include <array>
@@ -158,14 +158,6 @@ OptionValue<std::uint32_t> readSeed(OptionFront front, std::string_view text)
                            " takes a whole number from 0 to 4294967295, not " +
                            quotedValue(front, text)};
     return {.value = static_cast<std::uint32_t>(value)};
-}
-
-std::string speedText(double speed)
-{
-    std::ostringstream out;
-    out.imbue(std::locale::classic());
-    out << speed;
-    return out.str();
 }
 
 std::string speedRangeText()

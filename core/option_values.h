@@ -60,8 +60,6 @@ inline constexpr std::size_t kPageQuotedCharacters = 40;
                                            std::string_view text);
 // The seed of a run given none: from the clock, so that each run plays another show.
 [[nodiscard]] std::uint32_t seedFromTheClock();
-// A speed as the help and the messages write it, with a point in every locale: "0.25", "4".
-[[nodiscard]] std::string speedText(double speed);
 // The speeds a viewer may choose: "0.25 to 4".
 [[nodiscard]] std::string speedRangeText();
 

@@ -1,8 +1,8 @@
 #include "core/player.h"
 
+#include "core/speed.h"
+
 #include <algorithm>
-#include <ostream>
-#include <tuple>
 #include <utility>
 
 namespace q3 {
@@ -18,44 +18,6 @@ std::unique_ptr<Clock> clockFor(TimeSource time)
         return std::make_unique<VirtualClock>();
     return std::make_unique<RealClock>();
 }
-
-// What the viewer sees of the stage: when this changes, so has the picture.
-auto pictureOf(const Stage& stage)
-{
-    const DisplayList& list = stage.displayList();
-    return std::tuple(list.eraseCount(), list.lastSeq(), stage.lookVersion());
-}
-
-// Follows a chart's run: the cues and the moments the picture changed.
-class Charting final : public PlayerOutput
-{
-public:
-    explicit Charting(ShowChart& chart) : chart_(chart) {}
-    void follow(Player& player) { player_ = &player; }
-
-    void frameDue(FrameDue when) override
-    {
-        if (when != FrameDue::Soon)
-            return;
-        const Stage& stage = player_->stage();
-        const double now = player_->now();
-        // A cue is where its tick fell due; a seek there lands where its handler ended.
-        if (const int cues = std::min(player_->show().cueCount().value(), player_->cueTotal());
-            cues > static_cast<int>(chart_.cues.size()))
-            chart_.cues.resize(static_cast<std::size_t>(cues),
-                               player_->scheduler().lastDue(Timer::tmrTime));
-        if (const auto picture = pictureOf(stage); picture != seen_) {
-            seen_ = picture;
-            if (chart_.changes.empty() || chart_.changes.back() != now)
-                chart_.changes.push_back(now);
-        }
-    }
-
-private:
-    ShowChart& chart_;
-    Player* player_ = nullptr;
-    decltype(pictureOf(std::declval<const Stage&>())) seen_{};
-};
 
 } // namespace
 
@@ -165,26 +127,9 @@ std::optional<double> Player::nextDue() const
     return due;
 }
 
-std::optional<double> Player::nextCueDue() const
+bool Player::runDue()
 {
-    const std::optional<double> due = run_->scheduler.nextDue();
-    if (!due || run_->scheduler.dueTime(Timer::tmrTime) != due)
-        return std::nullopt;
-    return due;
-}
-
-bool Player::runDue(double cueWaitMs)
-{
-    if (!paused() && restartIfEnded())
-        return true;
-    // Only a front on the wall clock waits; a virtual run takes every tick at its due time.
-    if (cueWaitMs > 0) {
-        const double now = clock_->now();
-        if (const std::optional<double> due = nextCueDue();
-            due && *due > now && *due - now <= cueWaitMs)
-            clock_->waitUntil(*due);
-    }
-    return runTick();
+    return restartIfEndedPlaying() || runTick();
 }
 
 bool Player::runTick()
@@ -211,12 +156,6 @@ void Player::afterHandler()
 void Player::addClick(double atMs)
 {
     planned_.emplace(atMs, Click{});
-    forgetChart();
-}
-
-void Player::addPress(double atMs, double x, double y)
-{
-    planned_.emplace(atMs, Press{x, y});
     forgetChart();
 }
 
@@ -377,6 +316,11 @@ bool Player::restartIfEnded()
     return true;
 }
 
+bool Player::restartIfEndedPlaying()
+{
+    return !paused() && restartIfEnded();
+}
+
 void Player::setLoop(bool loop)
 {
     if (loop == loop_)
@@ -398,17 +342,12 @@ void Player::setSpeed(double speed)
 
 const ShowChart& Player::chart()
 {
-    if (chart_)
-        return *chart_;
-    chart_.emplace();
-    static std::ostream silent(nullptr);
-    Charting charting(*chart_);
-    Player probe(TimeSource::Virtual, factory_, silent, charting);
-    charting.follow(probe);
-    // Taken input goes before input planned for the same moment, as it did.
-    probe.planned_ = taken_;
-    probe.planned_.insert(planned_.begin(), planned_.end());
-    chart_->end = *probe.runToEnd();
+    if (!chart_)
+        chart_ = chartShow(factory_, [this](Player& probe) {
+            // Taken input goes before input planned for the same moment, as it did.
+            probe.planned_ = taken_;
+            probe.planned_.insert(planned_.begin(), planned_.end());
+        });
     return *chart_;
 }
 

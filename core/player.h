@@ -3,6 +3,7 @@
 #include "core/clock.h"
 #include "core/error_report.h"
 #include "core/scheduler.h"
+#include "core/show_chart.h"
 #include "core/show_program.h"
 #include "core/stage.h"
 
@@ -15,7 +16,6 @@
 #include <string_view>
 #include <utility>
 #include <variant>
-#include <vector>
 
 namespace q3 {
 
@@ -48,8 +48,9 @@ public:
     virtual void error(std::string_view /*handler*/, std::string_view /*message*/) {}
     // The chart (Player::chart) has gone out of date: the clicks or the client size changed.
     virtual void chartChanged() {}
-    // The show's end is known: it ends at `atMs` (see Player::end). Reported once, as soon as
-    // the last cue has run, before any look at a later moment.
+    // The show's end is known: it ends at `atMs`, 5000 ms after its last cue (or at the 48-hour
+    // limit). Reported as soon as the last cue has run, before any look at a later moment, and
+    // again after a seek to a moment it is known at.
     virtual void endKnown(double /*atMs*/) {}
     // On virtual time, the output may look at the stage at moments of its choosing (a screenshot,
     // a video frame): the next such moment, and the look itself. A look at t sees every handler
@@ -72,20 +73,9 @@ enum class TimeSource : std::uint8_t
     Wall,
 };
 
-// Where things happen in a show: computed by playing it through on virtual time with the same
-// seed and clicks.
-struct ShowChart
-{
-    // When each cue ran, in order.
-    std::vector<double> cues;
-    // The moments between handlers at which the picture had changed: where a step lands.
-    std::vector<double> changes;
-    double end = 0;
-};
-
-// The speeds a viewer may play the show at, in the window.
-inline constexpr double kMinSpeed = 0.25;
-inline constexpr double kMaxSpeed = 4;
+namespace test {
+struct PlayerInspector;
+} // namespace test
 
 // Plays a show: owns the clock, the scheduler and the show, and decides the order of the
 // load, the viewer's clicks, the timers' ticks and the pauses of the frame loops. Every front
@@ -107,7 +97,8 @@ inline constexpr double kMaxSpeed = 4;
 //    an earlier moment); runFor(ms) plays a length of time and, looping, starts again at each
 //    end.
 //  - The wall clock, the front's own timer waking the player: runDue() runs what has fallen due,
-//    one tick at a time; press() and click() take the viewer's input as it comes.
+//    one tick at a time; press() and click() take the viewer's input as it comes. When to wake
+//    and how long to wait are the wall-clock driver's (core/wall_driver.h).
 class Player final : private StageHost
 {
 public:
@@ -136,7 +127,6 @@ public:
 
     // On virtual time: clicks planned ahead, then played.
     void addClick(double atMs);
-    void addPress(double atMs, double x, double y);
     // Plays everything due up to and including `ms`. The show's end does not stop it, and it
     // never starts the show again.
     void runUntil(double ms);
@@ -150,22 +140,13 @@ public:
     // once it is due. One tick per call, so that a front lets input that arrived meanwhile go
     // first.
     [[nodiscard]] std::optional<double> nextDue() const;
-    // The next due time if it is the cue clock's: the tick a viewer would see come late.
-    [[nodiscard]] std::optional<double> nextCueDue() const;
-    // Runs the tick that is due, if any, or starts the show again at its end when looping. A
-    // cue tick due within `cueWaitMs` is waited for, so that a front woken a little early still
-    // runs it on time. True when something ran.
-    bool runDue(double cueWaitMs = 0);
+    // Runs the tick that is due, if any, or starts the show again at its end when looping. True
+    // when something ran.
+    bool runDue();
 
-    // Where the show ends, once its last cue has run (or at the 48-hour limit).
-    [[nodiscard]] std::optional<double> end() const { return end_; }
-    // When the last cue ran, once it has.
-    [[nodiscard]] std::optional<double> lastCueAt() const { return lastCueAt_; }
     // Where the show is expected to end: its end once known, until then where a show clicked
     // once at 0 ends, or later if that has passed.
     [[nodiscard]] double expectedEnd() const;
-    // How many cues the show has.
-    [[nodiscard]] int cueTotal() const { return factory_.cueTotal; }
 
     // Steering. The show's 0 ms is its starting click: the first click taken.
     [[nodiscard]] std::optional<double> startedAt() const;
@@ -177,18 +158,13 @@ public:
     // no speed.
     void setSpeed(double speed);
     [[nodiscard]] double speed() const { return clock_->speed(); }
-    // Wall-clock milliseconds until the show's time reaches `ms`.
-    [[nodiscard]] double wallMsUntil(double ms) const { return clock_->sourceMsUntil(ms); }
     // The chart of the show with the clicks and sizes taken so far and the clicks planned. It is
     // worked out by playing the whole show through, and kept until they change.
     [[nodiscard]] const ShowChart& chart();
 
-    [[nodiscard]] ShowProgram& show() { return *run_->show; }
-    [[nodiscard]] const ShowProgram& show() const { return *run_->show; }
-    // The stage, the show and the scheduler are replaced by a seek: hold the player, not them.
+    // The stage is replaced by a seek: hold the player, not the stage.
     [[nodiscard]] Stage& stage() { return run_->show->stage(); }
     [[nodiscard]] const Stage& stage() const { return run_->show->stage(); }
-    [[nodiscard]] Scheduler& scheduler() { return run_->scheduler; }
     [[nodiscard]] const Clock& clock() const { return *clock_; }
     [[nodiscard]] double now() const { return clock_->now(); }
 
@@ -198,6 +174,12 @@ public:
     static constexpr double kForever = std::numeric_limits<double>::infinity();
 
 private:
+    // The wall-clock driver waits on the player's clock for a cue tick, and tests look inside.
+    friend std::optional<double> nextCueDue(const Player& player);
+    friend double wallMsUntil(const Player& player, double ms);
+    friend bool runDueOnTime(Player& player, double cueWaitMs);
+    friend struct test::PlayerInspector;
+
     // What a seek replaces.
     struct Run
     {
@@ -229,6 +211,9 @@ private:
     void periodSet() override;
     void handlerFailed(std::string_view handler, std::string_view message) override;
 
+    [[nodiscard]] ShowProgram& show() { return *run_->show; }
+    [[nodiscard]] const ShowProgram& show() const { return *run_->show; }
+    [[nodiscard]] Scheduler& scheduler() { return run_->scheduler; }
     [[nodiscard]] PlayerOutput& out() const;
     // The next planned input or due tick, whichever comes first.
     [[nodiscard]] std::optional<double> nextEvent() const;
@@ -241,6 +226,9 @@ private:
     void afterHandler();
     void setEnd(double atMs);
     bool restartIfEnded();
+    // Starts the show again if it has ended, looping and not paused: what a wall-clock run does
+    // before its tick.
+    bool restartIfEndedPlaying();
     void forgetChart();
     // Moves the show's time on to `ms`: on virtual time letting the output look at the moments
     // before it (and at `ms` itself when `inclusive`), on the wall clock waiting for it.

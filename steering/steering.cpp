@@ -1,5 +1,7 @@
 #include "steering/steering.h"
 
+#include "core/speed.h"
+
 #include <algorithm>
 #include <iterator>
 

@@ -6,6 +6,7 @@
 #include "core/player.h"
 #include "core/script/show.h"
 #include "core/stage.h"
+#include "player_inspector.h"
 
 #include <functional>
 #include <gtest/gtest.h>
@@ -113,16 +114,16 @@ struct RecordedRun
 // The show a player plays, as this show: its effects' state.
 inline const Show& quilletShow(const Player& player)
 {
-    return dynamic_cast<const Show&>(player.show());
+    return dynamic_cast<const Show&>(PlayerInspector::show(player));
 }
 
 // Plays until the last cue has run, and not much further (cues come 300 ms apart at the
 // least); returns when it ran.
 inline double runToLastCue(Player& run)
 {
-    for (double t = 0; !run.lastCueAt(); t += 100)
+    for (double t = 0; !PlayerInspector::lastCueAt(run); t += 100)
         run.runUntil(t);
-    return *run.lastCueAt();
+    return *PlayerInspector::lastCueAt(run);
 }
 
 // The time at which cue n runs when the window is clicked once at 0 (cues 0 to 18 every 3000 ms).

@@ -240,12 +240,12 @@ TEST_P(ChangedAreas, FramePaintedWhereItChangedIsTheFreshFrame)
     int sample = 0;
     for (double t = 0; t < 100000; t += 53)
         looks.add(t, [&](double at) {
-            kept.render(run.show().stage(), frame);
+            kept.render(run.stage(), frame);
             // Painted whole from the same kept surface every time; from nothing now and then,
             // since a surface that went wrong stays wrong.
             const bool fresh = ++sample % 20 == 0;
-            const QImage other = fresh ? Compositor(quality).render(run.show().stage(), size)
-                                       : whole.render(run.show().stage(), size);
+            const QImage other = fresh ? Compositor(quality).render(run.stage(), size)
+                                       : whole.render(run.stage(), size);
             if (differing == 0 && frame != other) {
                 ++differing;
                 ADD_FAILURE() << "the frame at " << at << " ms differs from the "

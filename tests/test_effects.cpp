@@ -69,7 +69,7 @@ struct EffectRun
     Events tick(Timer timer)
     {
         r.recorder.clear();
-        r.run.show().tick(timer);
+        PlayerInspector::show(r.run).tick(timer);
         return {r.recorder.lines.begin() + 1, r.recorder.lines.end()};
     }
     Stage& stage() { return r.stage(); }
@@ -235,7 +235,7 @@ TEST(Effects, KeptDrawingStaysBoundedWhileBulbsAndLampsRunForHalfAnHour)
     std::ostringstream errors;
     Player run(TimeSource::Virtual, makeQuilletShow(3), errors);
     run.runUntil(0);
-    Stage& stage = run.show().stage();
+    Stage& stage = run.stage();
     stage.setPeriod(Timer::tmrSL, 500);
     stage.setPeriod(Timer::tmrBL, 250);
     std::size_t mostStored = 0;

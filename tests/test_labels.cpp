@@ -411,7 +411,7 @@ INSTANTIATE_TEST_SUITE_P(Sizes, LabelFrames,
 
 struct WindowClick : testing::Test
 {
-    WindowClick() : window(run, {[this](double x, double y) { run.show().clickAt(x, y); }, {}})
+    WindowClick() : window(run, {[this](double x, double y) { run.press(x, y); }, {}})
     {
         run.runUntil(0);
         window.setGeometry(0, 0, 493, 449);
@@ -430,19 +430,19 @@ struct WindowClick : testing::Test
 TEST_F(WindowClick, OnTheOpeningNoteDoesNotStartTheShow)
 {
     clickAt({1500.0 / 15, 1500.0 / 15});
-    EXPECT_EQ(run.scheduler().period(Timer::tmrTime), 0);
+    EXPECT_EQ(PlayerInspector::scheduler(run).period(Timer::tmrTime), 0);
 }
 
 TEST_F(WindowClick, OnTheWhiteAreaStartsTheClock)
 {
     clickAt({6500.0 / 15, 5000.0 / 15});
-    EXPECT_EQ(run.scheduler().period(Timer::tmrTime), 3000);
+    EXPECT_EQ(PlayerInspector::scheduler(run).period(Timer::tmrTime), 3000);
 }
 
 TEST_F(WindowClick, OnTheOnePixelWasteLabelIsNotAClick)
 {
     clickAt({1560.0 / 15 + 0.5, 6240.0 / 15 + 0.5});
-    EXPECT_EQ(run.scheduler().period(Timer::tmrTime), 0);
+    EXPECT_EQ(PlayerInspector::scheduler(run).period(Timer::tmrTime), 0);
 }
 
 } // namespace

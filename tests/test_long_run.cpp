@@ -69,8 +69,8 @@ TEST(LongRun, CounterLimitReportsEveryTickAndTheShowStaysOnScreen)
     Player& run = *player;
     run.addClick(0);
     const double lastCue = runToLastCue(run);
-    ASSERT_EQ(run.show().cueCount(), kCueTotal);
-    Stage& stage = run.show().stage();
+    ASSERT_EQ(PlayerInspector::show(run).cueCount(), kCueTotal);
+    Stage& stage = run.stage();
     const auto endCard = controlsOf(stage);
 
     // The counter goes on by one every 3000 ms after the last cue.
@@ -82,7 +82,7 @@ TEST(LongRun, CounterLimitReportsEveryTickAndTheShowStaysOnScreen)
         mostStored = std::max(mostStored, stage.displayList().storedCount());
     }
     run.runUntil(limitTick - 1000);
-    ASSERT_EQ(run.show().cueCount(), kCounterLimit - 1);
+    ASSERT_EQ(PlayerInspector::show(run).cueCount(), kCounterLimit - 1);
     EXPECT_GT(limitTick - lastCue, 27 * kHour);
     EXPECT_EQ(errors.str(), "") << "an error before the counter limit";
 
@@ -95,7 +95,7 @@ TEST(LongRun, CounterLimitReportsEveryTickAndTheShowStaysOnScreen)
     // The tick that reaches the limit still counts; every one after it fails, and the trace
     // has each failure. The error stream has the first, and how often it repeated once the
     // player is done.
-    EXPECT_EQ(run.show().cueCount(), kCounterLimit);
+    EXPECT_EQ(PlayerInspector::show(run).cueCount(), kCounterLimit);
     EXPECT_EQ(errors.str(), "quillet3: tmrTime: overflow\n");
     const std::string overflow = R"({"ev":"error","handler":"tmrTime","error":"overflow"})";
     EXPECT_EQ(count(recorder.lines, overflow), kTicksPastTheLimit);

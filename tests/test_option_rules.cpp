@@ -4,6 +4,7 @@
 
 #include "core/option_rules.h"
 #include "core/option_values.h"
+#include "core/script/show.h"
 
 #include <gtest/gtest.h>
 #include <string>
@@ -110,9 +111,11 @@ class Rules : public testing::TestWithParam<RuleCase>
 TEST_P(Rules, WordTheFirstProblemForTheFront)
 {
     const RuleCase& c = GetParam();
-    std::string problem = stillsPastRunProblem(c.run, c.front);
+    RunRequest run = c.run;
+    run.show = makeQuilletShow(0);
+    std::string problem = stillsPastRunProblem(run, c.front);
     if (problem.empty())
-        problem = steeringProblem(c.run, c.front);
+        problem = steeringProblem(run, c.front);
     EXPECT_EQ(problem, c.expected);
 }
 
@@ -123,8 +126,8 @@ INSTANTIATE_TEST_SUITE_P(Between, Rules, testing::ValuesIn(kRuleCases),
 
 TEST(OptionRules, TheShowEndsAt89000MsWhateverTheSeed)
 {
-    EXPECT_EQ(showEndMs(0, {}), 89000);
-    EXPECT_EQ(showEndMs(7, {}), 89000);
+    EXPECT_EQ(showEndMs(makeQuilletShow(0), {}), 89000);
+    EXPECT_EQ(showEndMs(makeQuilletShow(7), {}), 89000);
 }
 
 struct ValueCase

@@ -108,14 +108,15 @@ std::vector<Action> randomViewer(std::uint32_t seed)
 class Invariants final : public StageListener
 {
 public:
-    explicit Invariants(Player& run) : run_(run), count_(run.show().cueCount().value()) {}
+    explicit Invariants(Player& run)
+        : run_(run), count_(PlayerInspector::show(run).cueCount().value())
+    {}
 
     void onEvent(const Event& event) override
     {
         // The window opens with every label shown; the load hides them.
         if (loaded_) {
-            EXPECT_FALSE(run_.show().stage().control(Control::lblTheEnd).visible)
-                << "lblTheEnd shown";
+            EXPECT_FALSE(run_.stage().control(Control::lblTheEnd).visible) << "lblTheEnd shown";
         }
         const bool marker = event.kind == EventKind::Load || event.kind == EventKind::Click ||
                             event.kind == EventKind::Tick;
@@ -142,7 +143,7 @@ public:
     {
         checkCount();
         loaded_ = true;
-        const Stage& stage = run_.show().stage();
+        const Stage& stage = run_.stage();
         EXPECT_FALSE(stage.control(Control::lblTheEnd).visible) << "lblTheEnd shown";
         // The fill colour is carried from one handler to the next: nothing in between resets it.
         EXPECT_EQ(stage.fill(), fill_) << "the fill changed between handlers";
@@ -160,7 +161,7 @@ public:
 private:
     void checkCount()
     {
-        const int now = run_.show().cueCount().value();
+        const int now = PlayerInspector::show(run_).cueCount().value();
         if (now == count_)
             return;
         EXPECT_TRUE(handler_.kind == EventKind::Tick && handler_.timer == Timer::tmrTime)
@@ -174,7 +175,7 @@ private:
     void onTick(const Event& event)
     {
         countedInThisHandler_ = false;
-        const double now = run_.scheduler().now();
+        const double now = PlayerInspector::scheduler(run_).now();
         EXPECT_TRUE(ticks_.insert({index(event.timer), now}).second)
             << name(event.timer) << " ticked twice at " << now << " ms";
         if (event.timer != Timer::tmrTime)
@@ -244,7 +245,7 @@ std::vector<Control> visibleControls(const Stage& stage)
 void clickOnControl(Player& run, const Invariants& invariants, const Action& action)
 {
     run.runUntil(action.at);
-    const std::vector<Control> visible = visibleControls(run.show().stage());
+    const std::vector<Control> visible = visibleControls(run.stage());
     if (visible.empty())
         return;
     const Control target = visible[static_cast<std::size_t>(action.pick) % visible.size()];
@@ -252,20 +253,20 @@ void clickOnControl(Player& run, const Invariants& invariants, const Action& act
     const double x = rect.left + action.x * rect.width;
     const double y = rect.top + action.y * rect.height;
     const int clicksBefore = invariants.clicks();
-    const int periodBefore = run.scheduler().period(Timer::tmrTime);
-    run.addPress(action.at, x, y);
+    const int periodBefore = PlayerInspector::scheduler(run).period(Timer::tmrTime);
+    PlayerInspector::addPress(run, action.at, x, y);
     run.runUntil(action.at);
     EXPECT_EQ(invariants.clicks(), clicksBefore)
         << "a click on " << name(target) << " at " << x << ", " << y << " reached the window";
-    EXPECT_EQ(run.scheduler().period(Timer::tmrTime), periodBefore)
+    EXPECT_EQ(PlayerInspector::scheduler(run).period(Timer::tmrTime), periodBefore)
         << "a click on " << name(target) << " changed the cue clock";
 }
 
 // Handles every handler due up to `until`, one due time at a time, checking in between.
 void runCheckedUntil(Player& run, Invariants& invariants, double until)
 {
-    for (auto due = run.scheduler().nextDue(); due && *due < until;
-         due = run.scheduler().nextDue()) {
+    for (auto due = PlayerInspector::scheduler(run).nextDue(); due && *due < until;
+         due = PlayerInspector::scheduler(run).nextDue()) {
         run.runUntil(*due);
         invariants.betweenHandlers();
     }
@@ -280,8 +281,8 @@ void playViewer(std::uint32_t seed)
     Player run(std::move(ownClock), makeQuilletShow(seed), errors);
     Invariants invariants(run);
     SlowHandlers slow(clock, seed);
-    EventBus::Subscription followInvariants = run.show().stage().events().subscribe(invariants);
-    EventBus::Subscription followSlow = run.show().stage().events().subscribe(slow);
+    EventBus::Subscription followInvariants = run.stage().events().subscribe(invariants);
+    EventBus::Subscription followSlow = run.stage().events().subscribe(slow);
     run.runUntil(0);
     invariants.betweenHandlers();
 
@@ -295,7 +296,7 @@ void playViewer(std::uint32_t seed)
             run.addClick(action.at);
             break;
         case Action::Kind::ClickAt:
-            run.addPress(action.at, action.x, action.y);
+            PlayerInspector::addPress(run, action.at, action.x, action.y);
             break;
         case Action::Kind::ClickOnControl:
             clickOnControl(run, invariants, action);
@@ -381,13 +382,13 @@ std::uint32_t packed(Rgb c)
 
 ShowState stateOf(Player& player)
 {
-    ShowState state{.now = player.now(), .cues = player.show().cueCount().value()};
+    ShowState state{.now = player.now(), .cues = PlayerInspector::show(player).cueCount().value()};
     const Stage& stage = player.stage();
     for (std::size_t i = 0; i < kControlCount; ++i)
         state.controls.push_back(stage.control(controlAt(i)));
     for (const Timer timer : kTimers)
-        state.timers.emplace_back(player.scheduler().period(timer),
-                                  player.scheduler().dueTime(timer));
+        state.timers.emplace_back(PlayerInspector::scheduler(player).period(timer),
+                                  PlayerInspector::scheduler(player).dueTime(timer));
     stage.displayList().forEachAfter(0, [&](const Shape& shape) {
         state.shapes.emplace_back(static_cast<int>(shape.kind), shape.x1, shape.y1, shape.x2,
                                   shape.y2, packed(shape.outline), packed(shape.fill));

@@ -111,9 +111,9 @@ TEST(VirtualTime, ClickDuringTheCountdownPaceSlowsTheNextCue)
     r.stage().setPeriod(Timer::tmrTime, 300);
     r.run.addClick(100);
     r.run.runUntil(3099);
-    EXPECT_EQ(r.run.show().cueCount(), 0);
+    EXPECT_EQ(PlayerInspector::show(r.run).cueCount(), 0);
     r.run.runUntil(3100);
-    EXPECT_EQ(r.run.show().cueCount(), 1);
+    EXPECT_EQ(PlayerInspector::show(r.run).cueCount(), 1);
 }
 
 TEST(VirtualTime, SamplesSeeEveryHandlerAtOrBeforeTheirTime)
@@ -121,7 +121,9 @@ TEST(VirtualTime, SamplesSeeEveryHandlerAtOrBeforeTheirTime)
     RecordedRun r;
     std::vector<int> cueCounts;
     for (double t : {2999.0, 3000.0, 3001.0})
-        r.looks.add(t, [&](double) { cueCounts.push_back(r.run.show().cueCount().value()); });
+        r.looks.add(t, [&](double) {
+            cueCounts.push_back(PlayerInspector::show(r.run).cueCount().value());
+        });
     r.run.runUntil(4000);
     EXPECT_EQ(cueCounts, (std::vector<int>{0, 1, 1}));
 }
@@ -148,7 +150,7 @@ struct PauseTest : testing::Test, PlayerOutput
     VirtualClock& clock = *ownClock;
     Player player{std::move(ownClock), makeQuilletShow(1), errors, *this};
     Stage& stage = player.stage();
-    Scheduler& scheduler = player.scheduler();
+    Scheduler& scheduler = PlayerInspector::scheduler(player);
     Recorder recorder;
     EventBus::Subscription following = stage.events().subscribe(recorder);
     std::vector<std::string> order;
@@ -224,7 +226,7 @@ TEST(EventOrder, ShowOnAClockThatMovesWhileHandlersRunKeepsTheVirtualOrder)
     std::ostringstream errors;
     Player virtualRun(TimeSource::Virtual, makeQuilletShow(4), errors);
     TickOrder expected;
-    EventBus::Subscription followExpected = virtualRun.show().stage().events().subscribe(expected);
+    EventBus::Subscription followExpected = virtualRun.stage().events().subscribe(expected);
     virtualRun.addClick(0);
     virtualRun.runUntil(kEnd);
 

@@ -38,8 +38,9 @@ Snapshot snapshot(Player& player, Compositor& compositor)
         s.controls.at(c) = player.stage().control(static_cast<Control>(c));
     for (std::size_t t = 0; t < kTimerCount; ++t) {
         const auto timer = static_cast<Timer>(t);
-        s.periods.at(t) = player.scheduler().period(timer);
-        if (const std::optional<double> due = player.scheduler().dueTime(timer))
+        s.periods.at(t) = test::PlayerInspector::scheduler(player).period(timer);
+        if (const std::optional<double> due =
+                test::PlayerInspector::scheduler(player).dueTime(timer))
             s.timeLeft.at(t) = *due - s.now;
     }
     player.runUntil(s.now + kLookAfterMs);

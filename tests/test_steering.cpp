@@ -170,9 +170,9 @@ TEST(Steering, KeysCarriedOutOnAPlayer)
     other.runUntil(500);
     EXPECT_FALSE(applySteer(other, {SteerKind::Start}).stateChanged);
     EXPECT_EQ(other.startedAt(), 500);
-    EXPECT_EQ(other.scheduler().dueTime(Timer::tmrTime), 3500);
+    EXPECT_EQ(PlayerInspector::scheduler(other).dueTime(Timer::tmrTime), 3500);
     applySteer(other, {SteerKind::Start});
-    EXPECT_EQ(other.scheduler().dueTime(Timer::tmrTime), 3500) << "started once";
+    EXPECT_EQ(PlayerInspector::scheduler(other).dueTime(Timer::tmrTime), 3500) << "started once";
     EXPECT_TRUE(applySteer(other, {SteerKind::TogglePause}).stateChanged);
     EXPECT_TRUE(other.paused());
     EXPECT_TRUE(applySteer(other, {SteerKind::StepForward}).seeked);

@@ -111,7 +111,7 @@ TEST(WholeShow, EveryCueAtItsTimeWithTheTimersAndScreenAfterIt)
         });
     }
     r.run.runToEnd();
-    const double end = *r.run.lastCueAt() + 3000.0 * 5;
+    const double end = *PlayerInspector::lastCueAt(r.run) + 3000.0 * 5;
     r.run.runUntil(end);
     followTicks.end();
 
@@ -121,7 +121,7 @@ TEST(WholeShow, EveryCueAtItsTimeWithTheTimersAndScreenAfterIt)
     for (int idle = 46; idle <= 50; ++idle)
         EXPECT_EQ(tickTimes.at(idle), 84000.0 + 3000.0 * (idle - 45)) << "tick " << idle;
     EXPECT_EQ(end, 84000.0 + 3000.0 * 5);
-    EXPECT_EQ(r.run.show().cueCount(), 51);
+    EXPECT_EQ(PlayerInspector::show(r.run).cueCount(), 51);
 
     // The slow cues: one every 3000 ms, no light timers yet.
     for (int cue = 0; cue < 18; ++cue) {

@@ -3,6 +3,7 @@
 #include "core/messages.h"
 #include "core/option_rules.h"
 #include "core/option_values.h"
+#include "core/script/show.h"
 
 #include <vector>
 
@@ -111,7 +112,7 @@ std::string take(PageOptions& o, const Parameter& p)
 // A still is played to on virtual time and ends there.
 std::string problemTogether(const PageOptions& o)
 {
-    RunRequest run{.seed = o.seed,
+    RunRequest run{.show = makeQuilletShow(o.seed.value_or(0)),
                    .startMs = o.startMs,
                    .loop = o.loop,
                    .speedGiven = o.speedGiven,

@@ -2,6 +2,7 @@
 
 #include "core/event_json.h"
 #include "core/script/show.h"
+#include "core/wall_driver.h"
 #include "web/page_js.h"
 
 #include <algorithm>
@@ -235,7 +236,7 @@ void PageShow::onEvent(const Event& event)
 void PageShow::rearm()
 {
     const std::optional<double> due = player_.nextDue();
-    q3js_set_timer(due ? std::max(0.0, player_.wallMsUntil(*due)) : -1);
+    q3js_set_timer(due ? std::max(0.0, wallMsUntil(player_, *due)) : -1);
 }
 
 void PageShow::paint()

@@ -1,6 +1,7 @@
 #include "window/stage_window.h"
 
 #include "core/player.h"
+#include "core/speed.h"
 
 #include <QIcon>
 #include <QKeyEvent>
@@ -19,7 +20,7 @@ QString captionText(double speed, Quality quality, bool paused)
     QString caption = QString::fromUtf8(kWindowCaption.data(), qsizetype(kWindowCaption.size()));
     QStringList states;
     if (speed != 1)
-        states << speedText(speed);
+        states << QString::fromStdString(speedText(speed)) + QStringLiteral("×");
     if (quality != Quality::Crisp)
         states << QString::fromUtf8(qualityName(quality).data(),
                                     qsizetype(qualityName(quality).size()));

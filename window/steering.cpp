@@ -60,9 +60,4 @@ std::optional<KeyPress> keyPressOf(const QKeyEvent& event)
     };
 }
 
-QString speedText(double speed)
-{
-    return QString::number(speed) + QStringLiteral("×");
-}
-
 } // namespace q3

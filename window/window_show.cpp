@@ -1,5 +1,6 @@
 #include "window/window_show.h"
 
+#include "core/wall_driver.h"
 #include "steering/steering.h"
 
 #include <QApplication>
@@ -123,7 +124,7 @@ void WindowShow::runDue()
     // come on time to a fraction of a millisecond. The effects, whose ticks nobody times, are
     // not worth the wait.
     // One tick per pass of the event loop, so that input that arrived meanwhile goes first.
-    player_.runDue(kLongestFinalWaitMs);
+    runDueOnTime(player_, kLongestFinalWaitMs);
     rearm();
 }
 
@@ -136,9 +137,9 @@ void WindowShow::rearm()
         return;
     }
     // The wall clock's wait, at the show's speed.
-    const double wait = player_.wallMsUntil(*due);
-    const int ms = player_.nextCueDue() ? static_cast<int>(std::floor(wait - earlyWakeMs(wait)))
-                                        : static_cast<int>(std::ceil(wait));
+    const double wait = wallMsUntil(player_, *due);
+    const int ms = nextCueDue(player_) ? static_cast<int>(std::floor(wait - earlyWakeMs(wait)))
+                                       : static_cast<int>(std::ceil(wait));
     wakeUp_.start(std::max(0, ms));
 }
 

@@ -1,5 +1,7 @@
 #include "steering/timeline.h"
 
+#include <algorithm>
+
 namespace q3 {
 
 std::vector<BarFill> timelinePicture(const TimelineGeometry& g, const TimelineShow& show)
@@ -81,6 +83,17 @@ std::vector<BarFill> Timeline::picture(const TimelineShow& show) const
     if (!shown_)
         return {};
     return timelinePicture(geometry(), show);
+}
+
+std::optional<TimelineShow> timelineShowOf(const Player& player, std::optional<double> end,
+                                           std::span<const double> cues)
+{
+    const std::optional<double> start = player.startedAt();
+    if (!start)
+        return std::nullopt;
+    const double until = end.value_or(player.expectedEnd());
+    return TimelineShow{
+        .span = {*start, std::max(*start, until)}, .now = player.now(), .cues = cues};
 }
 
 } // namespace q3

@@ -21,6 +21,12 @@ struct TimelineShow
     std::span<const double> cues;
 };
 
+// What the timeline of `player` shows, from the show's end and cue times as the front last had
+// them from its chart (until then, no end: the show's expected end stands in); nothing before
+// the show has started.
+[[nodiscard]] std::optional<TimelineShow>
+timelineShowOf(const Player& player, std::optional<double> end, std::span<const double> cues);
+
 // A rectangle of the picture, filled in one colour (with its alpha) over the show's picture.
 struct BarFill
 {

@@ -140,11 +140,10 @@ void PageShow::pointer(Pointer what, double x, double y)
 
 std::optional<TimelineShow> PageShow::timelineShow()
 {
-    const std::optional<double> start = player_.startedAt();
-    if (!start)
+    if (!player_.startedAt())
         return std::nullopt;
     const ShowChart& chart = player_.chart();
-    return TimelineShow{.span = spanOf(chart, *start), .now = player_.now(), .cues = chart.cues};
+    return timelineShowOf(player_, chart.end, chart.cues);
 }
 
 void PageShow::steer(Steer steer)

@@ -109,13 +109,8 @@ void WindowShow::refreshMarks()
 
 std::optional<TimelineShow> WindowShow::timeline()
 {
-    const std::optional<double> start = player_.startedAt();
-    if (!start)
-        return std::nullopt;
-    // Until the marks are worked out, the show's expected end.
-    const double end = marks_.end.value_or(player_.expectedEnd());
-    return TimelineShow{
-        .span = {*start, std::max(*start, end)}, .now = player_.now(), .cues = marks_.cues};
+    // The marks as last worked out, so that painting never plays the show through.
+    return timelineShowOf(player_, marks_.end, marks_.cues);
 }
 
 void WindowShow::runDue()

@@ -19,6 +19,8 @@ PREFERENCES = {
     "app.update.disabledForTesting": True,
     "app.normandy.enabled": False,
     "browser.aboutwelcome.enabled": False,
+    "browser.cache.disk.enable": False,  # every load asks the server, as the tests count requests
+    "browser.cache.memory.enable": False,
     "browser.newtabpage.enabled": False,
     "browser.region.network.url": "",
     "browser.safebrowsing.downloads.enabled": False,
@@ -39,6 +41,7 @@ PREFERENCES = {
     "extensions.getAddons.cache.enabled": False,
     "extensions.update.enabled": False,
     "geo.provider.network.url": "",
+    "gfx.downloadable_fonts.disable_cache": True,
     "media.gmp-manager.url": "",
     "network.captive-portal-service.enabled": False,
     "network.connectivity-service.enabled": False,

@@ -81,24 +81,32 @@ class Engine(Browser):
 
     def _start_session(self):
         self._log_path = os.path.join(self._profile, "webkit.log")
-        port = free_port()
         env = dict(os.environ, DISPLAY=self._display, GDK_SCALE=str(self._scale),
                    GDK_BACKEND="x11", XDG_CONFIG_HOME=self._profile, XDG_CACHE_HOME=self._profile,
                    XDG_DATA_HOME=self._profile,
                    # With no GPU, composited pages never finish a screenshot.
                    WEBKIT_DISABLE_COMPOSITING_MODE="1", WEBKIT_DISABLE_DMABUF_RENDERER="1")
         env.pop("WAYLAND_DISPLAY", None)
-        with open(self._log_path, "ab") as log:
-            self._service = subprocess.Popen(["WebKitWebDriver", "--port=%d" % port],
-                                             stdin=subprocess.DEVNULL, stdout=log,
-                                             stderr=subprocess.STDOUT,
-                                             preexec_fn=die_with_parent, env=env)
+        for attempt in range(3):  # a port found free may be taken before the driver binds it
+            port = free_port()
+            with open(self._log_path, "ab") as log:
+                self._service = subprocess.Popen(["WebKitWebDriver", "--port=%d" % port],
+                                                 stdin=subprocess.DEVNULL, stdout=log,
+                                                 stderr=subprocess.STDOUT,
+                                                 preexec_fn=die_with_parent, env=env)
 
-        def listening():
-            with socket.socket() as s:
-                return s.connect_ex(("127.0.0.1", port)) == 0
-        wait_until(listening, "WebKitWebDriver listened", self.timeout, self._service,
-                   lambda: tail(self._log_path))
+            def listening():
+                with socket.socket() as s:
+                    return s.connect_ex(("127.0.0.1", port)) == 0
+            try:
+                wait_until(listening, "WebKitWebDriver listened", self.timeout, self._service,
+                           lambda: tail(self._log_path))
+                break
+            except RuntimeError:
+                end_group(self._service)
+                self._service = None
+                if attempt == 2:
+                    raise
         options = webdriver.WebKitGTKOptions()
         options.binary_location = MINIBROWSER
         options.add_argument("--automation")  # else the driver finds no browser to match

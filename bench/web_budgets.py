@@ -27,7 +27,8 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 SOURCE = os.path.dirname(HERE)
 sys.path.insert(0, os.path.join(SOURCE, "tests/web"))
 
-from browser import Browser  # noqa: E402
+# The figures are Chromium's.
+from engine_chromium import Engine as Browser  # noqa: E402
 
 WIDTH, HEIGHT = 1920, 1080
 SHOW_MS = 89000  # from the starting click to the end of the show

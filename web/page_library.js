@@ -31,10 +31,19 @@ mergeInto(LibraryManager.library, {
     Module.page.context.restore();
   },
   q3js_text: function (font, rgb, x, y, text) {
+    // Set at a large size and scaled down to the size asked for: WebKit places the glyphs of a
+    // small font at whole pixels, and a caption would come out wider or narrower than laid out.
     const c = Module.page.context;
-    c.font = UTF8ToString(font);
+    const css = UTF8ToString(font);
+    const size = parseFloat(/([0-9.]+)px/.exec(css)[1]);
+    const enlarge = size < 1000 ? 1000 / size : 1;
+    c.font = css.replace(/[0-9.]+px/, size * enlarge + 'px');
     c.fillStyle = '#' + (rgb | 0x1000000).toString(16).slice(1);
-    c.fillText(UTF8ToString(text), x, y);
+    c.save();
+    c.translate(x, y);
+    c.scale(1 / enlarge, 1 / enlarge);
+    c.fillText(UTF8ToString(text), 0, 0);
+    c.restore();
   },
   q3js_measure: function (font, text) {
     const c = Module.page.measuring;

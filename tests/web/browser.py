@@ -1,15 +1,20 @@
-"""Drives the page in Debian's headless Chromium through its DevTools protocol.
+"""Drives the page in a browser engine that Debian packages: Chromium (its DevTools protocol),
+Firefox ESR (WebDriver BiDi) or WebKitGTK (WebKitWebDriver through Selenium).
 
-A `Browser` serves a folder on a free loopback port, starts Chromium in a process group of its
-own with a new empty profile, and talks to its one tab over a WebSocket: it loads pages,
-evaluates JavaScript, sends real input events (mouse, keys, touch), reads the canvas's pixels and
-keeps what the page writes on its console. Everything it starts is ended when it is closed, also
-when the test fails or is stopped by a signal.
+`launch(engine, folder, width, height)` serves a folder on a free loopback port and starts the
+engine with a new empty profile; every engine answers the same small interface, `Browser`'s: load
+the page at a size and device pixel ratio, evaluate JavaScript, send real input (mouse, keys,
+touch), read the canvas's pixels, take a screenshot, and keep what the page writes on its console
+and the addresses it asks for. Everything it starts is ended when it is closed, also when the test
+fails or is stopped by a signal.
+
+The engine is named by QUILLET3_WEB_ENGINE (chromium unless set); tests/web/run.py sets it.
 """
 
 import base64
 import ctypes
 import http.server
+import importlib
 import json
 import os
 import shutil
@@ -18,60 +23,90 @@ import subprocess
 import tempfile
 import threading
 import time
-import urllib.request
+import unittest
 
-import websocket  # python3-websocket
-
-CHROMIUM_FLAGS = [
-    "--headless",
-    "--no-sandbox",
-    "--disable-gpu",
-    "--disable-quic",
-    "--no-first-run",
-    "--disable-background-networking",
-    "--disable-component-update",
-    "--disable-sync",
-    "--disable-extensions",
-    "--mute-audio",
-    "--hide-scrollbars",
-]
-
-# Keys as the DevTools protocol names them: key, code, Windows key code, text typed.
-KEYS = {
-    " ": (" ", "Space", 32, " "),
-    "Enter": ("Enter", "Enter", 13, "\r"),
-    "Home": ("Home", "Home", 36, ""),
-    "End": ("End", "End", 35, ""),
-    "ArrowLeft": ("ArrowLeft", "ArrowLeft", 37, ""),
-    "ArrowUp": ("ArrowUp", "ArrowUp", 38, ""),
-    "ArrowRight": ("ArrowRight", "ArrowRight", 39, ""),
-    "ArrowDown": ("ArrowDown", "ArrowDown", 40, ""),
-    ",": (",", "Comma", 188, ","),
-    ".": (".", "Period", 190, "."),
-    "[": ("[", "BracketLeft", 219, "["),
-    "]": ("]", "BracketRight", 221, "]"),
-}
-for _digit in "0123456789":
-    KEYS[_digit] = (_digit, "Digit" + _digit, ord(_digit), _digit)
-for _letter in "lqfh":
-    KEYS[_letter] = (_letter, "Key" + _letter.upper(), ord(_letter.upper()), _letter)
-KEYS["Tab"] = ("Tab", "Tab", 9, "")
-KEYS["Escape"] = ("Escape", "Escape", 27, "")
-KEYS["?"] = ("?", "Slash", 191, "?")
-SHIFTED = {"?"}  # typed with Shift held
-
+ENGINES = ("chromium", "firefox", "webkit")
+ENGINE_VARIABLE = "QUILLET3_WEB_ENGINE"
 
 # Where the server hands out the tests' own files (pictures to compare with).
 TEST_PATH = "/__test/"
 
+# The keys the tests press, as WebDriver names them (the engines driven by WebDriver).
+WEBDRIVER_KEYS = {
+    " ": " ",
+    "Enter": "\ue007",
+    "Home": "\ue011",
+    "End": "\ue010",
+    "ArrowLeft": "\ue012",
+    "ArrowUp": "\ue013",
+    "ArrowRight": "\ue014",
+    "ArrowDown": "\ue015",
+}
+for _plain in ",.[]0123456789lqfh?":
+    WEBDRIVER_KEYS[_plain] = _plain
+WEBDRIVER_KEYS["Tab"] = "\ue004"
+# Alt, Ctrl, Meta and Shift as WebDriver names them, by the bits of Browser.key's modifiers.
+WEBDRIVER_MODIFIERS = ((1, "\ue00a"), (2, "\ue009"), (4, "\ue03d"), (8, "\ue008"))
 
-def find_chromium():
-    """The path of Debian's chromium, or None."""
-    return shutil.which("chromium")
+
+def webdriver_key_actions(name, modifiers):
+    """The key actions of a key pressed with its modifiers held, as WebDriver takes them."""
+    held = [value for bit, value in WEBDRIVER_MODIFIERS if modifiers & bit]
+    value = WEBDRIVER_KEYS[name]
+    return ([{"type": "keyDown", "value": v} for v in held]
+            + [{"type": "keyDown", "value": value}, {"type": "keyUp", "value": value}]
+            + [{"type": "keyUp", "value": v} for v in reversed(held)])
+WEBDRIVER_KEYS["Escape"] = "\ue00c"
+
+# Kept by the page for the engines whose driver does not report the console: what it writes as an
+# error or a warning, failed assertions, uncaught exceptions, rejections no one handles and
+# resources that failed to load. Served as the first script of the page's head.
+CONSOLE_KEEPER = """<script>(() => {
+  const kept = window.__q3Console = [];
+  const say = (level, args) => kept.push([level, args.map(String).join(' ')]);
+  for (const [name, level] of [['error', 'error'], ['warn', 'warning']]) {
+    const original = console[name];
+    console[name] = function (...args) { say(level, args); return original.apply(this, args); };
+  }
+  const assert = console.assert;
+  console.assert = function (condition, ...args) {
+    if (!condition) say('assert', args);
+    return assert.call(this, condition, ...args);
+  };
+  addEventListener('error', (e) => say('exception', e.target === window
+    ? [e.message] : ['failed to load', e.target.src || e.target.href]), true);
+  addEventListener('unhandledrejection', (e) => say('exception', ['unhandled', e.reason]));
+})();</script>"""
+
+
+def engine_name(name=None):
+    """The engine to use: the one named, else QUILLET3_WEB_ENGINE's, else chromium."""
+    name = name or os.environ.get(ENGINE_VARIABLE) or "chromium"
+    if name not in ENGINES:
+        raise ValueError("no engine %r; the engines are %s" % (name, ", ".join(ENGINES)))
+    return name
+
+
+def _engine_module(name):
+    return importlib.import_module("engine_" + engine_name(name))
+
+
+def missing(name=None):
+    """Why the engine cannot run on this machine (a package that is not installed), or None."""
+    return _engine_module(name).missing()
+
+
+def launch(name=None, folder=".", width=800, height=600, timeout=60):
+    """A started engine with one page over the served folder, its viewport at this size."""
+    return _engine_module(name).Engine(folder, width, height, timeout)
 
 
 class PageError(AssertionError):
     """A script that threw, or a condition that did not come true in time."""
+
+
+class Unsupported(unittest.SkipTest):
+    """Something this engine's driver cannot do; the test, or its case, is skipped."""
 
 
 class _QuietHandler(http.server.SimpleHTTPRequestHandler):
@@ -88,7 +123,7 @@ _QuietHandler.extensions_map = dict(http.server.SimpleHTTPRequestHandler.extensi
 _QuietHandler.extensions_map.update({".wasm": "application/wasm", ".js": "text/javascript"})
 
 
-def _die_with_parent():
+def die_with_parent():
     """In the child before exec: a new process group, and SIGKILL when the test dies."""
     os.setsid()
     try:
@@ -98,8 +133,75 @@ def _die_with_parent():
         pass
 
 
+def end_group(process, marker=None):
+    """Ends a process started with `die_with_parent` and every process of its group; then, with
+    a marker (a profile's folder), every process whose command line names it, which left the
+    group."""
+    group = process.pid
+    for sig in (signal.SIGTERM, signal.SIGKILL):
+        try:
+            os.killpg(group, sig)
+        except ProcessLookupError:
+            break
+        try:
+            process.wait(timeout=5)
+        except subprocess.TimeoutExpired:
+            continue
+        try:  # the leader is gone; end what is left of its group
+            os.killpg(group, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
+        break
+    for pid in processes_naming(marker) if marker else []:
+        try:
+            os.kill(pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
+
+
+def processes_naming(text):
+    """The processes whose command line holds this text."""
+    found = []
+    for entry in os.listdir("/proc"):
+        if entry.isdigit():
+            try:
+                with open("/proc/%s/cmdline" % entry, "rb") as f:
+                    if text.encode() in f.read():
+                        found.append(int(entry))
+            except OSError:
+                continue
+    return found
+
+
+def wait_until(condition, what, timeout, process=None, log=lambda: ""):
+    """Polls until condition() returns something truthy and returns it; fails when the process
+    ends first or at the deadline, with the end of its log."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = condition()
+        if value:
+            return value
+        if process is not None and process.poll() is not None:
+            raise RuntimeError("ended with %s before %s:\n%s" % (process.returncode, what, log()))
+        if time.monotonic() > deadline:
+            raise RuntimeError("not within %d s: %s\n%s" % (timeout, what, log()))
+        time.sleep(0.05)
+
+
+def tail(path, size=4000):
+    try:
+        with open(path, "rb") as f:
+            return f.read()[-size:].decode("utf-8", "replace")
+    except OSError:
+        return ""
+
+
 class Browser:
-    """One headless Chromium with one tab, and a server for one folder."""
+    """One engine with one page, and a server for one folder. An engine implements the methods
+    that raise NotImplementedError; the rest is written once over them."""
+
+    name = None
+    keeps_console_in_page = False  # its driver reports no console: the page keeps it
 
     def __init__(self, folder, width=800, height=600, timeout=60):
         self.folder = os.path.abspath(folder)
@@ -107,17 +209,13 @@ class Browser:
         self.left_out = set()  # paths the server answers 404 for, as if the file were missing
         self.headers = {}  # more headers the server sends with every answer
         self.console = []  # (level, text) of every console message, exception and log entry
-        self.requests = []  # every URL the page asked for
-        self._events = []
-        self._next_id = 0
-        self._process = None
-        self._socket = None
+        self._requests = []  # every URL the page asked for, where the driver reports them
         self._server = None
-        self._profile = tempfile.mkdtemp(prefix="q3-chromium-")
+        self._profile = tempfile.mkdtemp(prefix="q3-%s-" % self.name)
         try:
             self._serve(0)
             self._start(width, height)
-            self._connect()
+            self.set_size(width, height)
         except BaseException:
             self.close()
             raise
@@ -126,8 +224,9 @@ class Browser:
 
     def _serve(self, port):
         folder = self.folder
-        files = self.files = {}  # served at /__test/NAME: the tests' own files, not the page's
         browser = self
+        files = self.files = {}  # served at /__test/NAME: the tests' own files, not the page's
+        keeper = CONSOLE_KEEPER.encode() if self.keeps_console_in_page else None
 
         class Handler(_QuietHandler):
             def __init__(self, *args, **kwargs):
@@ -141,13 +240,22 @@ class Browser:
             def do_GET(self):
                 if self.path.split("?")[0].lstrip("/") in browser.left_out:
                     return self.send_error(404)
+                page = self.path.split("?", 1)[0] in ("/", "/index.html")
+                if keeper and page:
+                    with open(os.path.join(folder, "index.html"), "rb") as f:
+                        return self.send_body(f.read().replace(b"<head>", b"<head>" + keeper, 1),
+                                              "text/html; charset=utf-8")
                 if not self.path.startswith(TEST_PATH):
                     return super().do_GET()
                 body = files.get(self.path[len(TEST_PATH):])
                 if body is None:
                     return self.send_error(404)
+                self.send_body(body, self.guess_type(self.path))
+
+            def send_body(self, body, kind=None):
                 self.send_response(200)
-                self.send_header("Content-Type", self.guess_type(self.path))
+                if kind:
+                    self.send_header("Content-Type", kind)
                 self.send_header("Content-Length", str(len(body)))
                 self.end_headers()
                 self.wfile.write(body)
@@ -168,115 +276,20 @@ class Browser:
             self._server = None
 
     def _start(self, width, height):
-        chromium = find_chromium()
-        if not chromium:
-            raise RuntimeError("chromium is not installed (scripts/install-deps installs it)")
-        self._log = open(os.path.join(self._profile, "chromium.log"), "wb")
-        command = [chromium, *CHROMIUM_FLAGS, "--user-data-dir=" + self._profile,
-                   "--remote-debugging-port=0", "--window-size=%d,%d" % (width, height),
-                   "about:blank"]
-        # Its caches and settings in the new profile too, whatever the user's home.
-        env = dict(os.environ, XDG_CONFIG_HOME=self._profile, XDG_CACHE_HOME=self._profile)
-        self._process = subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=self._log,
-                                         stderr=subprocess.STDOUT, preexec_fn=_die_with_parent,
-                                         env=env)
-        port_file = os.path.join(self._profile, "DevToolsActivePort")
-        deadline = time.monotonic() + self.timeout
-        while True:
-            if os.path.exists(port_file):
-                with open(port_file) as f:
-                    first = f.readline().strip()
-                if first.isdigit():
-                    self._devtools_port = int(first)
-                    return
-            if self._process.poll() is not None:
-                raise RuntimeError("chromium ended with %s before it listened:\n%s"
-                                   % (self._process.returncode, self.chromium_log()))
-            if time.monotonic() > deadline:
-                raise RuntimeError("chromium did not listen within %d s:\n%s"
-                                   % (self.timeout, self.chromium_log()))
-            time.sleep(0.05)
+        raise NotImplementedError
 
-    def chromium_log(self):
-        try:
-            with open(os.path.join(self._profile, "chromium.log"), "rb") as f:
-                return f.read()[-4000:].decode("utf-8", "replace")
-        except OSError:
-            return ""
-
-    def _connect(self):
-        opener = urllib.request.build_opener(urllib.request.ProxyHandler({}))
-        url = "http://127.0.0.1:%d/json/list" % self._devtools_port
-        deadline = time.monotonic() + self.timeout
-        while True:
-            targets = json.loads(opener.open(url, timeout=self.timeout).read())
-            pages = [t for t in targets if t.get("type") == "page"]
-            if pages:
-                break
-            if time.monotonic() > deadline:
-                raise RuntimeError("chromium has no tab")
-            time.sleep(0.05)
-        self._socket = websocket.create_connection(pages[0]["webSocketDebuggerUrl"],
-                                                   timeout=self.timeout, suppress_origin=True,
-                                                   skip_utf8_validation=True,
-                                                   http_no_proxy=["127.0.0.1"])
-        for domain in ("Page", "Runtime", "Log", "Network"):
-            self.send(domain + ".enable")
+    def _stop(self):
+        raise NotImplementedError
 
     def close(self):
-        if self._socket is not None:
-            try:
-                self._socket.close()
-            except Exception:
-                pass
-            self._socket = None
-        if self._process is not None:
-            self._end_group()
-            self._process = None
-        if self._server is not None:
-            self._server.shutdown()
-            self._server.server_close()
-            self._server = None
-        if getattr(self, "_log", None):
-            self._log.close()
-            self._log = None
-        shutil.rmtree(self._profile, ignore_errors=True)
-
-    def _end_group(self):
-        group = self._process.pid  # the leader of its own group (setsid)
-        for sig, wait in ((signal.SIGTERM, 5), (signal.SIGKILL, 5)):
-            try:
-                os.killpg(group, sig)
-            except ProcessLookupError:
-                break
-            try:
-                self._process.wait(timeout=wait)
-            except subprocess.TimeoutExpired:
-                continue
-            # The leader is gone; end what is left of its group.
-            try:
-                os.killpg(group, signal.SIGKILL)
-            except ProcessLookupError:
-                pass
-            break
-        # The crash reporter leaves the group; it is known by the profile in its command line.
-        for pid in self._profile_processes():
-            try:
-                os.kill(pid, signal.SIGKILL)
-            except ProcessLookupError:
-                pass
-
-    def _profile_processes(self):
-        found = []
-        for entry in os.listdir("/proc"):
-            if entry.isdigit():
-                try:
-                    with open("/proc/%s/cmdline" % entry, "rb") as f:
-                        if self._profile.encode() in f.read():
-                            found.append(int(entry))
-                except OSError:
-                    continue
-        return found
+        try:
+            self._stop()
+        finally:
+            if self._server is not None:
+                self._server.shutdown()
+                self._server.server_close()
+                self._server = None
+            shutil.rmtree(self._profile, ignore_errors=True)
 
     def __enter__(self):
         return self
@@ -284,70 +297,77 @@ class Browser:
     def __exit__(self, *exc):
         self.close()
 
+    # Pages.
+
+    def url(self, query=""):
+        return self.origin + "/index.html" + ("?" + query if query else "")
+
+    def open(self, query="", wait_ready=True, width=None, height=None, scale=1, url=None):
+        """Loads the page with a query (or another address) and waits for its load event and,
+        unless told not to, for quillet3.ready. The size, when given, is set first."""
+        if width:
+            self.set_size(width, height, scale)
+        self.console.clear()
+        self._requests.clear()
+        self._navigate(url or self.url(query))
+        if wait_ready:
+            self.ready()
+
+    def settled(self, expression="quillet3.ready"):
+        """'fulfilled', 'rejected' or, after half the timeout, 'pending': how a promise ended."""
+        return self.evaluate(
+            "Promise.race([(%s).then(() => 'fulfilled', () => 'rejected'),"
+            " new Promise(done => setTimeout(() => done('pending'), %d))])"
+            % (expression, self.timeout * 1000 // 2), await_promise=True)
+
+    def on_new_document(self, source):
+        """Runs a script in every document before its own; returns what forget() takes."""
+        raise Unsupported("%s runs no script before a document's own here" % self.name)
+
+    def forget(self, identifier):
+        raise Unsupported("%s runs no script before a document's own here" % self.name)
+
+    def _navigate(self, url):
+        """Loads the address and returns once its load event has fired."""
+        raise NotImplementedError
+
+    def set_size(self, width, height, scale=1):
+        """The page's viewport in CSS pixels and its devicePixelRatio."""
+        raise NotImplementedError
+
+    def evaluate(self, expression, await_promise=False):
+        """The value of a JavaScript expression in the page, as JSON gives it; raises PageError
+        if it threw (or, awaited, if its promise was rejected)."""
+        raise NotImplementedError
+
+    def screenshot(self):
+        """What the viewport shows, as a PNG file's bytes."""
+        raise NotImplementedError
+
     @property
-    def pids(self):
-        """Chromium's processes: every process in its group."""
-        group = self._process.pid
-        found = []
-        for entry in os.listdir("/proc"):
-            if entry.isdigit():
-                try:
-                    with open("/proc/%s/stat" % entry) as f:
-                        fields = f.read().rsplit(")", 1)[1].split()
-                except OSError:
-                    continue
-                if int(fields[2]) == group:
-                    found.append(int(entry))
-        return found
-
-    # The protocol.
-
-    def send(self, method, **params):
-        """Sends one command and returns its result; events that come first are kept."""
-        self._next_id += 1
-        ident = self._next_id
-        self._socket.send(json.dumps({"id": ident, "method": method, "params": params}))
-        while True:
-            message = json.loads(self._socket.recv())
-            if message.get("id") == ident:
-                if "error" in message:
-                    raise PageError("%s: %s" % (method, message["error"]))
-                return message.get("result", {})
-            if "method" in message:
-                self._note(message)
-
-    def _note(self, event):
-        method, params = event["method"], event.get("params", {})
-        if method == "Runtime.consoleAPICalled":
-            text = " ".join(str(a.get("value", a.get("description", ""))) for a in params["args"])
-            self.console.append((params["type"], text))
-        elif method == "Runtime.exceptionThrown":
-            details = params["exceptionDetails"]
-            text = details.get("exception", {}).get("description") or details.get("text", "")
-            self.console.append(("exception", text))
-        elif method == "Log.entryAdded":
-            entry = params["entry"]
-            self.console.append((entry["level"], entry.get("text", "") + " " + entry.get("url", "")))
-        elif method == "Network.requestWillBeSent":
-            self.requests.append(params["request"]["url"])
-        else:
-            self._events.append(event)
+    def requests(self):
+        """Every address the page asked for since it was loaded."""
+        return self._requests
 
     def console_errors(self):
         """The console's errors, exceptions and warnings, as text."""
-        self.evaluate("0")  # reads what has arrived
+        if self.keeps_console_in_page:
+            kept = self.evaluate("window.__q3Console ? window.__q3Console.splice(0) : []")
+            self.console.extend(tuple(entry) for entry in kept)
+        else:
+            self.evaluate("0")  # reads what has arrived
         return ["%s: %s" % e for e in self.console
                 if e[0] in ("error", "exception", "assert", "warning")]
 
-    def evaluate(self, expression, await_promise=False):
-        """The value of a JavaScript expression in the page; raises if it threw."""
-        result = self.send("Runtime.evaluate", expression=expression, returnByValue=True,
-                           awaitPromise=await_promise, timeout=self.timeout * 1000)
-        if "exceptionDetails" in result:
-            details = result["exceptionDetails"]
-            raise PageError("%s threw: %s" % (expression[:200], details.get("exception", {})
-                                              .get("description") or details.get("text")))
-        return result["result"].get("value")
+    def ready(self):
+        self.wait_for("typeof window.quillet3 === 'object' && window.quillet3 !== null",
+                      "window.quillet3 exists")
+        settled = self.evaluate(
+            "Promise.race([quillet3.ready.then(() => 'ready', e => 'rejected: ' + e),"
+            " new Promise(done => setTimeout(() => done('pending'), %d))])"
+            % (self.timeout * 1000 // 2), await_promise=True)
+        if settled != "ready":
+            raise PageError("quillet3.ready is %s after %d s" % (settled, self.timeout // 2))
 
     def wait_for(self, expression, what, timeout=None):
         """Polls until the expression is truthy and returns its value; fails at the deadline."""
@@ -361,130 +381,42 @@ class Browser:
                                 % (timeout or self.timeout, what, expression, value))
             time.sleep(0.02)
 
-    # Pages.
-
-    def url(self, query=""):
-        return self.origin + "/index.html" + ("?" + query if query else "")
-
-    def open(self, query="", wait_ready=True, width=None, height=None, url=None):
-        """Loads the page with a query (or another address) and waits for its load event and,
-        unless told not to, for quillet3.ready. The size, when given, is set first, at one device
-        pixel per CSS pixel."""
-        if width:
-            self.set_size(width, height)
-        self._events = [e for e in self._events if e["method"] != "Page.loadEventFired"]
-        self.console.clear()
-        self.requests.clear()
-        self.send("Page.navigate", url=url or self.url(query))
-        self.wait_event("Page.loadEventFired")
-        if wait_ready:
-            self.ready()
-
-    def settled(self, expression="quillet3.ready"):
-        """'fulfilled', 'rejected' or, after half the timeout, 'pending': how a promise ended."""
-        return self.evaluate(
-            "Promise.race([(%s).then(() => 'fulfilled', () => 'rejected'),"
-            " new Promise(done => setTimeout(() => done('pending'), %d))])"
-            % (expression, self.timeout * 1000 // 2), await_promise=True)
-
-    def on_new_document(self, source):
-        """Runs a script in every document before its own; returns what forget() takes."""
-        return self.send("Page.addScriptToEvaluateOnNewDocument", source=source)["identifier"]
-
-    def forget(self, identifier):
-        self.send("Page.removeScriptToEvaluateOnNewDocument", identifier=identifier)
-
-    def screenshot(self, path):
-        """What the tab shows, saved as a PNG file."""
-        data = self.send("Page.captureScreenshot", format="png")["data"]
-        with open(path, "wb") as f:
-            f.write(base64.b64decode(data))
-
-    def ready(self):
-        self.wait_for("typeof window.quillet3 === 'object' && window.quillet3 !== null",
-                      "window.quillet3 exists")
-        settled = self.evaluate(
-            "Promise.race([quillet3.ready.then(() => 'ready', e => 'rejected: ' + e),"
-            " new Promise(done => setTimeout(() => done('pending'), %d))])"
-            % (self.timeout * 1000 // 2), await_promise=True)
-        if settled != "ready":
-            raise PageError("quillet3.ready is %s after %d s" % (settled, self.timeout // 2))
-
     def next_frames(self, count=2):
         """Waits until the page has drawn this many more animation frames."""
         self.evaluate("new Promise(done => { let n = %d; const step = () => --n ? "
                       "requestAnimationFrame(step) : done(true); requestAnimationFrame(step); })"
                       % count, await_promise=True)
 
-    def wait_event(self, method, timeout=None):
-        deadline = time.monotonic() + (timeout or self.timeout)
-        while True:
-            for event in self._events:
-                if event["method"] == method:
-                    self._events.remove(event)
-                    return event.get("params", {})
-            if time.monotonic() > deadline:
-                raise PageError("no %s within %s s" % (method, timeout or self.timeout))
-            self._socket.settimeout(max(0.01, deadline - time.monotonic()))
-            try:
-                message = json.loads(self._socket.recv())
-            except websocket.WebSocketTimeoutException:
-                continue
-            finally:
-                self._socket.settimeout(self.timeout)
-            if "method" in message:
-                self._note(message)
-
-    def set_size(self, width, height, scale=1):
-        """The page's viewport in CSS pixels and its devicePixelRatio."""
-        self.send("Emulation.setDeviceMetricsOverride", width=width, height=height,
-                  deviceScaleFactor=scale, mobile=False)
-
-    # Input.
-
-    def mouse(self, kind, x, y, button="left", buttons=0):
-        self.send("Input.dispatchMouseEvent", type=kind, x=x, y=y, button=button,
-                  buttons=buttons, clickCount=1 if kind != "mouseMoved" else 0)
-
-    def hover(self, x, y):
-        """The mouse moves with no button held."""
-        self.mouse("mouseMoved", x, y, button="none")
+    # Input, in CSS pixels of the viewport.
 
     def click(self, x, y):
-        self.mouse("mouseMoved", x, y, button="none")
-        self.mouse("mousePressed", x, y, buttons=1)
-        self.mouse("mouseReleased", x, y)
+        raise NotImplementedError
+
+    def hover(self, x, y):
+        """Moves the mouse there with no button held."""
+        raise NotImplementedError
 
     def drag(self, points):
         """Presses at the first point, moves through the others and lets go at the last."""
-        (x, y), rest = points[0], points[1:]
-        self.mouse("mouseMoved", x, y, button="none")
-        self.mouse("mousePressed", x, y, buttons=1)
-        for x, y in rest:
-            self.mouse("mouseMoved", x, y, buttons=1)
-        self.mouse("mouseReleased", x, y)
+        raise NotImplementedError
 
-    def touch(self, kind, points):
-        self.send("Input.dispatchTouchEvent", type=kind,
-                  touchPoints=[{"x": x, "y": y} for x, y in points])
+    def tap(self, x, y):
+        """A finger touches the point and lifts."""
+        raise NotImplementedError
 
-    def enable_touch(self):
-        self.send("Emulation.setTouchEmulationEnabled", enabled=True, maxTouchPoints=1)
+    def send(self, method, **params):
+        """A command of Chromium's DevTools protocol, for what only it can do."""
+        raise Unsupported("%s takes no DevTools command (%s)" % (self.name, method))
+
+    def mouse(self, kind, x, y, button="left", buttons=0):
+        """One mouse event as DevTools sends it: a press, a move or a release on its own."""
+        raise Unsupported("%s sends no single mouse event here" % self.name)
 
     def key(self, name, modifiers=0, code=None):
-        """A key pressed and let go. `modifiers` adds Alt (1), Ctrl (2), Meta (4) or Shift (8);
-        `code`, the key's place, for a key typed elsewhere on another layout."""
-        key, place, vk, text = KEYS[name]
-        code = code or place
-        modifiers |= 8 if name in SHIFTED else 0
-        down = {"type": "keyDown", "key": key, "code": code, "windowsVirtualKeyCode": vk,
-                "nativeVirtualKeyCode": vk, "modifiers": modifiers}
-        if text:
-            down["text"] = text
-            down["unmodifiedText"] = text
-        self.send("Input.dispatchKeyEvent", **down)
-        self.send("Input.dispatchKeyEvent", type="keyUp", key=key, code=code,
-                  windowsVirtualKeyCode=vk, nativeVirtualKeyCode=vk, modifiers=modifiers)
+        """Presses and releases a key, named as the DOM's KeyboardEvent.key names it. `modifiers`
+        adds Alt (1), Ctrl (2), Meta (4) or Shift (8); `code`, the key's place, for a key typed
+        elsewhere on another layout."""
+        raise NotImplementedError
 
     # Pixels.
 
@@ -555,3 +487,11 @@ class Browser:
         })()""" % (json.dumps(TEST_PATH + "expected.png"), json.dumps(selector),
                    json.dumps(masks), close)
         return self.evaluate(script, await_promise=True)
+
+
+def as_json_script(expression, await_promise):
+    """A function body (for the WebDriver engines) that gives the expression's value as JSON
+    text, or throws what it threw; awaited, a rejection is thrown as an Error."""
+    value = "await (%s)" % expression if await_promise else "(%s)" % expression
+    return ("const value = %s;\nreturn value === undefined ? 'null' : JSON.stringify(value);"
+            % value)

@@ -7,14 +7,16 @@ import re
 import subprocess
 import unittest
 
-from browser import Browser
+import browser
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SOURCE = os.path.dirname(os.path.dirname(HERE))
 PROGRAM = os.environ.get("QUILLET3_BINARY", os.path.join(SOURCE, "build/default/quillet3"))
-# Where the pictures of a failed comparison are kept, to look at.
-OUTPUT_DIR = os.environ.get("QUILLET3_WEB_TEST_OUTPUT", os.path.join(SOURCE, "build/web-tests"))
 WEB_DIR = os.environ.get("QUILLET3_WEB_DIR", os.path.join(SOURCE, "build/web"))
+ENGINE = browser.engine_name()
+# Where the pictures of a failed comparison are kept, to look at, one folder for each engine.
+OUTPUT_DIR = os.path.join(os.environ.get("QUILLET3_WEB_TEST_OUTPUT",
+                                         os.path.join(SOURCE, "build/web-tests")), ENGINE)
 
 
 def run_program(*args):
@@ -129,7 +131,8 @@ def label_masks(width, height, labels, margin=2):
 
 
 class PageTest(unittest.TestCase):
-    """A test with one browser for the whole class, over the built page."""
+    """A test with one browser for the whole class, over the built page, in the engine that
+    QUILLET3_WEB_ENGINE names."""
 
     width, height = 800, 600
     timeout = 60  # seconds for each step: a load, a question, a condition to come true
@@ -138,8 +141,7 @@ class PageTest(unittest.TestCase):
     def setUpClass(cls):
         if not os.path.exists(os.path.join(WEB_DIR, "index.html")):
             raise AssertionError("no page at %s: build it with `make web`" % WEB_DIR)
-        cls.browser = Browser(WEB_DIR, cls.width, cls.height, cls.timeout)
-        cls.browser.set_size(cls.width, cls.height)
+        cls.browser = browser.launch(ENGINE, WEB_DIR, cls.width, cls.height, cls.timeout)
 
     @classmethod
     def tearDownClass(cls):

@@ -9,8 +9,9 @@ import subprocess
 import tempfile
 import time
 
-from browser import Browser, PageError
-from support import SOURCE, WEB_DIR, PageTest
+import browser
+from browser import PageError
+from support import ENGINE, SOURCE, WEB_DIR, PageTest
 
 STRICT = "default-src 'self'; script-src 'self' 'wasm-unsafe-eval'"
 STILL = "seed=1&at=7000"
@@ -25,7 +26,7 @@ class Offline(PageTest):
         # A copy of the page to build again, served under the strict policy.
         cls.folder = tempfile.mkdtemp(prefix="q3-page-")
         shutil.copytree(WEB_DIR, cls.folder, dirs_exist_ok=True)
-        cls.browser = Browser(cls.folder, cls.width, cls.height)
+        cls.browser = browser.launch(ENGINE, cls.folder, cls.width, cls.height, cls.timeout)
         cls.browser.headers["Content-Security-Policy"] = STRICT
 
     @classmethod

@@ -221,9 +221,8 @@ class Viewer(PageTest):
         self.browser.key(" ")
         self.browser.wait_for("quillet3.paused", "Space pauses")
         y = self.height - 7
-
         def drag():
-            self.browser.mouse("mouseMoved", self.track_x(0.5), self.height - 40, button="none")
+            self.browser.hover(self.track_x(0.5), self.height - 40)
             self.browser.drag([(self.track_x(0.5), y), (self.track_x(0.55), y),
                                (self.track_x(0.75), y)])
         self.until_seeked(drag, self.at_part(clicked, 0.75),
@@ -231,21 +230,16 @@ class Viewer(PageTest):
         self.assertTrue(self.browser.evaluate("quillet3.paused"), "a seek keeps the pause")
 
     def test_touch_on_the_timeline_seeks(self):
-        self.browser.enable_touch()
-        try:
-            clicked = self.start()
-            self.browser.key(" ")
-            self.browser.wait_for("quillet3.paused", "Space pauses")
-            x, y = self.track_x(0.25), self.height - 7
+        clicked = self.start()
+        self.browser.key(" ")
+        self.browser.wait_for("quillet3.paused", "Space pauses")
+        x, y = self.track_x(0.25), self.height - 7
 
-            def touch():
-                for _ in range(2):  # the first touch shows the timeline, the next one seeks
-                    self.browser.touch("touchStart", [(x, y)])
-                    self.browser.touch("touchEnd", [])
-            self.until_seeked(touch, self.at_part(clicked, 0.25),
-                              "a touch on the timeline seeks to a quarter of the show")
-        finally:
-            self.browser.send("Emulation.setTouchEmulationEnabled", enabled=False)
+        def touch():
+            for _ in range(2):  # the first touch shows the timeline, the next one seeks
+                self.browser.tap(x, y)
+        self.until_seeked(touch, self.at_part(clicked, 0.25),
+                          "a touch on the timeline seeks to a quarter of the show")
 
     def test_resize_refits_with_black_bars(self):
         self.start()

@@ -37,7 +37,7 @@ Timeline& WindowTimeline::model()
 
 void WindowTimeline::reveal()
 {
-    if (!shows_())
+    if (!show())
         return;
     model_.reveal(wallMs());
     changed();
@@ -86,14 +86,14 @@ void WindowTimeline::wake()
 
 void WindowTimeline::follow()
 {
-    const std::optional<TimelineShow> show = shows_();
+    const std::optional<TimelineShow> show = this->show();
     if (show && model().geometry().xOf(show->span, show->now) != paintedAt_)
         widget_.update(area());
 }
 
 void WindowTimeline::paint(QPainter& painter, qreal devicePixelRatio)
 {
-    const std::optional<TimelineShow> show = shows_();
+    const std::optional<TimelineShow> show = this->show();
     if (!model_.shown() || !show)
         return;
     model_.setOutput(widget_.width(), widget_.height(), devicePixelRatio);

@@ -26,7 +26,11 @@ public:
 
     // The model, at the window's size, for the pointer.
     [[nodiscard]] Timeline& model();
-    [[nodiscard]] std::optional<TimelineShow> show() const { return shows_(); }
+    // Nothing without a show to ask (a window that only shows the stage).
+    [[nodiscard]] std::optional<TimelineShow> show() const
+    {
+        return shows_ ? shows_() : std::nullopt;
+    }
     [[nodiscard]] double wallMs() const { return double(clock_.elapsed()); }
 
     // Shows the timeline for 2 s from now (if the show has started), as after a seek key.

@@ -320,6 +320,10 @@ class Browser:
             " new Promise(done => setTimeout(() => done('pending'), %d))])"
             % (expression, self.timeout * 1000 // 2), await_promise=True)
 
+    def script_enabled(self, on):
+        """Turns the page's script off, as a browser set so would, or on again."""
+        raise Unsupported("%s cannot turn a page's script off here" % self.name)
+
     def on_new_document(self, source):
         """Runs a script in every document before its own; returns what forget() takes."""
         raise Unsupported("%s runs no script before a document's own here" % self.name)
@@ -404,7 +408,7 @@ class Browser:
         """A finger touches the point and lifts."""
         raise NotImplementedError
 
-    def send(self, method, **params):
+    def devtools(self, method, **params):
         """A command of Chromium's DevTools protocol, for what only it can do."""
         raise Unsupported("%s takes no DevTools command (%s)" % (self.name, method))
 

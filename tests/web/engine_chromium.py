@@ -251,6 +251,12 @@ class Engine(Browser):
         self.send("Input.dispatchKeyEvent", type="keyUp", key=key, code=code,
                   windowsVirtualKeyCode=vk, nativeVirtualKeyCode=vk, modifiers=modifiers)
 
+    def devtools(self, method, **params):
+        return self.send(method, **params)
+
+    def script_enabled(self, on):
+        self.send("Emulation.setScriptExecutionDisabled", value=not on)
+
     def on_new_document(self, source):
         return self.send("Page.addScriptToEvaluateOnNewDocument", source=source)["identifier"]
 

@@ -138,14 +138,14 @@ class Engine(Browser):
 
     # The interface.
 
-    def open(self, query="", wait_ready=True, width=None, height=None, scale=1):
+    def open(self, query="", wait_ready=True, width=None, height=None, scale=1, url=None):
         if width and scale != self._scale:
             if scale != int(scale):
                 raise Unsupported("WebKitGTK takes only a whole device pixel ratio (GDK_SCALE)")
             self._stop_session()
             self._scale = int(scale)
             self._start_session()
-        super().open(query, wait_ready, width, height, scale)
+        super().open(query, wait_ready, width, height, scale, url)
 
     def _navigate(self, url):
         self._driver.get(url)  # returns once the page has loaded

@@ -89,7 +89,7 @@ class Offline(PageTest):
 
     def test_the_manifest_names_the_page_and_its_icons(self):
         self.browser.open("seed=1")
-        manifest = self.browser.send("Page.getAppManifest")
+        manifest = self.browser.devtools("Page.getAppManifest")
         self.assertEqual(manifest["errors"], [])
         data = json.loads(manifest["data"])
         self.assertEqual(data["name"], "Quillet 3")
@@ -103,6 +103,6 @@ class Offline(PageTest):
                     " r.blob().then(createImageBitmap).then(b => b.width + 'x' + b.height) :"
                     " r.status)"
                     % json.dumps(src), await_promise=True), sizes)
-        self.assertEqual(self.browser.send("Page.getInstallabilityErrors")
+        self.assertEqual(self.browser.devtools("Page.getInstallabilityErrors")
                          ["installabilityErrors"], [])
         self.assertEqual(self.browser.console_errors(), [])

@@ -98,6 +98,28 @@ def _die_with_parent():
         pass
 
 
+# Set before the page's own script runs: keeps the WebAssembly memory of the instance the page
+# starts (exported or imported), for Browser.wasm_memory_bytes.
+NOTE_WASM_MEMORY = """
+(() => {
+  const keep = (result, imports) => {
+    const instance = result.instance || result;
+    const places = [instance.exports, ...Object.values(imports || {})];
+    for (const place of places)
+      for (const value of Object.values(place || {}))
+        if (value instanceof WebAssembly.Memory) window.__q3WasmMemory = value;
+    return result;
+  };
+  for (const name of ['instantiate', 'instantiateStreaming']) {
+    const original = WebAssembly[name];
+    if (original)
+      WebAssembly[name] = (source, imports) =>
+        original.call(WebAssembly, source, imports).then((r) => keep(r, imports));
+  }
+})();
+"""
+
+
 class Browser:
     """One headless Chromium with one tab, and a server for one folder."""
 
@@ -439,6 +461,14 @@ class Browser:
         """The page's viewport in CSS pixels and its devicePixelRatio."""
         self.send("Emulation.setDeviceMetricsOverride", width=width, height=height,
                   deviceScaleFactor=scale, mobile=False)
+
+    def note_wasm_memory(self):
+        """From the next page on, keeps its WebAssembly memory; returns what forget() takes."""
+        return self.on_new_document(NOTE_WASM_MEMORY)
+
+    def wasm_memory_bytes(self):
+        """The page's WebAssembly memory's size now, which is its peak: it never shrinks."""
+        return self.evaluate("window.__q3WasmMemory.buffer.byteLength")
 
     # Input.
 

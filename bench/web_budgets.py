@@ -30,7 +30,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 SOURCE = os.path.dirname(HERE)
 sys.path.insert(0, os.path.join(SOURCE, "tests/web"))
 
-from browser import Browser  # noqa: E402
+from browser import Browser, PageError  # noqa: E402
 
 WIDTH, HEIGHT = 1920, 1080
 SHOW_MS = 89000  # from the starting click to the end of the show
@@ -247,7 +247,12 @@ def memory_by_size(folder):
     for width, height, ratio in MEMORY_SIZES:
         with Browser(folder, WIDTH, HEIGHT, timeout=300) as browser:
             browser.note_wasm_memory()
-            work, _ = seeks(browser, 1, width, height, ratio)
+            try:
+                work, _ = seeks(browser, 1, width, height, ratio)
+            except PageError as e:  # e.g. the page ran out of memory
+                print("%dx%d at ratio %d: failed: %s"
+                      % (width, height, ratio, str(e).split(" threw: ")[-1].splitlines()[0][:200]))
+                continue
             memory = browser.wasm_memory_bytes()
             canvas = browser.evaluate("(c => c.width + 'x' + c.height)"
                                       "(document.getElementById('stage'))")

@@ -86,8 +86,8 @@ class Memory(PageTest):
                 self.assertLessEqual(self.browser.wasm_memory_bytes(), MEMORY_LIMIT)
 
     def test_trace_stops_at_its_bound(self):
-        # Six minutes into the show, past its end, with the lights and bulbs going on: twice
-        # the trace's bound and more.
+        # Six minutes into the show, past its end, with the lights and bulbs going on: past
+        # the trace's bound, which it reaches some four and a half minutes in.
         self.browser.open("seed=1&trace&at=360000")
         length, last, lines = self.browser.evaluate(
             "(t => [t.length, t.slice(t.lastIndexOf('\\n', t.length - 2) + 1),"

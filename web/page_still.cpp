@@ -5,7 +5,6 @@
 #include "web/page_js.h"
 
 #include <algorithm>
-#include <cmath>
 #include <emscripten.h>
 #include <iostream>
 

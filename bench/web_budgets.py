@@ -4,11 +4,14 @@
 - the folder's weight (every file, fonts included);
 - the time from the page's load event to its first frame (quillet3.ready), over ten loads;
 - a seek with its frame painted at 1920 x 1080, over 450 seeks (median and 99th percentile);
+- with --memory, at 1920 x 1080, 3840 x 2160 at device pixel ratio 2 and 16000 x 12000: the
+  page's WebAssembly memory (its peak: it never shrinks) after playing and 90 seeks, and those
+  seeks' work;
 - the CPU of playing the whole show, Chromium's processes against the window under Xvfb at the
   same size, with the display frames the page drew in and what Chromium alone spends on a frame
   (with --cpu; about four minutes).
 
-Usage: bench/web_budgets.py [--cpu] [WEB_DIR [PROGRAM]]
+Usage: bench/web_budgets.py [--cpu] [--memory] [WEB_DIR [PROGRAM]]
        (default build/web and build/default/quillet3; `make web` builds the page)
 Needs chromium and python3-websocket (scripts/install-deps); --cpu also Xvfb and xdotool.
 Keep the machine otherwise idle: the figures are wall and CPU times.
@@ -28,6 +31,7 @@ SOURCE = os.path.dirname(HERE)
 sys.path.insert(0, os.path.join(SOURCE, "tests/web"))
 
 # The figures are Chromium's.
+from browser import PageError  # noqa: E402
 from engine_chromium import Engine as Browser  # noqa: E402
 
 WIDTH, HEIGHT = 1920, 1080
@@ -90,11 +94,13 @@ SEEKS = """
 """
 
 
-def seeks(browser, rounds=5):
-    """The cost of each seek with its frame at 1920 x 1080: the page's work (the seek and the
-    paint) and the wall time including the wait for the display's next frame."""
-    browser.open("seed=1&trace", width=WIDTH, height=HEIGHT)
-    browser.click(WIDTH - 40, HEIGHT // 2)
+def seeks(browser, rounds=5, width=WIDTH, height=HEIGHT, ratio=1):
+    """The cost of each seek with its frame at width x height CSS pixels (1920 x 1080): the
+    page's work (the seek and the paint) and the wall time including the wait for the display's
+    next frame."""
+    browser.set_size(width, height, ratio)
+    browser.open("seed=1&trace")
+    browser.click(width - 40, height // 2)
     clicked = click_time(browser)
     browser.evaluate("quillet3.pause()", await_promise=True)
     browser.wait_for("quillet3.paused", "paused")
@@ -233,9 +239,37 @@ def window_cpu(program):
         xvfb.wait(timeout=10)
 
 
+# CSS width, height and device pixel ratio.
+MEMORY_SIZES = [(1920, 1080, 1), (3840, 2160, 2), (16000, 12000, 1)]
+
+
+def memory_by_size(folder):
+    """At each of MEMORY_SIZES: the WebAssembly memory after playing and 90 seeks, and the
+    seeks' work."""
+    for width, height, ratio in MEMORY_SIZES:
+        with Browser(folder, WIDTH, HEIGHT, timeout=300) as browser:
+            browser.note_wasm_memory()
+            try:
+                work, _ = seeks(browser, 1, width, height, ratio)
+            except PageError as e:  # e.g. the page ran out of memory
+                print("%dx%d at ratio %d: failed: %s"
+                      % (width, height, ratio, str(e).split(" threw: ")[-1].splitlines()[0][:200]))
+                continue
+            memory = browser.wasm_memory_bytes()
+            canvas = browser.evaluate("(c => c.width + 'x' + c.height)"
+                                      "(document.getElementById('stage'))")
+        print("%dx%d at ratio %d: WebAssembly memory %.1f MB, canvas %s, seek with its frame"
+              " median %.1f ms, p99 %.1f ms" % (width, height, ratio, memory / 2**20, canvas,
+                                                statistics.median(work),
+                                                percentile(work, 0.99)))
+
+
 def main():
-    args = [a for a in sys.argv[1:] if a != "--cpu"]
+    args = [a for a in sys.argv[1:] if a not in ("--cpu", "--memory")]
     cpu = "--cpu" in sys.argv[1:]
+    if "--memory" in sys.argv[1:]:
+        memory_by_size(args[0] if args else os.path.join(SOURCE, "build/web"))
+        return
     folder = args[0] if args else os.path.join(SOURCE, "build/web")
     program = args[1] if len(args) > 1 else os.path.join(SOURCE, "build/default/quillet3")
     weight = folder_weight(folder)

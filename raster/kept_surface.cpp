@@ -176,8 +176,12 @@ KeptSurface::Painted KeptSurface::update(const Stage& stage, double scale, int w
         return painted;
     const PixelGrid grid(scale);
     if (restart) {
-        if (surface_.width != width || surface_.height != height)
+        if (surface_.width != width || surface_.height != height) {
+            // The old pixels go first: held while the new ones are made, they would double the
+            // memory a new size takes at its peak.
+            surface_ = Surface();
             surface_ = Surface(width, height);
+        }
         scale_ = scale;
         stageId_ = stage.id();
         eraseCount_ = list.eraseCount();

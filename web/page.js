@@ -36,21 +36,13 @@
     return [width, height, ratio];
   }
 
-  // The canvas takes its new size just before the show paints it again.
+  // The page's size as it is when the show comes to it: the show gives the canvas its pixels
+  // as it paints it again (q3js_canvas_size).
   function resize() {
-    const call = queue.then(() => {
-      const [width, height, ratio] = fitCanvas();
-      setDeviceSize(width, height, ratio);
-      return module.ccall('q3_resize', null, ['number', 'number', 'number'],
-                          [width, height, ratio], { async: true });
-    });
+    const call = queue.then(() => module.ccall('q3_resize', null, ['number', 'number', 'number'],
+                                               fitCanvas(), { async: true }));
     queue = call.catch((e) => { console.error(e); });
     return call;
-  }
-
-  function setDeviceSize(width, height, ratio) {
-    canvas.width = Math.max(1, Math.round(width * ratio));
-    canvas.height = Math.max(1, Math.round(height * ratio));
   }
 
   // The one error line, instead of the show; the first one stays.
@@ -310,7 +302,6 @@
     page.pictures = pictures;
     page.context = canvas.getContext('2d', { alpha: false });
     const [width, height, ratio] = fitCanvas();
-    setDeviceSize(width, height, ratio);
     await enqueue('q3_open', ['string', 'number', 'number', 'number'],
                   [location.search, width, height, ratio]);
     if (document.getElementById('error')) throw new Error(document.getElementById('error').textContent);

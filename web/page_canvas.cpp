@@ -9,11 +9,15 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace q3 {
 namespace {
+
+// The most bytes copied to the canvas in one go: a strip of rows, not the whole area.
+constexpr std::size_t kStagingBytes = std::size_t{1} << 20;
 
 int cssRgb(Rgb c)
 {
@@ -21,6 +25,20 @@ int cssRgb(Rgb c)
 }
 
 } // namespace
+
+CanvasSize canvasSize(double cssWidth, double cssHeight, double devicePixelRatio)
+{
+    const double ratio = devicePixelRatio > 0 ? devicePixelRatio : 1;
+    const double width = std::max(0.0, cssWidth) * ratio;
+    const double height = std::max(0.0, cssHeight) * ratio;
+    const auto pixels = [](double v) { return std::max(1, static_cast<int>(std::lround(v))); };
+    if (static_cast<double>(pixels(width)) * pixels(height) <= double(kMaxCanvasPixels))
+        return {pixels(width), pixels(height), ratio};
+    // Rounded down, so that the pixels stay within the bound.
+    const double shrink = std::sqrt(double(kMaxCanvasPixels) / (width * height));
+    return {std::max(1, static_cast<int>(width * shrink)),
+            std::max(1, static_cast<int>(height * shrink)), ratio * shrink};
+}
 
 void PageCanvas::setQuality(Quality quality)
 {
@@ -32,6 +50,7 @@ void PageCanvas::setOutput(int width, int height)
 {
     width_ = std::max(1, width);
     height_ = std::max(1, height);
+    q3js_canvas_size(width_, height_);
     everything_ = true;
 }
 
@@ -76,20 +95,25 @@ void PageCanvas::blit(const StageFit& view, const IntRect& area)
     const IntRect part = area & view.surface;
     if (part.isEmpty())
         return;
-    staging_.resize(static_cast<std::size_t>(part.width()) * part.height() * 4);
-    std::uint8_t* out = staging_.data();
+    const std::size_t rowBytes = static_cast<std::size_t>(part.width()) * 4;
+    const int strip = static_cast<int>(std::max<std::size_t>(1, kStagingBytes / rowBytes));
+    staging_.resize(rowBytes * std::min(strip, part.height()));
     const Surface& surface = kept_.surface();
-    for (int y = part.top; y <= part.bottom; ++y) {
-        const std::uint32_t* row = surface.row(y - view.surface.top) - view.surface.left;
-        for (int x = part.left; x <= part.right; ++x) {
-            const std::uint32_t p = row[x];
-            *out++ = static_cast<std::uint8_t>(p >> 16);
-            *out++ = static_cast<std::uint8_t>(p >> 8);
-            *out++ = static_cast<std::uint8_t>(p);
-            *out++ = 255;
+    for (int top = part.top; top <= part.bottom; top += strip) {
+        const int bottom = std::min(part.bottom, top + strip - 1);
+        std::uint8_t* out = staging_.data();
+        for (int y = top; y <= bottom; ++y) {
+            const std::uint32_t* row = surface.row(y - view.surface.top) - view.surface.left;
+            for (int x = part.left; x <= part.right; ++x) {
+                const std::uint32_t p = row[x];
+                *out++ = static_cast<std::uint8_t>(p >> 16);
+                *out++ = static_cast<std::uint8_t>(p >> 8);
+                *out++ = static_cast<std::uint8_t>(p);
+                *out++ = 255;
+            }
         }
+        q3js_blit(staging_.data(), part.left, top, part.width(), bottom - top + 1);
     }
-    q3js_blit(staging_.data(), part.left, part.top, part.width(), part.height());
 }
 
 void PageCanvas::compose(const Stage& stage, const StageFit& view, const IntRect& area)

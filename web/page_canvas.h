@@ -15,6 +15,20 @@
 
 namespace q3 {
 
+// The most pixels the canvas paints: a 3840 x 2160 screen's. A larger page is painted at fewer
+// pixels, which the browser stretches over it, so that the page's memory stays bounded.
+inline constexpr long long kMaxCanvasPixels = 3840LL * 2160;
+
+// The canvas's pixels for a page of cssWidth x cssHeight CSS pixels at devicePixelRatio: its
+// device pixels, up to kMaxCanvasPixels; past that as many as fit, in the page's shape.
+struct CanvasSize
+{
+    int width = 1;
+    int height = 1;
+    double ratio = 1; // canvas pixels per CSS pixel
+};
+[[nodiscard]] CanvasSize canvasSize(double cssWidth, double cssHeight, double devicePixelRatio);
+
 class PageCanvas
 {
 public:
@@ -22,7 +36,7 @@ public:
 
     void setQuality(Quality quality);
     [[nodiscard]] Quality quality() const { return kept_.quality(); }
-    // The canvas's size in device pixels: the next paint paints everything.
+    // The canvas's size in its pixels (canvasSize's): the next paint paints everything.
     void setOutput(int width, int height);
     [[nodiscard]] int width() const { return width_; }
     [[nodiscard]] int height() const { return height_; }
@@ -56,7 +70,7 @@ private:
     int height_ = 1;
     std::uint64_t lookVersion_ = ~std::uint64_t{0};
     bool everything_ = true;
-    std::vector<std::uint8_t> staging_;
+    std::vector<std::uint8_t> staging_; // a strip of the canvas's rows at a time
 };
 
 } // namespace q3

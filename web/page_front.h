@@ -4,6 +4,7 @@
 
 #include "core/captions.h"
 #include "core/stage.h"
+#include "web/page_trace.h"
 
 #include <cstdint>
 #include <string>
@@ -63,7 +64,7 @@ public:
         pausedChanged();
     }
     virtual void seek(double /*ms*/) {}
-    [[nodiscard]] const std::string& trace() const { return trace_; }
+    [[nodiscard]] const std::string& trace() const { return trace_.text(); }
 
 protected:
     // The viewer's or the script's pause, or the page hidden: the player pauses.
@@ -73,7 +74,7 @@ protected:
     // The live region hears of each caption that comes on screen.
     void announceCaptions(const Stage& stage, double at);
 
-    std::string trace_;
+    PageTrace trace_;
 
 private:
     CaptionFollow captions_;

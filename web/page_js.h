@@ -7,10 +7,14 @@
 extern "C" {
 // The one error line, shown instead of the show.
 void q3js_error(const char* line);
+// A line for the console's warnings.
+void q3js_warning(const char* line);
 // Calls back q3_run after `ms` (none when negative), replacing the wait set before.
 void q3js_set_timer(double ms);
 // Calls back q3_frame at the next display refresh.
 void q3js_request_frame();
+// Gives the canvas this many pixels each way (clearing it); CSS stretches them over the page.
+void q3js_canvas_size(int width, int height);
 // Copies `w` x `h` pixels of RGBA bytes (a row after the other) to (x, y) of the canvas.
 void q3js_blit(const std::uint8_t* rgba, int x, int y, int w, int h);
 // Fills a rectangle in a colour 0xRRGGBB, with alpha 0 to 255.

@@ -4,11 +4,19 @@ mergeInto(LibraryManager.library, {
   q3js_error: function (line) {
     Module.page.error(UTF8ToString(line));
   },
+  q3js_warning: function (line) {
+    console.warn(UTF8ToString(line));
+  },
   q3js_set_timer: function (ms) {
     Module.page.setTimer(ms);
   },
   q3js_request_frame: function () {
     Module.page.requestFrame();
+  },
+  q3js_canvas_size: function (width, height) {
+    const canvas = Module.page.context.canvas;
+    canvas.width = width;
+    canvas.height = height;
   },
   q3js_blit: function (rgba, x, y, w, h) {
     const pixels = new Uint8ClampedArray(HEAPU8.buffer, rgba, w * h * 4);

@@ -112,12 +112,12 @@ void PageShow::start()
 
 void PageShow::resize(double cssWidth, double cssHeight, double devicePixelRatio)
 {
-    timeline_.setOutput(cssWidth, cssHeight, devicePixelRatio);
-    const double dpr = timeline_.devicePixelRatio();
     // The page is the screen, not the window: the window keeps its designed client area until
-    // the show maximises it, and either is fitted to the page, as in a screenshot.
-    canvas_.setOutput(std::max(1, static_cast<int>(std::lround(cssWidth * dpr))),
-                      std::max(1, static_cast<int>(std::lround(cssHeight * dpr))));
+    // the show maximises it, and either is fitted to the page, as in a screenshot. The timeline
+    // keeps its CSS pixels, drawn at the canvas's pixels.
+    const CanvasSize size = canvasSize(cssWidth, cssHeight, devicePixelRatio);
+    timeline_.setOutput(cssWidth, cssHeight, size.ratio);
+    canvas_.setOutput(size.width, size.height);
     paint();
 }
 

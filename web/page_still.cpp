@@ -5,7 +5,6 @@
 #include "web/page_js.h"
 
 #include <algorithm>
-#include <cmath>
 #include <emscripten.h>
 #include <iostream>
 
@@ -59,9 +58,8 @@ void PageStill::start()
 
 void PageStill::resize(double cssWidth, double cssHeight, double devicePixelRatio)
 {
-    const double dpr = devicePixelRatio > 0 ? devicePixelRatio : 1;
-    canvas_.setOutput(std::max(1, static_cast<int>(std::lround(cssWidth * dpr))),
-                      std::max(1, static_cast<int>(std::lround(cssHeight * dpr))));
+    const CanvasSize size = canvasSize(cssWidth, cssHeight, devicePixelRatio);
+    canvas_.setOutput(size.width, size.height);
     canvas_.paint(player_.stage());
 }
 

@@ -196,6 +196,28 @@ def tail(path, size=4000):
         return ""
 
 
+# Set before the page's own script runs: keeps the WebAssembly memory of the instance the page
+# starts (exported or imported), for Browser.wasm_memory_bytes.
+NOTE_WASM_MEMORY = """
+(() => {
+  const keep = (result, imports) => {
+    const instance = result.instance || result;
+    const places = [instance.exports, ...Object.values(imports || {})];
+    for (const place of places)
+      for (const value of Object.values(place || {}))
+        if (value instanceof WebAssembly.Memory) window.__q3WasmMemory = value;
+    return result;
+  };
+  for (const name of ['instantiate', 'instantiateStreaming']) {
+    const original = WebAssembly[name];
+    if (original)
+      WebAssembly[name] = (source, imports) =>
+        original.call(WebAssembly, source, imports).then((r) => keep(r, imports));
+  }
+})();
+"""
+
+
 class Browser:
     """One engine with one page, and a server for one folder. An engine implements the methods
     that raise NotImplementedError; the rest is written once over them."""
@@ -319,6 +341,14 @@ class Browser:
             "Promise.race([(%s).then(() => 'fulfilled', () => 'rejected'),"
             " new Promise(done => setTimeout(() => done('pending'), %d))])"
             % (expression, self.timeout * 1000 // 2), await_promise=True)
+
+    def note_wasm_memory(self):
+        """From the next page on, keeps its WebAssembly memory; returns what forget() takes."""
+        return self.on_new_document(NOTE_WASM_MEMORY)
+
+    def wasm_memory_bytes(self):
+        """The page's WebAssembly memory's size now, which is its peak: it never shrinks."""
+        return self.evaluate("window.__q3WasmMemory.buffer.byteLength")
 
     def script_enabled(self, on):
         """Turns the page's script off, as a browser set so would, or on again."""

@@ -31,6 +31,8 @@ public:
         made.make = [this, make = show.make](Scheduler& scheduler, StageHost& host) {
             std::unique_ptr<ShowProgram> program = make(scheduler, host);
             scheduler_ = &scheduler;
+            // The program is handed to the player, which keeps it for the whole run.
+            // cppcheck-suppress danglingLifetime
             show_ = program.get();
             return program;
         };

@@ -161,8 +161,8 @@ void StageWindow::pointer(PointerEvent event, QPointF at)
                              .span = [&show] { return show ? show->span : ShowSpan{}; },
                              .fit = StageFit::of(stage().surfaceWidth(), stage().surfaceHeight(),
                                                  deviceSize().width(), deviceSize().height())};
-    const PointerDid did =
-        pointer_.handle(event, at.x(), at.y(), timeline_.wallMs(), timeline_.model(), scene);
+    const PointerDid did = pointer_.handle(event, PointerKind::Mouse, at.x(), at.y(),
+                                           timeline_.wallMs(), timeline_.model(), scene);
     if (did.timelineChanged)
         timeline_.changed();
     if (did.seekTo && actions_.seek)

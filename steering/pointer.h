@@ -2,7 +2,9 @@
 // The viewer's pointer, whatever the front: a press on the shown timeline takes hold of it and
 // seeks, a drag seeks as it goes and a release lets go; a move elsewhere shows the timeline over
 // the lower part of the output; a press elsewhere is the show's, at its point of the stage. A
-// front passes its pointer's events in its own pixels and carries out what it is told.
+// touch has no move before its press: the press shows the timeline, and one that shows it is
+// only that; while the last pointer was a touch the bar is a finger's height. A front passes its
+// pointer's events in its own pixels and carries out what it is told.
 
 #include "raster/stage_fit.h"
 #include "steering/timeline.h"
@@ -20,6 +22,13 @@ enum class PointerEvent : std::uint8_t
     Release,
 };
 
+// What points: a mouse (or a pen, as precise), or a finger.
+enum class PointerKind : std::uint8_t
+{
+    Mouse,
+    Touch,
+};
+
 // What the pointer meets: whether the show has started, its span (asked only for a seek, since
 // it may take the show's chart to work out), and where the stage lies in the output's device
 // pixels.
@@ -35,24 +44,25 @@ struct PointerDid
 {
     std::optional<double> seekTo;      // the show goes to that moment (seekClicked)
     std::optional<StagePoint> pressAt; // the show's press, in units
-    bool timelineChanged = false;      // the timeline showed or was let go: paint its area
+    // The timeline showed, was let go or changed its height: paint its area.
+    bool timelineChanged = false;
 };
 
 class PointerSteering
 {
 public:
-    // `pressReveals`: a press shows the timeline as a move does, since a touch has no move
-    // before it; the press that starts the show too, so the timeline shows whenever there is a
-    // show.
+    // `pressReveals`: a mouse's press shows the timeline as a move does, as a touch's always
+    // does since it has no move before it; the press that starts the show too, so the timeline
+    // shows whenever there is a show.
     explicit PointerSteering(bool pressReveals) : pressReveals_(pressReveals) {}
 
     // The pointer's event at (x, y) of the output's own pixels, at the wall clock's `wallMs`.
-    PointerDid handle(PointerEvent event, double x, double y, double wallMs, Timeline& timeline,
-                      const PointerScene& scene);
+    PointerDid handle(PointerEvent event, PointerKind kind, double x, double y, double wallMs,
+                      Timeline& timeline, const PointerScene& scene);
     [[nodiscard]] bool dragging() const { return dragging_; }
 
 private:
-    PointerDid press(double x, double y, double wallMs, Timeline& timeline,
+    PointerDid press(PointerKind kind, double x, double y, double wallMs, Timeline& timeline,
                      const PointerScene& scene);
 
     bool pressReveals_;

@@ -182,7 +182,7 @@ Steered applySteer(Player& player, Steer steer)
         return {.stateChanged = true};
     case SteerKind::Loop:
         player.setLoop(!player.loop());
-        return {};
+        return {.stateChanged = true};
     case SteerKind::Quality:
         return {.toggleQuality = true};
     default:

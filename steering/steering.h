@@ -99,7 +99,7 @@ inline constexpr double kCueRestartMs = 1000;
 struct Steered
 {
     bool seeked = false;
-    // The speed or the pause changed: a title that names them is out of date.
+    // The speed, the pause or the loop changed: a title that names them is out of date.
     bool stateChanged = false;
     // A seek key in a started show: the timeline shows where it went, as after a pointer move.
     bool revealTimeline = false;

@@ -33,6 +33,13 @@ void Timeline::setOutput(double width, double height, double devicePixelRatio)
     dpr_ = devicePixelRatio > 0 ? devicePixelRatio : 1;
 }
 
+bool Timeline::setTouch(bool touch)
+{
+    const bool changed = touch != touch_;
+    touch_ = touch;
+    return changed;
+}
+
 void Timeline::reveal(double wallMs)
 {
     shown_ = true;
@@ -70,7 +77,7 @@ std::optional<double> Timeline::wakeAt() const
 
 bool Timeline::takes(double y) const
 {
-    return shown_ && y >= height_ - TimelineLook::kBarHeight && y < height_;
+    return shown_ && y >= height_ - barHeight() && y < height_;
 }
 
 double Timeline::msAt(double x, const ShowSpan& span) const

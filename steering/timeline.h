@@ -47,8 +47,16 @@ public:
     // The output's size in its own pixels (a widget's, or the page's CSS pixels) and its device
     // pixels per pixel.
     void setOutput(double width, double height, double devicePixelRatio);
-    [[nodiscard]] TimelineGeometry geometry() const { return {width_, height_, dpr_}; }
+    [[nodiscard]] TimelineGeometry geometry() const { return {width_, height_, dpr_, barHeight()}; }
     [[nodiscard]] double devicePixelRatio() const { return dpr_; }
+    // Whether the last pointer was a touch: the bar is a finger's height then. True when that
+    // changed.
+    bool setTouch(bool touch);
+    // The bar's height in the output's pixels.
+    [[nodiscard]] int barHeight() const
+    {
+        return touch_ ? TimelineLook::kTouchBarHeight : TimelineLook::kBarHeight;
+    }
 
     // Shows the timeline for 2 s from `wallMs`.
     void reveal(double wallMs);
@@ -78,6 +86,7 @@ private:
     double dpr_ = 1;
     bool shown_ = false;
     bool held_ = false;
+    bool touch_ = false;
     double hideAt_ = 0;
 };
 

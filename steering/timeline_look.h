@@ -18,6 +18,8 @@ struct TimelineLook
     // The bar's height (and hit area), the track's inset at the ends and its thickness, the cue
     // marks' height and the position's width.
     static constexpr int kBarHeight = 14;
+    // The bar's height while the last pointer was a touch: a finger's target.
+    static constexpr int kTouchBarHeight = 44;
     static constexpr int kInset = 8;
     static constexpr int kTrack = 4;
     static constexpr int kMark = 8;
@@ -46,7 +48,8 @@ struct BarRect
     int height = 0;
 };
 
-// The bar of an output `width` x `height` of its own pixels, in device pixels.
+// The bar of an output `width` x `height` of its own pixels, `barHeight` of them high, in device
+// pixels.
 struct TimelineGeometry
 {
     BarRect bar;
@@ -54,12 +57,12 @@ struct TimelineGeometry
     int width = 1; // the track's length
     double dpr = 1;
 
-    TimelineGeometry(double outputWidth, double outputHeight, double devicePixelRatio)
+    TimelineGeometry(double outputWidth, double outputHeight, double devicePixelRatio,
+                     int barHeight = TimelineLook::kBarHeight)
         : dpr(devicePixelRatio)
     {
         const int bottom = static_cast<int>(std::lround(outputHeight * dpr));
-        const int top =
-            static_cast<int>(std::floor((outputHeight - TimelineLook::kBarHeight) * dpr));
+        const int top = static_cast<int>(std::floor((outputHeight - barHeight) * dpr));
         bar = {0, top, static_cast<int>(std::lround(outputWidth * dpr)), bottom - top};
         left = device(TimelineLook::kInset);
         width = std::max(1, bar.width - 2 * left);

@@ -3,6 +3,7 @@
 // every 300 ms to cue 38, then every 3000 ms to cue 45 at 84000 ms; the show ends 5000 ms later.
 // Until cue 14 starts the rain, the picture changes only at the cues.
 #include "steering/steering.h"
+#include "steering/view_state.h"
 #include "support.h"
 
 #include <vector>
@@ -153,6 +154,49 @@ TEST(Steering, SpeedKeysHalveAndDoubleWithinTheRange)
             << speed << (faster ? " faster" : " slower");
 }
 
+// The title names what the viewer set, and a change is told as the new value of what changed:
+// each row's state follows the row before it (the first follows the default state).
+TEST(Steering, TitlesNameTheSpeedQualityLoopAndPause)
+{
+    struct Row
+    {
+        ViewState state;
+        std::string caption;
+        std::string change;
+    };
+    const Quality smooth = Quality::Smooth;
+    const std::vector<Row> rows{
+        {{}, "Quillet 3", ""},
+        {{.speed = 2}, "Quillet 3 (2×)", "2×"},
+        {{.speed = 2, .quality = smooth}, "Quillet 3 (2×, smooth)", "smooth"},
+        {{.speed = 2, .quality = smooth, .loop = true},
+         "Quillet 3 (2×, smooth, looping)",
+         "looping"},
+        {{.speed = 2, .quality = smooth, .loop = true, .paused = true},
+         "Quillet 3 (2×, smooth, looping, paused)",
+         "paused"},
+        {{.speed = 0.25, .quality = smooth, .loop = true, .paused = true},
+         "Quillet 3 (0.25×, smooth, looping, paused)",
+         "0.25×"},
+        {{.speed = 1, .quality = smooth, .paused = true},
+         "Quillet 3 (smooth, paused)",
+         "1×, loop off"},
+        {{.paused = true}, "Quillet 3 (paused)", "crisp"},
+        {{.speed = 0.5}, "Quillet 3 (0.5×)", "0.5×, playing"},
+        {{.loop = true}, "Quillet 3 (looping)", "1×, looping"},
+        {{.speed = 4, .quality = smooth, .paused = true},
+         "Quillet 3 (4×, smooth, paused)",
+         "4×, smooth, loop off, paused"},
+    };
+    ViewState before;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.caption);
+        EXPECT_EQ(captionText(row.state), row.caption);
+        EXPECT_EQ(changeText(before, row.state), row.change);
+        before = row.state;
+    }
+}
+
 // Carried out on a player: a seek key before the start makes the starting click there first;
 // a step while playing does nothing; Space before the start starts, then pauses.
 TEST(Steering, KeysCarriedOutOnAPlayer)
@@ -207,7 +251,7 @@ TEST(Steering, WhatKeysTellTheFront)
         {SteerKind::StepForward, true, true, "seeked reveal started"},
         {SteerKind::Quality, false, false, "quality not started"},
         {SteerKind::Slower, true, false, "state started"},
-        {SteerKind::Loop, true, false, "started"},
+        {SteerKind::Loop, true, false, "state started"},
     };
     std::ostringstream errors;
     for (const Row& row : rows) {

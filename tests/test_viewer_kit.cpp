@@ -1,8 +1,8 @@
 // What a viewer sees and does, whatever the front: the timeline's showing and hiding over the
 // wall clock, the rectangles of its picture, the pointer's presses and drags, and the captions
 // a live region or the subtitles hear of. Expected values are worked out by hand from the look:
-// a bar 14 px high along the bottom, its track inset 8 px, shown for 2000 ms after a move over
-// the lower quarter.
+// a bar 14 px high along the bottom (44 px after a touch), its track inset 8 px, shown for
+// 2000 ms after a move over the lower quarter.
 #include "core/captions.h"
 #include "steering/pointer.h"
 #include "steering/timeline.h"
@@ -100,6 +100,7 @@ TEST(ViewerKit, TimelinePictureIsTheseRectangles)
     {
         double dpr;
         std::string expected;
+        bool touch = false;
     };
     const std::vector<Row> rows{
         {1,
@@ -119,13 +120,25 @@ TEST(ViewerKit, TimelinePictureIsTheseRectangles)
             "99,18 2x16 #ffffff/210\n"
             "183,18 2x16 #ffffff/210\n"
             "55,14 6x24 #ffffff/255\n"},
+        // After a touch, in an output 100 x 60 px: a finger's bar, 44 px high from 16, with the
+        // same bands across its middle at 16 + (44 - 4) / 2 = 36 and so on.
+        {1,
+         "0,16 100x44 #0/150\n"
+         "8,36 21x4 #ffb000/255\n"
+         "29,36 63x4 #ffffff/90\n"
+         "8,34 1x8 #ffffff/210\n"
+         "50,34 1x8 #ffffff/210\n"
+         "92,34 1x8 #ffffff/210\n"
+         "28,32 3x12 #ffffff/255\n",
+         true},
     };
     const std::vector<double> cues{0, 500, 1000};
     const TimelineShow show{.span = {0, 1000}, .now = 250, .cues = cues};
     for (const Row& row : rows) {
-        SCOPED_TRACE(testing::Message() << "dpr " << row.dpr);
+        SCOPED_TRACE(testing::Message() << "dpr " << row.dpr << (row.touch ? " touch" : ""));
         Timeline timeline;
-        timeline.setOutput(100, 20, row.dpr);
+        timeline.setOutput(100, row.touch ? 60 : 20, row.dpr);
+        timeline.setTouch(row.touch);
         EXPECT_EQ(fills(timeline.picture(show)), "") << "hidden, it paints nothing";
         timeline.reveal(0);
         EXPECT_EQ(fills(timeline.picture(show)), row.expected);
@@ -158,8 +171,10 @@ TEST(ViewerKit, PointerPressesDragsAndReleases)
         double x;
         double y;
         std::string expected;
+        PointerKind kind = PointerKind::Mouse;
     };
     using enum PointerEvent;
+    constexpr PointerKind kTouch = PointerKind::Touch;
     struct Sequence
     {
         std::string name;
@@ -191,18 +206,47 @@ TEST(ViewerKit, PointerPressesDragsAndReleases)
              {false, Press, 300, 590, "press 1000,2950 "},
          }},
         // The page at 2 device pixels per CSS pixel: an output 500 x 300 CSS pixels, the bar
-        // from y = 286, the lower quarter from 225; the track from 16 to 984 device pixels.
+        // from y = 286 (a finger's from 256), the lower quarter from 225; the track from 16 to
+        // 984 device pixels.
         {"page",
          true,
          2,
          {
              {false, Move, 150, 295, "nothing"},
-             {false, Press, 150, 295, "press 1000,2950 timeline"}, // the starting touch
+             {false, Press, 150, 295, "press 1000,2950 timeline"}, // the starting press
              {true, Release, 150, 295, "nothing"},
              {true, Press, 129, 295, "seek 3500 timeline"},
              {true, Move, 250, 295, "seek 6000 "},
              {true, Release, 250, 295, "timeline"},
              {true, Press, 150, 75, "press 1000,750 "}, // the upper part shows nothing
+         }},
+        {"page, a mouse's press that shows the timeline",
+         true,
+         2,
+         {
+             {true, Press, 129, 295, "press 790,2950 timeline"}, // the show's too
+         }},
+        {"page, touches",
+         true,
+         2,
+         {
+             {true, Press, 150, 295, "timeline", kTouch}, // shows the timeline, and only that
+             {true, Release, 150, 295, "nothing", kTouch},
+             {true, Press, 129, 256, "seek 3500 timeline", kTouch}, // 44 px above the bottom
+             {true, Move, 250, 100, "seek 6000 ", kTouch},
+             {true, Release, 250, 100, "timeline", kTouch},
+             {true, Press, 150, 255, "press 1000,2550 timeline", kTouch}, // above the bar shown
+             {true, Release, 150, 255, "nothing", kTouch},
+             {true, Move, 150, 75, "timeline", PointerKind::Mouse}, // a mouse's bar again
+             {true, Press, 129, 260, "press 790,2600 timeline", PointerKind::Mouse},
+         }},
+        {"page, a touch before the start",
+         true,
+         2,
+         {
+             {false, Press, 150, 295, "press 1000,2950 timeline", kTouch}, // starts the show
+             {true, Release, 150, 295, "nothing", kTouch},
+             {true, Press, 129, 295, "seek 3500 timeline", kTouch},
          }},
     };
     for (const Sequence& sequence : sequences) {
@@ -220,8 +264,9 @@ TEST(ViewerKit, PointerPressesDragsAndReleases)
                                              return ShowSpan{1000, 11000};
                                          },
                                      .fit = StageFit::of(4000, 3000, 1000, 600)};
-            EXPECT_EQ(did(pointer.handle(row.event, row.x, row.y, wall += 10, timeline, scene)),
-                      row.expected);
+            EXPECT_EQ(
+                did(pointer.handle(row.event, row.kind, row.x, row.y, wall += 10, timeline, scene)),
+                row.expected);
         }
     }
 }

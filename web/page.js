@@ -11,10 +11,14 @@
   // show that loops for hours must not grow the page.
   const CAPTIONS_KEPT = 5;
   const LABEL = 'Quillet 3, a cartoon';
+  // A notice of what the viewer changed stays this long before it fades.
+  const NOTICE_MS = 1500;
 
   const canvas = document.getElementById('stage');
   const captions = document.getElementById('captions');
   const keys = document.getElementById('keys');
+  const notice = document.getElementById('notice');
+  let noticeTimer = null;
   let module = null;
   let queue = Promise.resolve();
   let timer = null;
@@ -80,8 +84,17 @@
       // says how to begin).
       canvas.setAttribute('aria-label', LABEL + ': ' + text);
     },
+    notice: showNotice,
     toggleFullscreen,
   };
+
+  // What the viewer changed, over the stage for a moment (page.css fades it).
+  function showNotice(text) {
+    notice.textContent = text;
+    notice.classList.add('shown');
+    clearTimeout(noticeTimer);
+    noticeTimer = setTimeout(() => notice.classList.remove('shown'), NOTICE_MS);
+  }
 
   function toggleFullscreen() {
     if (document.fullscreenElement) document.exitFullscreen().catch(() => {});
@@ -242,8 +255,9 @@
     let pressed = null; // the pointer that pressed on the canvas and is not let go yet
     const send = (what, event) => {
       const box = canvas.getBoundingClientRect();
-      enqueue('q3_pointer', ['number', 'number', 'number'],
-              [what, event.clientX - box.left, event.clientY - box.top]);
+      enqueue('q3_pointer', ['number', 'number', 'number', 'number'],
+              [what, event.clientX - box.left, event.clientY - box.top,
+               event.pointerType === 'touch' ? 1 : 0]);
     };
     const release = (event) => {
       if (event.pointerId !== pressed) return;

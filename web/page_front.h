@@ -24,15 +24,15 @@ public:
     virtual void start() = 0;
     // The page in CSS pixels and its device pixels per CSS pixel.
     virtual void resize(double cssWidth, double cssHeight, double devicePixelRatio) = 0;
-    // A press, a move or a release of the pointer or a touch, in CSS pixels (q3_pointer's
-    // numbers).
+    // A press, a move or a release of the pointer or a touch (`touch`), in CSS pixels
+    // (q3_pointer's numbers).
     enum class Pointer : std::uint8_t
     {
         Down,
         Move,
         Up,
     };
-    virtual void pointer(Pointer /*what*/, double /*x*/, double /*y*/) {}
+    virtual void pointer(Pointer /*what*/, double /*x*/, double /*y*/, bool /*touch*/) {}
     // A key as the browser names it (KeyboardEvent.key); true when the show took it.
     virtual bool key(std::string_view /*name*/, bool /*shift*/, bool /*otherModifiers*/,
                      bool /*repeat*/)

@@ -1,6 +1,7 @@
 #pragma once
 // What the page's script does for the front (page_library.js): the canvas, the timers, the
-// live region and the error line. Sizes and places are in device pixels of the canvas.
+// live region, the title, the notice and the error line. Sizes and places are in device pixels
+// of the canvas.
 
 #include <cstdint>
 
@@ -35,6 +36,9 @@ void q3js_picture(int which, int x, int y, int w, int h, int smooth);
 void q3js_caption(const char* text);
 // The page's title: the window's caption.
 void q3js_title(const char* text);
+// What the viewer changed (the speed, the quality, the loop, the pause), shown briefly on the
+// page.
+void q3js_notice(const char* text);
 // Fullscreen on or off.
 void q3js_toggle_fullscreen();
 }

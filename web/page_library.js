@@ -80,6 +80,9 @@ mergeInto(LibraryManager.library, {
   q3js_title: function (text) {
     document.title = UTF8ToString(text);
   },
+  q3js_notice: function (text) {
+    Module.page.notice(UTF8ToString(text));
+  },
   q3js_toggle_fullscreen: function () {
     Module.page.toggleFullscreen();
   },

@@ -53,11 +53,11 @@ EMSCRIPTEN_KEEPALIVE void q3_resize(double cssWidth, double cssHeight, double de
     show->resize(cssWidth, cssHeight, devicePixelRatio);
 }
 
-EMSCRIPTEN_KEEPALIVE void q3_pointer(int what, double x, double y)
+EMSCRIPTEN_KEEPALIVE void q3_pointer(int what, double x, double y, int touch)
 {
     if (!show)
         return;
-    show->pointer(static_cast<q3::PageFront::Pointer>(what), x, y);
+    show->pointer(static_cast<q3::PageFront::Pointer>(what), x, y, touch != 0);
 }
 
 EMSCRIPTEN_KEEPALIVE int q3_key(const char* name, int shift, int otherModifiers, int repeat)

@@ -106,6 +106,9 @@ void PageShow::start()
         player_.addClick(0);
         player_.seek(*options_.startMs);
     }
+    // The options' state is told in the title only: the viewer did not change it.
+    titled_ = viewState();
+    q3js_title(captionText(*titled_).c_str());
     rearm();
     paint();
 }
@@ -121,20 +124,25 @@ void PageShow::resize(double cssWidth, double cssHeight, double devicePixelRatio
     paint();
 }
 
-void PageShow::pointer(Pointer what, double x, double y)
+void PageShow::pointer(Pointer what, double x, double y, bool touch)
 {
     const PointerScene scene{
         .started = player_.startedAt().has_value(),
         .span = [this] { return timelineShow().value_or(TimelineShow{}).span; },
         .fit = canvas_.view(player_.stage())};
+    const BarRect before = timeline_.area();
     const PointerDid did =
-        pointer_.handle(pointerEvent(what), x, y, emscripten_get_now(), timeline_, scene);
+        pointer_.handle(pointerEvent(what), touch ? PointerKind::Touch : PointerKind::Mouse, x, y,
+                        emscripten_get_now(), timeline_, scene);
+    // A bar that shrank to a mouse's height leaves the picture it covered to paint again.
+    if (did.timelineChanged && timeline_.area().y > before.y)
+        canvas_.paintArea(player_.stage(), intRect(before));
     if (did.seekTo)
         seek(*did.seekTo);
     if (did.pressAt && player_.press(did.pressAt->x, did.pressAt->y))
         rearm();
     // The timeline shows, or follows the drag, from the next frame on.
-    if (what == Pointer::Move || did.pressAt)
+    if (what == Pointer::Move || did.pressAt || did.timelineChanged)
         q3js_request_frame();
 }
 
@@ -154,9 +162,12 @@ void PageShow::steer(Steer steer)
     const Steered did = applySteer(player_, steer);
     if (did.toggleQuality) {
         canvas_.setQuality(canvas_.quality() == Quality::Crisp ? Quality::Smooth : Quality::Crisp);
+        stateChanged();
         paint();
         return;
     }
+    if (did.stateChanged)
+        stateChanged();
     if (did.seeked) {
         announceCaptions(player_.stage(), player_.now());
         paint();
@@ -179,9 +190,29 @@ bool PageShow::key(std::string_view name, bool shift, bool otherModifiers, bool 
     return true;
 }
 
+ViewState PageShow::viewState() const
+{
+    return {.speed = player_.speed(),
+            .quality = canvas_.quality(),
+            .loop = player_.loop(),
+            .paused = paused()};
+}
+
+void PageShow::stateChanged()
+{
+    const ViewState now = viewState();
+    // Before the start the options are not all set yet: start() names them.
+    if (!titled_ || now == *titled_)
+        return;
+    q3js_title(captionText(now).c_str());
+    q3js_notice(changeText(*titled_, now).c_str());
+    titled_ = now;
+}
+
 void PageShow::pausedChanged()
 {
     player_.setPaused(pausedNow());
+    stateChanged();
     rearm();
 }
 

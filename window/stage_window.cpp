@@ -1,35 +1,18 @@
 #include "window/stage_window.h"
 
 #include "core/player.h"
-#include "core/speed.h"
+#include "steering/view_state.h"
 
 #include <QIcon>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
-#include <QStringList>
 #include <algorithm>
 #include <cmath>
 
 namespace q3 {
 namespace {
-
-QString captionText(double speed, Quality quality, bool paused)
-{
-    QString caption = QString::fromUtf8(kWindowCaption.data(), qsizetype(kWindowCaption.size()));
-    QStringList states;
-    if (speed != 1)
-        states << QString::fromStdString(speedText(speed)) + QStringLiteral("×");
-    if (quality != Quality::Crisp)
-        states << QString::fromUtf8(qualityName(quality).data(),
-                                    qsizetype(qualityName(quality).size()));
-    if (paused)
-        states << QStringLiteral("paused");
-    if (!states.isEmpty())
-        caption += QStringLiteral(" (") + states.join(QStringLiteral(", ")) + u')';
-    return caption;
-}
 
 // The pixels of a grid `factor` times as fine that cover `region` (widget pixels to device
 // pixels with the device pixel ratio, and back with its inverse).
@@ -111,7 +94,10 @@ void StageWindow::setQuality(Quality quality)
 
 void StageWindow::updateCaption()
 {
-    setWindowTitle(captionText(player_.speed(), compositor_.quality(), player_.paused()));
+    setWindowTitle(QString::fromStdString(captionText({.speed = player_.speed(),
+                                                       .quality = compositor_.quality(),
+                                                       .loop = player_.loop(),
+                                                       .paused = player_.paused()})));
 }
 
 const Stage& StageWindow::stage() const
@@ -175,8 +161,8 @@ void StageWindow::pointer(PointerEvent event, QPointF at)
                              .span = [&show] { return show ? show->span : ShowSpan{}; },
                              .fit = StageFit::of(stage().surfaceWidth(), stage().surfaceHeight(),
                                                  deviceSize().width(), deviceSize().height())};
-    const PointerDid did =
-        pointer_.handle(event, at.x(), at.y(), timeline_.wallMs(), timeline_.model(), scene);
+    const PointerDid did = pointer_.handle(event, PointerKind::Mouse, at.x(), at.y(),
+                                           timeline_.wallMs(), timeline_.model(), scene);
     if (did.timelineChanged)
         timeline_.changed();
     if (did.seekTo && actions_.seek)

@@ -32,9 +32,9 @@ struct WindowActions
 // the steering keys (steering/steering.h) start the show (Enter or Space before it has started),
 // pause and resume it (Space), send it to other moments, change its speed and its looping, and
 // switch between crisp and smooth quality (Q).
-// The title names the speed while it is not 1×, the quality while it is not crisp, and the
-// pause: "Quillet 3 (2×, smooth, paused)". A timeline along the bottom edge shows where the show
-// is; a press or a drag on it sends the show there.
+// The title names the speed while it is not 1×, the quality while it is not crisp, the loop and
+// the pause: "Quillet 3 (2×, smooth, looping, paused)" (steering/view_state.h). A timeline along
+// the bottom edge shows where the show is; a press or a drag on it sends the show there.
 class StageWindow final : public QWidget
 {
 public:
@@ -47,7 +47,7 @@ public:
     // Paints the stage now, without waiting for the event loop: a frame of an animation must
     // reach the screen while its handler still runs.
     void presentNow();
-    // The player's speed or pause changed: the title names them.
+    // The player's speed, loop or pause changed: the title names them.
     void updateCaption();
     // The timeline's marks changed.
     void refreshTimeline() { timeline_.refresh(); }

@@ -60,8 +60,7 @@ void WindowTimeline::refresh()
 
 QRect WindowTimeline::area() const
 {
-    return {0, widget_.height() - TimelineLook::kBarHeight, widget_.width(),
-            TimelineLook::kBarHeight};
+    return {0, widget_.height() - model_.barHeight(), widget_.width(), model_.barHeight()};
 }
 
 void WindowTimeline::rearm()

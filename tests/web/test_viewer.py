@@ -18,6 +18,7 @@ CLICKS = "quillet3.trace().split('\\n').filter(line => line.includes('\"ev\":\"c
 SEEKS = ("quillet3.trace().split('\\n').filter(line => line.includes('\"ev\":\"seek\"'))"
          ".map(line => JSON.parse(line).to)")
 INSET = 8  # the timeline's track starts and ends this far from the sides (steering/timeline_look.h)
+STRICT = "default-src 'self'; script-src 'self' 'wasm-unsafe-eval'"
 KEPT = 5  # the captions the live region keeps
 # Every caption added to the live region, and the most children it had, from now on.
 HEARD = """(() => {
@@ -205,11 +206,11 @@ class Viewer(PageTest):
     def track_x(self, part):
         return INSET + (self.width - 2 * INSET) * part
 
-    def until_seeked(self, act, ms, what, tries=10):
-        """Does `act` on the timeline until the paused show stands near `ms`. The timeline shows
-        for 2 s from the move or touch that showed it: a press that reaches a slow page later goes
-        to the show instead, and the next try shows the timeline again."""
-        near = "Math.abs(%s - %r) < 300" % (TIME, ms)
+    def until_seeked(self, act, ms, what, tries=10, near=None):
+        """Does `act` on the timeline until the paused show stands near `ms` (or `near` holds).
+        The timeline shows for 2 s from the move or touch that showed it: a press that reaches a
+        slow page later goes to the show instead, and the next try shows the timeline again."""
+        near = near or "Math.abs(%s - %r) < 300" % (TIME, ms)
         for left in range(tries - 1, -1, -1):
             act()
             try:
@@ -231,17 +232,54 @@ class Viewer(PageTest):
                           "the drag seeks to three quarters of the show")
         self.assertTrue(self.browser.evaluate("quillet3.paused"), "a seek keeps the pause")
 
-    def test_touch_on_the_timeline_seeks(self):
+    def test_touch_shows_the_timeline_then_seeks_on_a_fingers_bar(self):
+        # The show plays, so that a touch that showed the timeline and reached the show as well
+        # would be a click in the trace. After a touch the bar is a finger's height, 44 px: a
+        # touch 40 px above the bottom edge is on it.
         clicked = self.start()
-        self.browser.key(" ")
-        self.browser.wait_for("quillet3.paused", "Space pauses")
-        x, y = self.track_x(0.25), self.height - 7
+        for part, y in ((0.25, self.height - 7), (0.5, self.height - 40)):
+            x, ms = self.track_x(part), self.at_part(clicked, part)
 
-        def touch():
-            for _ in range(2):  # the first touch shows the timeline, the next one seeks
-                self.browser.tap(x, y)
-        self.until_seeked(touch, self.at_part(clicked, 0.25),
-                          "a touch on the timeline seeks to a quarter of the show")
+            def touch():
+                for _ in range(2):  # the first touch shows the timeline, the next one seeks
+                    self.browser.tap(x, y)
+            self.until_seeked(touch, ms, "a touch %d px above the bottom seeks to %s of the"
+                              " show" % (self.height - y, part),
+                              near="%s.some(to => Math.abs(to - %r) < 300)" % (SEEKS, ms))
+        self.assertEqual(len(self.browser.evaluate(CLICKS)), 1,
+                         "only the starting click reached the show")
+
+    def test_the_title_and_a_notice_name_what_the_keys_set(self):
+        # As the window's title does; each change is also told over the stage for a moment,
+        # under a policy that allows the site's own files only. The options the page was opened
+        # with are named in the title only.
+        steps = [  # key, the title after it, the notice
+            ("]", "Quillet 3 (4\u00d7, looping)", "4\u00d7"),
+            ("q", "Quillet 3 (4\u00d7, smooth, looping)", "smooth"),
+            ("l", "Quillet 3 (4\u00d7, smooth)", "loop off"),
+            (" ", "Quillet 3 (4\u00d7, smooth, paused)", "paused"),
+            ("[", "Quillet 3 (2\u00d7, smooth, paused)", "2\u00d7"),
+            ("[", "Quillet 3 (smooth, paused)", "1\u00d7"),
+            ("l", "Quillet 3 (smooth, looping, paused)", "looping"),
+            ("q", "Quillet 3 (looping, paused)", "crisp"),
+            (" ", "Quillet 3 (looping)", "playing"),
+            ("[", "Quillet 3 (0.5\u00d7, looping)", "0.5\u00d7"),
+        ]
+        state = ("(n => [document.title, n.textContent, getComputedStyle(n).opacity])"
+                 "(document.getElementById('notice'))")
+        self.browser.headers["Content-Security-Policy"] = STRICT
+        try:
+            self.start("seed=1&trace&speed=2&loop")
+        finally:
+            del self.browser.headers["Content-Security-Policy"]
+        self.assertEqual(self.browser.evaluate(state), ["Quillet 3 (2\u00d7, looping)", "", "0"])
+        for key, title, notice in steps:
+            with self.subTest(key=key, title=title):
+                self.browser.key(key)
+                self.browser.wait_for("(s => s[0] === %s && s[1] === %s && s[2] === '1')(%s)"
+                                      % (json.dumps(title), json.dumps(notice), state),
+                                      "the title and the notice after %r" % key)
+        self.browser.wait_for(state + "[2] === '0'", "the notice fades", timeout=10)
 
     def test_resize_refits_with_black_bars(self):
         self.start()

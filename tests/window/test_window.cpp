@@ -394,7 +394,7 @@ TEST_F(RealWindow, SeekKeysLandWhereTheShowsDesignSays)
 }
 
 // Speed keys halve and double between 0.25× and 4×, and the title names the speed beside the
-// quality and the pause. Looping, the show starts again at its 0 ms after its end.
+// quality, the loop and the pause. Looping, the show starts again at its 0 ms after its end.
 TEST_F(RealWindow, SpeedKeysAndLoopingAfterTheEnd)
 {
     QTest::mouseClick(&window(), Qt::LeftButton, {}, pixelOf(6500, 5000));
@@ -420,6 +420,7 @@ TEST_F(RealWindow, SpeedKeysAndLoopingAfterTheEnd)
     key(Qt::Key_BracketRight);
     key(Qt::Key_L);
     EXPECT_TRUE(show.player().loop());
+    EXPECT_EQ(window().windowTitle(), QStringLiteral("Quillet 3 (4×, smooth, looping)"));
     key(Qt::Key_End);
     const int seeks = counter.seeks;
     ASSERT_TRUE(waitFor([&] { return counter.seeks > seeks; }));
@@ -427,6 +428,7 @@ TEST_F(RealWindow, SpeedKeysAndLoopingAfterTheEnd)
     EXPECT_EQ(show.player().speed(), 4);
     key(Qt::Key_L);
     EXPECT_FALSE(show.player().loop());
+    EXPECT_EQ(window().windowTitle(), QStringLiteral("Quillet 3 (4×, smooth)"));
 }
 
 // A press on the timeline seeks, and a drag on it seeks as it goes; the show never sees those

@@ -159,6 +159,20 @@ def end_group(process, marker=None):
             pass
 
 
+def end_socket_and_process(engine):
+    """Closes an engine's protocol socket and ends its browser with every process of its group
+    and those that left it (the crash reporter, known by the profile in its command line)."""
+    if getattr(engine, "_socket", None) is not None:
+        try:
+            engine._socket.close()
+        except Exception:
+            pass
+        engine._socket = None
+    if getattr(engine, "_process", None) is not None:
+        end_group(engine._process, engine._profile)
+        engine._process = None
+
+
 def processes_naming(text):
     """The processes whose command line holds this text."""
     found = []

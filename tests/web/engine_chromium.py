@@ -11,7 +11,8 @@ import urllib.request
 
 import websocket  # python3-websocket
 
-from browser import Browser, PageError, die_with_parent, end_group, tail, wait_until
+from browser import (Browser, PageError, die_with_parent, end_socket_and_process,
+                     tail, wait_until)
 
 CHROMIUM_FLAGS = [
     "--headless",
@@ -105,16 +106,7 @@ class Engine(Browser):
             self.send(domain + ".enable")
 
     def _stop(self):
-        if getattr(self, "_socket", None) is not None:
-            try:
-                self._socket.close()
-            except Exception:
-                pass
-            self._socket = None
-        if getattr(self, "_process", None) is not None:
-            # The crash reporter leaves the group; it is known by the profile in its command line.
-            end_group(self._process, self._profile)
-            self._process = None
+        end_socket_and_process(self)
 
     @property
     def pids(self):

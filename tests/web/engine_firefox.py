@@ -10,8 +10,8 @@ import subprocess
 
 import websocket  # python3-websocket
 
-from browser import (Browser, PageError, as_json_script, die_with_parent, end_group, tail,
-                     wait_until, webdriver_key_actions)
+from browser import (Browser, PageError, as_json_script, die_with_parent,
+                     end_socket_and_process, tail, wait_until, webdriver_key_actions)
 
 # The profile's settings: nothing reached over the network but the test's own server, no first-run
 # pages, and the canvas read back as it was drawn.
@@ -109,15 +109,7 @@ class Engine(Browser):
         self.send("session.subscribe", events=["log.entryAdded", "network.beforeRequestSent"])
 
     def _stop(self):
-        if getattr(self, "_socket", None) is not None:
-            try:
-                self._socket.close()
-            except Exception:
-                pass
-            self._socket = None
-        if getattr(self, "_process", None) is not None:
-            end_group(self._process, self._profile)
-            self._process = None
+        end_socket_and_process(self)
 
     # The protocol.
 

@@ -74,6 +74,11 @@ bool PageCanvas::paint(const Stage& stage)
     if (lookVersion_ != stage.lookVersion())
         changed = {view.surface};
     lookVersion_ = stage.lookVersion();
+    // A surface of another size (the show maximised its window) lies elsewhere on the canvas:
+    // the bars cover what the old one painted.
+    if (view.surface != paintedSurface_)
+        everything_ = true;
+    paintedSurface_ = view.surface;
     if (everything_)
         changed = {IntRect::sized(0, 0, width_, height_)};
     everything_ = false;

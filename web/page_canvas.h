@@ -70,6 +70,7 @@ private:
     int height_ = 1;
     std::uint64_t lookVersion_ = ~std::uint64_t{0};
     bool everything_ = true;
+    IntRect paintedSurface_;            // where the surface lay at the last paint
     std::vector<std::uint8_t> staging_; // a strip of the canvas's rows at a time
 };
 

@@ -16,7 +16,8 @@ MOMENTS = [7000, 20000, 30000, 45000, 50000, 60000, 67000, 80000, 86000]
 # moments: the morning, the ducklings arriving, and the band with the ducklings on stage.
 DUCKLINGS = [30000, 60000, 80000]
 SIZES = [(800, 600, 1, MOMENTS), (1280, 960, 4, MOMENTS), (1366, 768, 1, DUCKLINGS),
-         (1920, 1080, 2, DUCKLINGS)]  # width, height, seed, moments
+         (1920, 1080, 2, DUCKLINGS), (450, 844, 1, [60000])]  # width, height, seed, moments
+# A phone held upright: the show's maximised surface is fitted with bars above and below.
 CONTROLS = set(control_rects("Label")[0]) | set(control_rects("Picture")[0])
 
 

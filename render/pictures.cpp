@@ -1,31 +1,18 @@
 #include "render/pictures.h"
 
+#include "raster/picture_rect.h"
+
 #include <QString>
 #include <algorithm>
-#include <cmath>
 #include <vector>
 
 namespace q3 {
 namespace {
 
-// The picture pixel of each of `out` device pixels along one side of `in` picture pixels: block
-// j covers the device pixels from j's edge, scaled and rounded, up to the next one's.
-std::vector<int> blockSources(int in, int out)
-{
-    std::vector<int> sources(static_cast<std::size_t>(out), in - 1);
-    const auto edge = [&](int j) {
-        return static_cast<int>(std::floor(double(j) * out / in + 0.5));
-    };
-    for (int j = 0; j < in; ++j)
-        for (int x = std::max(0, edge(j)); x < std::min(out, edge(j + 1)); ++x)
-            sources[static_cast<std::size_t>(x)] = j;
-    return sources;
-}
-
 QImage blocks(const QImage& source, QSize size)
 {
-    const std::vector<int> columns = blockSources(source.width(), size.width());
-    const std::vector<int> rows = blockSources(source.height(), size.height());
+    const std::vector<int> columns = pictureBlockSources(source.width(), size.width());
+    const std::vector<int> rows = pictureBlockSources(source.height(), size.height());
     QImage out(size, QImage::Format_ARGB32_Premultiplied);
     for (int y = 0; y < size.height(); ++y) {
         const auto* from =

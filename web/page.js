@@ -61,6 +61,40 @@
     document.body.appendChild(p);
   }
 
+  // The pictures' own pixels, and their scalings in hard pixels as last drawn.
+  const pixelsOf = [];
+  const blocksCache = new Map();
+
+  function picturePixels(which) {
+    if (!pixelsOf[which]) {
+      const picture = page.pictures[which];
+      const c = document.createElement('canvas');
+      c.width = picture.naturalWidth || picture.width;
+      c.height = picture.naturalHeight || picture.height;
+      const g = c.getContext('2d');
+      g.drawImage(picture, 0, 0);
+      pixelsOf[which] = g.getImageData(0, 0, c.width, c.height);
+    }
+    return pixelsOf[which];
+  }
+
+  function scaleInBlocks(source, columns, rows) {
+    const out = document.createElement('canvas');
+    out.width = columns.length;
+    out.height = rows.length;
+    const g = out.getContext('2d');
+    const image = g.createImageData(out.width, out.height);
+    for (let j = 0; j < rows.length; ++j) {
+      for (let i = 0; i < columns.length; ++i) {
+        const from = (rows[j] * source.width + columns[i]) * 4;
+        const to = (j * out.width + i) * 4;
+        for (let k = 0; k < 4; ++k) image.data[to + k] = source.data[from + k];
+      }
+    }
+    g.putImageData(image, 0, 0);
+    return out;
+  }
+
   const page = {
     context: null,
     measuring: document.createElement('canvas').getContext('2d'),
@@ -86,6 +120,18 @@
     },
     notice: showNotice,
     toggleFullscreen,
+    // A picture in hard pixels, each device pixel showing the picture pixel the show names for
+    // its column and row, so that every engine draws the program's blocks.
+    pictureBlocks(which, x, y, columns, rows) {
+      const key = which + ':' + columns.join(',') + ':' + rows.join(',');
+      let scaled = blocksCache.get(key);
+      if (!scaled) {
+        scaled = scaleInBlocks(picturePixels(which), columns, rows);
+        if (blocksCache.size > 8) blocksCache.clear();
+        blocksCache.set(key, scaled);
+      }
+      page.context.drawImage(scaled, x, y);
+    },
   };
 
   // What the viewer changed, over the stage for a moment (page.css fades it).

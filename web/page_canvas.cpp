@@ -151,15 +151,32 @@ void PageCanvas::compose(const Stage& stage, const StageFit& view, const IntRect
         if (!rect.meets(onSurface))
             continue;
         if (picture) {
-            q3js_clip(rect.left, rect.top, rect.width(), rect.height());
-            q3js_picture(control == Control::imgDuck ? 0 : 1, whole.left, whole.top, whole.width(),
-                         whole.height(), smooth ? 1 : 0);
-            q3js_unclip();
+            paintPicture(control, whole, rect, smooth);
             continue;
         }
         paintLabel(control, state, whole, view.scale);
     }
     q3js_unclip();
+    q3js_unclip();
+}
+
+void PageCanvas::paintPicture(Control control, const IntRect& whole, const IntRect& clip,
+                              bool smooth)
+{
+    const int which = control == Control::imgDuck ? 0 : 1;
+    q3js_clip(clip.left, clip.top, clip.width(), clip.height());
+    if (smooth) {
+        q3js_picture(which, whole.left, whole.top, whole.width(), whole.height(), 1);
+    } else {
+        // The picture's own size: its rectangle's units at one pixel for each.
+        const UnitRect& place = designOf(control).rect;
+        const std::vector<int> columns =
+            pictureBlockSources(place.width / kUnitsPerPixel, whole.width());
+        const std::vector<int> rows =
+            pictureBlockSources(place.height / kUnitsPerPixel, whole.height());
+        q3js_picture_blocks(which, whole.left, whole.top, whole.width(), whole.height(),
+                            columns.data(), rows.data());
+    }
     q3js_unclip();
 }
 

@@ -52,6 +52,7 @@ private:
     std::vector<IntRect> updateSurface(const Stage& stage, const StageFit& view);
     void compose(const Stage& stage, const StageFit& view, const IntRect& area);
     void blit(const StageFit& view, const IntRect& area);
+    void paintPicture(Control control, const IntRect& whole, const IntRect& clip, bool smooth);
     void paintLabel(Control control, const ControlState& state, const IntRect& rect, double scale);
 
     // A label's caption as it was last laid out.

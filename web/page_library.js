@@ -74,6 +74,10 @@ mergeInto(LibraryManager.library, {
     c.drawImage(Module.page.pictures[which], x, y, w, h);
     c.imageSmoothingEnabled = true;
   },
+  q3js_picture_blocks: function (which, x, y, w, h, columns, rows) {
+    Module.page.pictureBlocks(which, x, y, HEAP32.subarray(columns >> 2, (columns >> 2) + w),
+                              HEAP32.subarray(rows >> 2, (rows >> 2) + h));
+  },
   q3js_caption: function (text) {
     Module.page.caption(UTF8ToString(text));
   },

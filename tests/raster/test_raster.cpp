@@ -532,6 +532,28 @@ TEST(RasterFit, TheBarsWithinAnAreaAreExactlyItsPixelsOffTheSurface)
 // same size. At 1366 x 768 (768/9000 pixels to a unit) the right edge of the one at 4200 lies at
 // 5025 units = 428.8 pixels, which rounds to 429, one column further than its corner (358.4
 // rounds to 358) and its size (70.4 rounds to 70) make: it is still 70 wide, like its twin.
+// Block j of a side of `in` picture pixels drawn `out` long runs from round(j * out / in) to the
+// next block's start, worked out here by hand for enlarging and reducing.
+TEST(RasterPicture, CrispBlocksShowThesePicturePixels)
+{
+    struct Row
+    {
+        int in;
+        int out;
+        std::vector<int> sources;
+    };
+    const std::vector<Row> rows = {
+        {3, 7, {0, 0, 1, 1, 1, 2, 2}}, // edges 0, 2.33 -> 2, 4.67 -> 5, 7
+        {2, 4, {0, 0, 1, 1}},          // a whole multiple: each pixel twice
+        {4, 2, {0, 2}},                // edges 0, 0.5 -> 1, 1 -> 1, 1.5 -> 2, 2
+        {5, 3, {0, 2, 4}},             // edges 0, 0.6 -> 1, 1.2 -> 1, 1.8 -> 2, 2.4 -> 2, 3
+        {1, 3, {0, 0, 0}},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(pictureBlockSources(row.in, row.out), row.sources)
+            << row.in << " pixels drawn " << row.out << " long";
+}
+
 TEST(RasterPicture, ACornerOnItsEdgesPixelAndItsSizeInUnitsScaled)
 {
     struct Case

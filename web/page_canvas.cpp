@@ -166,7 +166,7 @@ void PageCanvas::paintPicture(Control control, const IntRect& whole, const IntRe
     const int which = control == Control::imgDuck ? 0 : 1;
     q3js_clip(clip.left, clip.top, clip.width(), clip.height());
     if (smooth) {
-        q3js_picture(which, whole.left, whole.top, whole.width(), whole.height(), 1);
+        q3js_picture(which, whole.left, whole.top, whole.width(), whole.height());
     } else {
         // The picture's own size: its rectangle's units at one pixel for each.
         const UnitRect& place = designOf(control).rect;

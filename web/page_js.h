@@ -31,7 +31,7 @@ double q3js_measure(const char* font, const char* text);
 double q3js_ascent(const char* font);
 double q3js_descent(const char* font);
 // A duckling picture (0: imgDuck, 1: imgDuck2), scaled smoothly to the rectangle.
-void q3js_picture(int which, int x, int y, int w, int h, int smooth);
+void q3js_picture(int which, int x, int y, int w, int h);
 // A duckling picture in hard pixels: device pixel (x + i, y + j) of the rectangle shows the
 // picture's pixel (columns[i], rows[j]).
 void q3js_picture_blocks(int which, int x, int y, int w, int h, const int* columns,

@@ -68,11 +68,8 @@ mergeInto(LibraryManager.library, {
     c.font = UTF8ToString(font);
     return c.measureText('').fontBoundingBoxDescent;
   },
-  q3js_picture: function (which, x, y, w, h, smooth) {
-    const c = Module.page.context;
-    c.imageSmoothingEnabled = smooth !== 0;
-    c.drawImage(Module.page.pictures[which], x, y, w, h);
-    c.imageSmoothingEnabled = true;
+  q3js_picture: function (which, x, y, w, h) {
+    Module.page.context.drawImage(Module.page.pictures[which], x, y, w, h);
   },
   q3js_picture_blocks: function (which, x, y, w, h, columns, rows) {
     Module.page.pictureBlocks(which, x, y, HEAP32.subarray(columns >> 2, (columns >> 2) + w),
